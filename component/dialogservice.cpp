@@ -1,0 +1,252 @@
+#include "component/dialogservice.h"
+
+#include <QColorDialog>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPointer>
+
+#include <deque>
+
+namespace tovradocs::Internal {
+
+namespace {
+
+DialogResponder *&currentResponder()
+{
+    static DialogResponder *responder = nullptr;
+    return responder;
+}
+
+QString dialogTitle(const QString &title)
+{
+    return title.isEmpty() ? QGuiApplication::applicationDisplayName() : title;
+}
+
+QMessageBox::Icon messageIcon(Severity severity)
+{
+    switch (severity) {
+    case Severity::Information: return QMessageBox::Information;
+    case Severity::Question: return QMessageBox::Question;
+    case Severity::Warning: return QMessageBox::Warning;
+    case Severity::Critical: return QMessageBox::Critical;
+    case Severity::Plain: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+void DialogService::setResponder(DialogResponder *responder) { currentResponder() = responder; }
+
+DialogResponder *DialogService::responder() { return currentResponder(); }
+
+Answer DialogService::message(QWidget *parent, const QString &text, const QString &title,
+                              Buttons buttons, Severity severity)
+{
+    if (DialogResponder *r = responder())
+        return r->answerMessage({Prompt::Message, text, title, {}, {}});
+
+    QMessageBox box(messageIcon(severity), dialogTitle(title), text, QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    switch (buttons) {
+    case Buttons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case Buttons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case Buttons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case Buttons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Ok: return Answer::Ok;
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    default:
+        // Closing a Yes/No box without a choice means No.
+        return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+    }
+}
+
+std::optional<QString> DialogService::input(QWidget *parent, const QString &prompt,
+                                            const QString &title, const QString &initial)
+{
+    if (DialogResponder *r = responder())
+        return r->answerText({Prompt::Input, prompt, title, {}, initial});
+
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent, dialogTitle(title), prompt,
+                                               QLineEdit::Normal, initial, &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}
+
+QString DialogService::openFile(QWidget *parent, const QString &title, const QString &filter,
+                                const QString &initial)
+{
+    if (DialogResponder *r = responder())
+        return r->answerText({Prompt::OpenFile, {}, title, filter, initial}).value_or(QString());
+    return QFileDialog::getOpenFileName(parent, title, initial, filter);
+}
+
+QString DialogService::saveFile(QWidget *parent, const QString &title, const QString &filter,
+                                const QString &initial)
+{
+    if (DialogResponder *r = responder())
+        return r->answerText({Prompt::SaveFile, {}, title, filter, initial}).value_or(QString());
+    return QFileDialog::getSaveFileName(parent, title, initial, filter);
+}
+
+QString DialogService::folder(QWidget *parent, const QString &title, const QString &initial)
+{
+    if (DialogResponder *r = responder())
+        return r->answerText({Prompt::Folder, {}, title, {}, initial}).value_or(QString());
+    return QFileDialog::getExistingDirectory(parent, title, initial, QFileDialog::ShowDirsOnly);
+}
+
+std::optional<QFont> DialogService::font(QWidget *parent, const QFont &initial, const QString &title)
+{
+    if (DialogResponder *r = responder())
+        return r->answerFont({Prompt::Font, {}, title, {}, initial.family()}, initial);
+
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, initial, parent, title);
+    if (!ok)
+        return std::nullopt;
+    return chosen;
+}
+
+std::optional<QColor> DialogService::color(QWidget *parent, const QColor &initial,
+                                           const QString &title)
+{
+    if (DialogResponder *r = responder())
+        return r->answerColor({Prompt::Color, {}, title, {}, initial.name()}, initial);
+
+    const QColor chosen = QColorDialog::getColor(initial, parent, title);
+    if (!chosen.isValid())
+        return std::nullopt;
+    return chosen;
+}
+
+int DialogService::showModal(QDialog *dialog)
+{
+    if (!dialog)
+        return QDialog::Rejected;
+    if (DialogResponder *r = responder())
+        return r->answerModal(dialog);
+    return dialog->exec();
+}
+
+struct ScriptedResponder::Private
+{
+    std::deque<Answer> answers;
+    std::deque<std::optional<QString>> texts;
+    std::deque<std::optional<QFont>> fonts;
+    std::deque<std::optional<QColor>> colors;
+    std::deque<std::function<int(QDialog *)>> modals;
+    QList<Prompt> prompts;
+    int unexpected = 0;
+};
+
+ScriptedResponder::ScriptedResponder() : d(new Private) {}
+
+ScriptedResponder::~ScriptedResponder()
+{
+    if (DialogService::responder() == this)
+        DialogService::setResponder(nullptr);
+    delete d;
+}
+
+void ScriptedResponder::pushAnswer(Answer answer) { d->answers.push_back(answer); }
+void ScriptedResponder::pushText(std::optional<QString> text) { d->texts.push_back(std::move(text)); }
+void ScriptedResponder::pushFont(std::optional<QFont> font) { d->fonts.push_back(std::move(font)); }
+void ScriptedResponder::pushColor(std::optional<QColor> color) { d->colors.push_back(std::move(color)); }
+
+void ScriptedResponder::pushModal(std::function<int(QDialog *)> script)
+{
+    d->modals.push_back(std::move(script));
+}
+
+QList<Prompt> ScriptedResponder::prompts() const { return d->prompts; }
+void ScriptedResponder::clearPrompts() { d->prompts.clear(); }
+int ScriptedResponder::unexpected() const { return d->unexpected; }
+
+Answer ScriptedResponder::answerMessage(const Prompt &prompt)
+{
+    d->prompts.append(prompt);
+    if (d->answers.empty()) {
+        ++d->unexpected;
+        return Answer::Cancel;
+    }
+    const Answer answer = d->answers.front();
+    d->answers.pop_front();
+    return answer;
+}
+
+std::optional<QString> ScriptedResponder::answerText(const Prompt &prompt)
+{
+    d->prompts.append(prompt);
+    if (d->texts.empty()) {
+        ++d->unexpected;
+        return std::nullopt;
+    }
+    auto text = std::move(d->texts.front());
+    d->texts.pop_front();
+    return text;
+}
+
+std::optional<QFont> ScriptedResponder::answerFont(const Prompt &prompt, const QFont &)
+{
+    d->prompts.append(prompt);
+    if (d->fonts.empty()) {
+        ++d->unexpected;
+        return std::nullopt;
+    }
+    auto font = std::move(d->fonts.front());
+    d->fonts.pop_front();
+    return font;
+}
+
+std::optional<QColor> ScriptedResponder::answerColor(const Prompt &prompt, const QColor &)
+{
+    d->prompts.append(prompt);
+    if (d->colors.empty()) {
+        ++d->unexpected;
+        return std::nullopt;
+    }
+    auto color = std::move(d->colors.front());
+    d->colors.pop_front();
+    return color;
+}
+
+int ScriptedResponder::answerModal(QDialog *dialog)
+{
+    d->prompts.append({Prompt::Modal, dialog->objectName(), dialog->windowTitle(), {}, {}});
+    if (d->modals.empty()) {
+        ++d->unexpected;
+        return QDialog::Rejected;
+    }
+    auto script = std::move(d->modals.front());
+    d->modals.pop_front();
+
+    // Shown as exec() would show it, so show events and focus behave the same;
+    // the script drives it and the dialog is hidden again if it is still up.
+    QPointer<QDialog> guard(dialog);
+    dialog->setResult(QDialog::Rejected);
+    dialog->show();
+    const int result = script(dialog);
+    if (guard && guard->isVisible())
+        guard->hide();
+    return result;
+}
+
+} // namespace tovradocs::Internal

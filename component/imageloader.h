@@ -1,0 +1,30 @@
+#pragma once
+
+#include "component/result.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+namespace tovradocs::Internal {
+
+struct ImageLoadOptions
+{
+    // Decode straight to this size (JPEG decodes scaled in the codec). Invalid: full size.
+    QSize scaledTo;
+    // With keepAspect, scaledTo is a box the picture is fitted into.
+    bool keepAspect = false;
+    // Pictures declaring more pixels than this are refused before anything is allocated.
+    qint64 maxPixels = 120'000'000;
+};
+
+// The one way the component reads a picture file: Qt's readers first (chosen by
+// content, EXIF orientation applied), then GraphicsMagick for the older formats
+// (PCX, DCX, WPG, WMF, Utah RLE, PICT, TGA without footer), DICOM through DCMTK.
+// Safe to call from any thread; the result is in a format QPainter draws on.
+Result<QImage> loadImage(const QString &path, const ImageLoadOptions &options = {});
+
+// The pixel size from the file's header, without decoding the pixels.
+Result<QSize> imageSize(const QString &path);
+
+} // namespace tovradocs::Internal

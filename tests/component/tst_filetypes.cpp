@@ -1,0 +1,450 @@
+#include "component/dialogservice.h"
+#include "component/filetypes.h"
+#include "component/hostlink.h"
+#include "support/nulldatalink.h"
+
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tovradocs;
+using namespace tovradocs::Internal;
+
+namespace {
+
+QString zeroJoined(const QStringList &parts) { return parts.join(QChar(0)); }
+
+class ViewerHost : public Testing::NullDataLink
+{
+public:
+    struct Call
+    {
+        qint32 kind;
+        QString path;
+        QString caption;
+    };
+    QList<Call> calls;
+    bool answer = true;
+
+    bool ViewExtendedFile(qint32 &viewerKind, QString &filePath, QString &caption) override
+    {
+        calls.append({viewerKind, filePath, caption});
+        return answer;
+    }
+};
+
+class RecordingTargets : public ViewerTargets
+{
+public:
+    QStringList videos;
+    QStringList pages;
+    bool browserAnswer = true;
+
+    bool showVideo(const QString &path, const QString &caption) override
+    {
+        videos << path + QLatin1Char('|') + caption;
+        return true;
+    }
+    bool showBrowser(const QString &address, const QString &caption) override
+    {
+        pages << address + QLatin1Char('|') + caption;
+        return browserAnswer;
+    }
+};
+
+} // namespace
+
+class tst_FileTypes : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanup();
+
+    void extensionAndViewer_data();
+    void extensionAndViewer();
+    void viewerFilters_data();
+    void viewerFilters();
+    void docTypeFilters();
+    void qtFilter_data();
+    void qtFilter();
+    void relativePath_data();
+    void relativePath();
+    void fileExistence_data();
+    void fileExistence();
+    void folderExistence();
+    void fileTitle_data();
+    void fileTitle();
+    void tempFiles();
+    void commonDialog();
+    void propertiesDialog();
+
+    void viewFile_data();
+    void viewFile();
+    void viewFileReturnsHostAnswer();
+    void viewFileAddressesGoToBrowser();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_jpg;
+    QString m_avi;
+    QString m_tga;
+    QString m_dcr;
+    QString m_unknown;
+    std::shared_ptr<ViewerHost> m_host;
+};
+
+void tst_FileTypes::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    const auto touch = [&](const QString &name) {
+        QFile f(m_dir.filePath(name));
+        if (!f.open(QIODevice::WriteOnly))
+            return QString();
+        f.write("x");
+        return f.fileName();
+    };
+    m_jpg = touch(QStringLiteral("scan one.JPG"));
+    m_avi = touch(QStringLiteral("clip.avi"));
+    m_tga = touch(QStringLiteral("old.tga"));
+    m_dcr = touch(QStringLiteral("movie.dcr"));
+    m_unknown = touch(QStringLiteral("notes.xyz"));
+    QVERIFY(!m_jpg.isEmpty() && !m_avi.isEmpty() && !m_tga.isEmpty() && !m_dcr.isEmpty()
+            && !m_unknown.isEmpty());
+    QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("sub.folder")));
+}
+
+void tst_FileTypes::cleanup()
+{
+    clearHostLink();
+    m_host.reset();
+}
+
+void tst_FileTypes::extensionAndViewer_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<int>("kind");
+
+    QTest::newRow("jpg lower") << "c:\\x\\a.jpg" << "JPG" << 1;
+    QTest::newRow("jpg mixed") << "photo.JpG" << "JPG" << 1;
+    QTest::newRow("last dot wins") << "a.tar.pcx" << "PCX" << 1;
+    QTest::newRow("dcx") << "fax.dcx" << "DCX" << 1;
+    QTest::newRow("ending in dot") << "name." << "" << 101;
+    QTest::newRow("no dot") << "README" << "" << 101;
+    QTest::newRow("empty") << "" << "" << 101;
+    QTest::newRow("flic") << "a.fli" << "FLI" << 2;
+    QTest::newRow("shtml") << "a.shtml" << "SHTML" << 3;
+    QTest::newRow("com is a page") << "a.com" << "COM" << 3;
+    QTest::newRow("rtf") << "a.rtf" << "RTF" << 4;
+    QTest::newRow("pdf") << "a.PDF" << "PDF" << 5;
+    QTest::newRow("shockwave") << "a.dcr" << "DCR" << 6;
+    QTest::newRow("doc") << "a.doc" << "DOC" << 7;
+    QTest::newRow("xls") << "a.xls" << "XLS" << 8;
+    QTest::newRow("ppt") << "a.ppt" << "PPT" << 9;
+    QTest::newRow("tga") << "a.tga" << "TGA" << 100;
+    QTest::newRow("3ds") << "a.3ds" << "3DS" << 100;
+    QTest::newRow("png is unknown") << "a.png" << "PNG" << 101;
+    QTest::newRow("docx is unknown") << "a.docx" << "DOCX" << 101;
+}
+
+void tst_FileTypes::extensionAndViewer()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, extension);
+    QFETCH(int, kind);
+    QCOMPARE(fileExtension(name), extension);
+    QCOMPARE(fileViewer(fileExtension(name)), kind);
+    QCOMPARE(fileViewer(extension.toLower()), kind);
+}
+
+void tst_FileTypes::viewerFilters_data()
+{
+    QTest::addColumn<int>("subType");
+    QTest::addColumn<QStringList>("parts");
+
+    QTest::newRow("0 bitmaps") << 0 << QStringList{"Bitmap Files", "*.bmp", "JPEG Images Files", "*.jpg"};
+    QTest::newRow("1 tif pcx") << 1 << QStringList{"Tif Document", "*.tif", "PCX/DCX Files", "*.pcx"};
+    QTest::newRow("2 video") << 2 << QStringList{"Video For Windows Files", "*.avi", "AutoDeskFlic Files", "*.flc"};
+    QTest::newRow("5 pdf single pair") << 5 << QStringList{"Adobe Acrobat Files", "*.pdf"};
+    QTest::newRow("7 doc") << 7 << QStringList{"Doc Files", "*.doc", "Write Files Files", "*.wri"};
+    QTest::newRow("9 ppt") << 9 << QStringList{"PowerPoint Files", "*.ppt", "PowerPoint Templates", "*.pot"};
+    QTest::newRow("10 none") << 10 << QStringList{};
+    QTest::newRow("-1 none") << -1 << QStringList{};
+}
+
+void tst_FileTypes::viewerFilters()
+{
+    QFETCH(int, subType);
+    QFETCH(QStringList, parts);
+    const QString filter = viewerFilterString(subType);
+    QCOMPARE(filter, zeroJoined(parts));
+    QVERIFY(!filter.endsWith(QChar(0)));
+    QCOMPARE(filter.count(QChar(0)), parts.isEmpty() ? 0 : parts.size() - 1);
+}
+
+void tst_FileTypes::docTypeFilters()
+{
+    QCOMPARE(docTypeFilterString(2), viewerFilterString(2));
+    QCOMPARE(docTypeFilterString(1), viewerFilterString(0) + QChar(0) + viewerFilterString(1));
+
+    const QString documents = docTypeFilterString(3);
+    QStringList expected;
+    for (int sub = 3; sub <= 9; ++sub)
+        expected << viewerFilterString(sub);
+    QCOMPARE(documents, expected.join(QChar(0)));
+    QVERIFY(!documents.endsWith(QChar(0)));
+    QVERIFY(!documents.contains(QString(2, QChar(0))));
+
+    QVERIFY(docTypeFilterString(0).isEmpty());
+    QVERIFY(docTypeFilterString(4).isEmpty());
+}
+
+void tst_FileTypes::qtFilter_data()
+{
+    QTest::addColumn<QString>("zeroSeparated");
+    QTest::addColumn<QString>("qt");
+
+    QTest::newRow("two pairs") << viewerFilterString(0)
+                               << "Bitmap Files (*.bmp);;JPEG Images Files (*.jpg)";
+    QTest::newRow("semicolon patterns") << zeroJoined({"Pictures", "*.bmp;*.jpg"})
+                                        << "Pictures (*.bmp *.jpg)";
+    QTest::newRow("trailing zero") << zeroJoined({"Text", "*.txt", ""}) << "Text (*.txt)";
+    QTest::newRow("pipe form") << "Text|*.txt|All|*.*" << "Text (*.txt);;All (*.*)";
+    QTest::newRow("empty") << "" << "";
+}
+
+void tst_FileTypes::qtFilter()
+{
+    QFETCH(QString, zeroSeparated);
+    QFETCH(QString, qt);
+    QCOMPARE(qtFilterFromZeroSeparated(zeroSeparated), qt);
+}
+
+void tst_FileTypes::relativePath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("relative");
+
+    QTest::newRow("exactly LIBRARY") << "LIBRARY" << false;
+    QTest::newRow("library file, lower case") << "library\\x.jpg" << true;
+    QTest::newRow("LIBRARY file") << "LIBRARY\\12\\x.jpg" << true;
+    QTest::newRow("exactly HELP") << "HELP" << false;
+    QTest::newRow("help file") << "Help\\a.htm" << true;
+    QTest::newRow("workspc") << "WORKSPC\\a.bmp" << true;
+    QTest::newRow("exactly BACKUP") << "backup" << false;
+    QTest::newRow("backup file") << "backup/a" << true;
+    QTest::newRow("absolute") << "/data/LIBRARY/x.jpg" << false;
+    QTest::newRow("drive path") << "C:\\LIBRARY\\x.jpg" << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void tst_FileTypes::relativePath()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, relative);
+    QCOMPARE(isRelativePath(path), relative);
+}
+
+void tst_FileTypes::fileExistence_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("exists");
+
+    QTest::newRow("plain") << m_jpg << true;
+    QTest::newRow("quoted") << '"' + m_jpg + '"' << true;
+    QTest::newRow("quoted with blanks around") << "  \"" + m_jpg + "\" " << true;
+    QTest::newRow("trailing backslash") << m_jpg + '\\' << true;
+    QTest::newRow("trailing slash") << m_jpg + '/' << true;
+    QTest::newRow("backslash separators") << QString(m_jpg).replace('/', '\\') << true;
+    QTest::newRow("one quote only") << '"' + m_jpg << false;
+    QTest::newRow("missing") << m_dir.filePath(QStringLiteral("nope.jpg")) << false;
+    QTest::newRow("a folder is no file") << m_dir.path() + '/' << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("quotes only") << "\"\"" << false;
+}
+
+void tst_FileTypes::fileExistence()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, exists);
+    QCOMPARE(doesFileExist(name), exists);
+}
+
+void tst_FileTypes::folderExistence()
+{
+    QVERIFY(folderExists(m_dir.path()));
+    QVERIFY(folderExists(m_dir.path() + '/'));
+    QVERIFY(folderExists("  " + m_dir.filePath(QStringLiteral("sub.folder")) + "\\ "));
+    QVERIFY(!folderExists(m_jpg));
+    QVERIFY(!folderExists(m_dir.filePath(QStringLiteral("missing"))));
+    QVERIFY(!folderExists(QString()));
+}
+
+void tst_FileTypes::fileTitle_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("backslashes") << "C:\\a\\b.jpg" << "b.jpg";
+    QTest::newRow("slashes") << "/a/b.jpg" << "b.jpg";
+    QTest::newRow("mixed, last wins") << "/a\\b/c.jpg" << "c.jpg";
+    QTest::newRow("no separator") << "b.jpg" << "b.jpg";
+    QTest::newRow("folder") << "/a/" << "";
+}
+
+void tst_FileTypes::fileTitle()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, title);
+    QCOMPARE(Internal::fileTitle(path), title);
+}
+
+void tst_FileTypes::tempFiles()
+{
+    QCOMPARE(tempFolder(), QDir::tempPath());
+    const QString first = tempFileName(QStringLiteral("bmp"));
+    const QString second = tempFileName(QStringLiteral("bmp"));
+    QVERIFY(first != second);
+    for (const QString &name : {first, second}) {
+        QVERIFY(name.endsWith(QLatin1String(".bmp")));
+        QVERIFY(Internal::fileTitle(name).startsWith(QLatin1String("Tow")));
+        QCOMPARE(QFileInfo(name).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+        // The stem file is kept so no one else is handed the same name.
+        const QString stem = name.chopped(4);
+        QVERIFY(QFile::exists(stem));
+        QFile::remove(stem);
+    }
+}
+
+void tst_FileTypes::commonDialog()
+{
+    ScriptedResponder responder;
+    ResponderGuard guard(&responder);
+    responder.pushText(QStringLiteral("/tmp/picked.jpg"));
+    responder.pushText(QStringLiteral("/tmp/report"));
+    responder.pushText(std::nullopt);
+
+    const QString filter = viewerFilterString(0);
+    QCOMPARE(commonFileDialog(nullptr, 1, QStringLiteral("Open"), QString(), filter,
+                              QStringLiteral("/data"), QString()),
+             QStringLiteral("/tmp/picked.jpg"));
+    // Save adds the default extension when the user typed none.
+    QCOMPARE(commonFileDialog(nullptr, 2, QStringLiteral("Save"), QStringLiteral("report"),
+                              filter, QStringLiteral("/data"), QStringLiteral("bmp")),
+             QStringLiteral("/tmp/report.bmp"));
+    QCOMPARE(commonFileDialog(nullptr, 2, QStringLiteral("Save"), QString(), filter, QString(),
+                              QString()),
+             QString());
+
+    const auto prompts = responder.prompts();
+    QCOMPARE(prompts.size(), 3);
+    QCOMPARE(prompts[0].kind, Prompt::OpenFile);
+    QCOMPARE(prompts[0].filter, QStringLiteral("Bitmap Files (*.bmp);;JPEG Images Files (*.jpg)"));
+    QCOMPARE(prompts[0].initial, QStringLiteral("/data"));
+    QCOMPARE(prompts[1].kind, Prompt::SaveFile);
+    QCOMPARE(prompts[1].initial, QStringLiteral("/data/report"));
+    QCOMPARE(responder.unexpected(), 0);
+}
+
+void tst_FileTypes::propertiesDialog()
+{
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    const QString png = m_dir.filePath(QStringLiteral("tooth.png"));
+    QVERIFY(picture.save(png));
+
+    ScriptedResponder responder;
+    ResponderGuard guard(&responder);
+    QString name, type, dimensions;
+    responder.pushModal([&](QDialog *dialog) {
+        name = dialog->findChild<QLabel *>(QStringLiteral("lblName"))->text();
+        type = dialog->findChild<QLabel *>(QStringLiteral("lblType"))->text();
+        auto *dims = dialog->findChild<QLabel *>(QStringLiteral("lblDimensions"));
+        dimensions = dims ? dims->text() : QString();
+        dialog->accept();
+        return dialog->result();
+    });
+    showFileProperties(nullptr, png);
+
+    QCOMPARE(responder.prompts().size(), 1);
+    QCOMPARE(responder.prompts().first().title, QStringLiteral("Properties"));
+    QCOMPARE(name, QStringLiteral("tooth.png"));
+    QVERIFY2(type.contains(QLatin1String("PNG")), qPrintable(type));
+    QCOMPARE(dimensions, QStringLiteral("40 x 30 pixels"));
+}
+
+void tst_FileTypes::viewFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<int>("hostKind"); // 0: the host is not asked
+    QTest::addColumn<QString>("video");
+    QTest::addColumn<QString>("page");
+
+    QTest::newRow("picture to host") << m_jpg << true << 1 << "" << "";
+    // The extension keeps the closing quote, so the kind is 101 although the file exists.
+    QTest::newRow("quoted name shows nothing") << '"' + m_jpg + '"' << false << 0 << "" << "";
+    QTest::newRow("video to player") << m_avi << true << 0 << m_avi + "|Caption" << "";
+    QTest::newRow("missing picture") << m_dir.filePath("gone.jpg") << false << 0 << "" << "";
+    QTest::newRow("missing video") << m_dir.filePath("gone.avi") << false << 0 << "" << "";
+    QTest::newRow("relative, used as given") << "LIBRARY\\nowhere.jpg" << false << 0 << "" << "";
+    QTest::newRow("kind 100 shows nothing") << m_tga << false << 0 << "" << "";
+    QTest::newRow("kind 6 shows nothing") << m_dcr << false << 0 << "" << "";
+    QTest::newRow("kind 101 shows nothing") << m_unknown << false << 0 << "" << "";
+    QTest::newRow("http, any case, any extension")
+        << "hTTp://example.org/a.jpg" << true << 0 << "" << "hTTp://example.org/a.jpg|Caption";
+    QTest::newRow("file address loses its prefix")
+        << "file:///srv/page.htm" << true << 0 << "" << "/srv/page.htm|Caption";
+    QTest::newRow("FILE of 8 characters is kept") << "FILE:/ab" << true << 0 << "" << "FILE:/ab|Caption";
+    QTest::newRow("HTTP alone is no address") << "HTTP" << false << 0 << "" << "";
+}
+
+void tst_FileTypes::viewFile()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, shown);
+    QFETCH(int, hostKind);
+    QFETCH(QString, video);
+    QFETCH(QString, page);
+
+    m_host = std::make_shared<ViewerHost>();
+    setHostLink(m_host, nullptr);
+    RecordingTargets targets;
+
+    QCOMPARE(Internal::viewFile(name, QStringLiteral("Caption"), targets), shown);
+    QCOMPARE(m_host->calls.size(), hostKind ? 1 : 0);
+    if (hostKind) {
+        QCOMPARE(m_host->calls[0].kind, hostKind);
+        QCOMPARE(m_host->calls[0].caption, QStringLiteral("Caption"));
+    }
+    QCOMPARE(targets.videos, video.isEmpty() ? QStringList() : QStringList{video});
+    QCOMPARE(targets.pages, page.isEmpty() ? QStringList() : QStringList{page});
+}
+
+void tst_FileTypes::viewFileReturnsHostAnswer()
+{
+    m_host = std::make_shared<ViewerHost>();
+    setHostLink(m_host, nullptr);
+    RecordingTargets targets;
+    m_host->answer = false;
+    QVERIFY(!Internal::viewFile(m_jpg, QStringLiteral("X"), targets));
+    m_host->answer = true;
+    QVERIFY(Internal::viewFile(m_jpg, QStringLiteral("X"), targets));
+    QCOMPARE(m_host->calls.size(), 2);
+    QCOMPARE(m_host->calls[1].path, m_jpg);
+}
+
+void tst_FileTypes::viewFileAddressesGoToBrowser()
+{
+    RecordingTargets targets;
+    targets.browserAnswer = false;
+    QVERIFY(!Internal::viewFile(QStringLiteral("http://example.org/"), QString(), targets));
+    QCOMPARE(targets.pages.size(), 1);
+}
+
+QTEST_MAIN(tst_FileTypes)
+#include "tst_filetypes.moc"

@@ -1,0 +1,237 @@
+#include "component/imageloader.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+using namespace tovradocs::Internal;
+
+namespace {
+
+void putBe32(QByteArray &out, quint32 v)
+{
+    char b[4];
+    qToBigEndian(v, b);
+    out.append(b, 4);
+}
+
+quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xffffffffu;
+    for (char c : bytes) {
+        crc ^= quint8(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return crc ^ 0xffffffffu;
+}
+
+void putChunk(QByteArray &png, const char *type, const QByteArray &data)
+{
+    const QByteArray body = QByteArray(type) + data;
+    putBe32(png, quint32(data.size()));
+    png.append(body);
+    putBe32(png, crc32(body));
+}
+
+// A PNG whose header claims width x height; the pixel data is a token, since a
+// refused picture must be refused before anything is inflated.
+QByteArray pngClaiming(quint32 width, quint32 height)
+{
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    QByteArray ihdr;
+    putBe32(ihdr, width);
+    putBe32(ihdr, height);
+    ihdr.append("\x08\x02\x00\x00\x00", 5);
+    putChunk(png, "IHDR", ihdr);
+    putChunk(png, "IDAT", qCompress(QByteArray(64, '\0')).mid(4));
+    putChunk(png, "IEND", {});
+    return png;
+}
+
+// A JPEG with an EXIF APP1 segment carrying only the orientation tag.
+QByteArray jpegWithOrientation(const QImage &image, quint16 orientation)
+{
+    QByteArray plain;
+    QBuffer buffer(&plain);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG", 95);
+
+    QByteArray tiff("MM\x00\x2a\x00\x00\x00\x08", 8);
+    tiff.append("\x00\x01", 2);              // one entry
+    tiff.append("\x01\x12\x00\x03", 4);      // Orientation, SHORT
+    tiff.append("\x00\x00\x00\x01", 4);      // count 1
+    tiff.append(char(orientation >> 8)).append(char(orientation & 0xff)).append("\x00\x00", 2);
+    tiff.append("\x00\x00\x00\x00", 4);      // no next IFD
+    QByteArray app1("Exif\x00\x00", 6);
+    app1.append(tiff);
+    QByteArray segment("\xff\xe1", 2);
+    const quint16 length = quint16(app1.size() + 2);
+    segment.append(char(length >> 8)).append(char(length & 0xff)).append(app1);
+    return plain.left(2) + segment + plain.mid(2);
+}
+
+// An uncompressed-looking 24-bit PCX (three planes, every byte below 0xC0 is literal).
+QByteArray pcx(int width, int height, QRgb colour)
+{
+    QByteArray header(128, '\0');
+    header[0] = 0x0a;
+    header[1] = 5;
+    header[2] = 1;
+    header[3] = 8;
+    auto put16 = [&](int at, int v) { header[at] = char(v & 0xff); header[at + 1] = char(v >> 8); };
+    put16(8, width - 1);
+    put16(10, height - 1);
+    put16(12, 96);
+    put16(14, 96);
+    header[65] = 3;
+    put16(66, width);
+    put16(68, 1);
+    QByteArray data = header;
+    const char planes[3] = {char(qRed(colour)), char(qGreen(colour)), char(qBlue(colour))};
+    for (int y = 0; y < height; ++y)
+        for (char plane : planes)
+            for (int x = 0; x < width; ++x)
+                data.append(plane);
+    return data;
+}
+
+} // namespace
+
+class tst_ImageLoader : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void qtFormatsAndScaledDecoding()
+    {
+        QImage picture(400, 300, QImage::Format_RGB32);
+        picture.fill(QColor(10, 200, 30));
+        const QString jpg = file("big.jpg");
+        QVERIFY(picture.save(jpg, "JPG"));
+
+        auto full = loadImage(jpg);
+        QVERIFY2(full.ok(), qPrintable(full.error()));
+        QCOMPARE(full->size(), QSize(400, 300));
+
+        ImageLoadOptions box;
+        box.scaledTo = QSize(100, 100);
+        box.keepAspect = true;
+        auto thumb = loadImage(jpg, box);
+        QVERIFY(thumb.ok());
+        QCOMPARE(thumb->size(), QSize(100, 75));
+        QCOMPARE(imageSize(jpg).value(), QSize(400, 300));
+
+        // The name lies about the content; the reader goes by the bytes.
+        const QString disguised = file("really-a-jpeg.png");
+        QVERIFY(QFile::copy(jpg, disguised));
+        QVERIFY(loadImage(disguised).ok());
+    }
+
+    void exifOrientationIsHonoured()
+    {
+        QImage picture(60, 20, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        const QString path = file("turned.jpg");
+        writeFile(path, jpegWithOrientation(picture, 6));
+
+        auto image = loadImage(path);
+        QVERIFY(image.ok());
+        QCOMPARE(image->size(), QSize(20, 60));
+        QCOMPARE(imageSize(path).value(), QSize(20, 60));
+
+        ImageLoadOptions box;
+        box.scaledTo = QSize(30, 30);
+        box.keepAspect = true;
+        auto small = loadImage(path, box);
+        QVERIFY(small.ok());
+        QCOMPARE(small->size(), QSize(10, 30));
+    }
+
+    void badInputGetsAClearMessage_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("empty") << QByteArray() << QStringLiteral("empty");
+        QTest::newRow("garbage") << QByteArray("this is not a picture at all") << QString();
+        QTest::newRow("truncated png") << pngClaiming(50, 50).left(20) << QString();
+        QTest::newRow("decompression bomb") << pngClaiming(60000, 60000) << QStringLiteral("too large");
+    }
+
+    void badInputGetsAClearMessage()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, expected);
+        const QString path = file(QStringLiteral("bad-%1.png").arg(QTest::currentDataTag()).replace(' ', '-'));
+        writeFile(path, content);
+
+        auto image = loadImage(path);
+        QVERIFY(!image.ok());
+        QVERIFY(!image.error().isEmpty());
+        QVERIFY2(image.error().contains(QFileInfo(path).fileName()), qPrintable(image.error()));
+        if (!expected.isEmpty())
+            QVERIFY2(image.error().contains(expected, Qt::CaseInsensitive), qPrintable(image.error()));
+    }
+
+    void missingFile()
+    {
+        auto image = loadImage(file("nowhere.png"));
+        QVERIFY(!image.ok());
+        QVERIFY(image.error().contains(QStringLiteral("nowhere.png")));
+        QVERIFY(!imageSize(file("nowhere.png")).ok());
+    }
+
+    void olderFormatsThroughTheImageLibrary()
+    {
+        const QString path = file("scan.pcx");
+        writeFile(path, pcx(16, 8, qRgb(0x20, 0x40, 0x80)));
+        auto image = loadImage(path);
+        QVERIFY2(image.ok(), qPrintable(image.error()));
+        QCOMPARE(image->size(), QSize(16, 8));
+        const QColor pixel = image->pixelColor(3, 3);
+        QVERIFY(qAbs(pixel.red() - 0x20) < 3 && qAbs(pixel.green() - 0x40) < 3 && qAbs(pixel.blue() - 0x80) < 3);
+        QCOMPARE(imageSize(path).value(), QSize(16, 8));
+    }
+
+    void dicomRadiograph()
+    {
+        const QString img2dcm = QStandardPaths::findExecutable(QStringLiteral("img2dcm"));
+        if (img2dcm.isEmpty())
+            QSKIP("img2dcm (dcmtk) is not installed; the setup script installs it");
+        QImage film(64, 48, QImage::Format_Grayscale8);
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x)
+                film.setPixel(x, y, qRgb(x * 4, x * 4, x * 4));
+        const QString jpg = file("film.jpg");
+        const QString dcm = file("film.dcm");
+        QVERIFY(film.save(jpg, "JPG", 95));
+        QCOMPARE(QProcess::execute(img2dcm, {jpg, dcm}), 0);
+
+        QCOMPARE(imageSize(dcm).value(), QSize(64, 48));
+        auto image = loadImage(dcm);
+        QVERIFY2(image.ok(), qPrintable(image.error()));
+        QCOMPARE(image->size(), QSize(64, 48));
+        QVERIFY(qGray(image->pixel(60, 10)) > qGray(image->pixel(2, 10)) + 100);
+    }
+
+private:
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+    static void writeFile(const QString &path, const QByteArray &bytes)
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    QTemporaryDir m_dir;
+};
+
+QTEST_GUILESS_MAIN(tst_ImageLoader)
+#include "tst_imageloader.moc"

@@ -1,0 +1,443 @@
+#include "component/dialogservice.h"
+#include "component/hostlink.h"
+#include "component/windowutils.h"
+#include "host/referencehost.h"
+#include "support/nulldatalink.h"
+#include "support/recordingdatalink.h"
+
+#include <tovradocs/recordset.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
+
+using namespace tovradocs;
+using namespace tovradocs::Internal;
+
+namespace {
+
+class KeyHost : public Testing::NullDataLink
+{
+public:
+    QStringList calls;
+    bool failMessages = false;
+
+    void PassMessage(const QString &text, qint32 style, const QString &, qint32) override
+    {
+        if (failMessages)
+            throw HostError(91, QStringLiteral("no message window"));
+        calls << QStringLiteral("PassMessage %1 %2").arg(text).arg(style);
+    }
+    void ShowHelp(const QString &topic) override { calls << QStringLiteral("ShowHelp ") + topic; }
+    void SpeakControlText(QWidget *control) override
+    {
+        if (failMessages)
+            throw HostError(91, QStringLiteral("no speech"));
+        calls << QStringLiteral("Speak ") + control->objectName();
+    }
+};
+
+template<typename Base>
+class IdentifiedWindow : public Base, public HelpIdentified
+{
+public:
+    explicit IdentifiedWindow(qint32 id, QWidget *parent = nullptr) : Base(parent), m_id(id)
+    {
+        KeyHandler::install(this);
+    }
+    qint32 GetWindowID() const override { return m_id; }
+
+private:
+    qint32 m_id;
+};
+
+struct Form
+{
+    IdentifiedWindow<QWidget> window{130};
+    QLineEdit *first = new QLineEdit(&window);
+    QLineEdit *second = new QLineEdit(&window);
+    QSpinBox *count = new QSpinBox(&window);
+    QPlainTextEdit *notes = new QPlainTextEdit(&window);
+    QPushButton *button = new QPushButton(QStringLiteral("&Save"), &window);
+
+    Form()
+    {
+        first->setObjectName(QStringLiteral("txtFirst"));
+        first->setToolTip(QStringLiteral("Patient's first name"));
+        second->setObjectName(QStringLiteral("txtSecond"));
+        count->setObjectName(QStringLiteral("txtCount"));
+        notes->setObjectName(QStringLiteral("txtNotes"));
+        button->setObjectName(QStringLiteral("cmdSave"));
+        auto *layout = new QVBoxLayout(&window);
+        for (QWidget *w : {static_cast<QWidget *>(first), static_cast<QWidget *>(count),
+                           static_cast<QWidget *>(second), static_cast<QWidget *>(notes),
+                           static_cast<QWidget *>(button)})
+            layout->addWidget(w);
+        QWidget::setTabOrder(first, count);
+        QWidget::setTabOrder(count, second);
+        QWidget::setTabOrder(second, notes);
+        QWidget::setTabOrder(notes, button);
+    }
+
+    bool showAndFocus(QWidget *control)
+    {
+        window.show();
+        window.activateWindow();
+        if (!QTest::qWaitForWindowActive(&window))
+            return false;
+        control->setFocus();
+        return QApplication::focusWidget() == control;
+    }
+};
+
+} // namespace
+
+class tst_WindowUtils : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void f1OpensTheWindowsHelpTopic();
+    void f1InADialogUsesTheDialogsNumber();
+    void enterMovesFocusOn_data();
+    void enterMovesFocusOn();
+    void ctrlPAndCtrlQ();
+    void ctrlPAndCtrlQErrorsAreIgnored();
+
+    void fillComboTwiceLeavesSecondSet();
+    void fillComboFromLibraryUsesCondition();
+    void selectByItemData();
+    void fillListFromSql();
+    void closeRecordsetDropsPendingRow();
+
+    void chooseFontAppliesChoice();
+    void browseForFolderAsksTheService();
+    void bytesToText_data();
+    void bytesToText();
+    void twips_data();
+    void twips();
+
+private:
+    bool openHost();
+
+    std::shared_ptr<KeyHost> m_keys;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::shared_ptr<Testing::RecordingDataLink> m_host;
+};
+
+void tst_WindowUtils::init()
+{
+    m_keys = std::make_shared<KeyHost>();
+    setHostLink(m_keys, nullptr);
+}
+
+void tst_WindowUtils::cleanup()
+{
+    clearHostLink();
+    m_host.reset();
+    m_dir.reset();
+}
+
+bool tst_WindowUtils::openHost()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    HostOptions options;
+    options.database = m_dir->filePath(QStringLiteral("practice.sqlite"));
+    options.libraryFolder = m_dir->filePath(QStringLiteral("library"));
+    options.dataFolder = m_dir->path();
+    auto host = ReferenceHost::open(options);
+    if (!host) {
+        qWarning() << host.error();
+        return false;
+    }
+    m_host = std::make_shared<Testing::RecordingDataLink>(host.value());
+    setHostLink(m_host, nullptr);
+    const QStringList rows = {
+        "Insert into SystemLists (Entry_Code, SubID, Description, ParentID) values (1, 1, 'Before treatment', 71)",
+        "Insert into SystemLists (Entry_Code, SubID, Description, ParentID) values (2, 2, 'After treatment', 71)",
+        "Insert into SystemLists (Entry_Code, SubID, Description, ParentID) values (3, 3, 'Unrelated', 12)",
+        "Insert into DocumentCategories (Entry_Code, Description) values (10, 'Radiographs')",
+        "Insert into DocumentCategories (Entry_Code, Description) values (11, 'Letters')",
+        "Insert into DocumentCategories (Entry_Code, Description) values (12, NULL)",
+    };
+    for (const QString &sql : rows)
+        m_host->ExecuteStmt(false, sql);
+    m_host->clear();
+    return true;
+}
+
+void tst_WindowUtils::f1OpensTheWindowsHelpTopic()
+{
+    Form form;
+    QVERIFY(form.showAndFocus(form.first));
+    QTest::keyClick(form.first, Qt::Key_F1);
+    QCOMPARE(m_keys->calls, QStringList{QStringLiteral("ShowHelp W130.htm")});
+
+    // A window that has no number lets F1 through.
+    QWidget plain;
+    auto *edit = new QLineEdit(&plain);
+    KeyHandler::install(&plain);
+    QTest::keyClick(edit, Qt::Key_F1);
+    QCOMPARE(m_keys->calls.size(), 1);
+}
+
+void tst_WindowUtils::f1InADialogUsesTheDialogsNumber()
+{
+    Form form;
+    IdentifiedWindow<QDialog> dialog(305, &form.window);
+    auto *edit = new QLineEdit(&dialog);
+    dialog.show();
+    QTest::keyClick(edit, Qt::Key_F1);
+    QCOMPARE(m_keys->calls, QStringList{QStringLiteral("ShowHelp W305.htm")});
+}
+
+void tst_WindowUtils::enterMovesFocusOn_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<int>("key");
+
+    QTest::newRow("text box, Return") << "txtFirst" << "txtCount" << int(Qt::Key_Return);
+    QTest::newRow("text box, keypad Enter") << "txtSecond" << "txtNotes" << int(Qt::Key_Enter);
+    QTest::newRow("spin box") << "txtCount" << "txtSecond" << int(Qt::Key_Return);
+    QTest::newRow("multi-line text keeps Enter") << "txtNotes" << "txtNotes" << int(Qt::Key_Return);
+}
+
+void tst_WindowUtils::enterMovesFocusOn()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(int, key);
+
+    Form form;
+    auto *start = form.window.findChild<QWidget *>(from);
+    QVERIFY(form.showAndFocus(start));
+    QTest::keyClick(start, Qt::Key(key));
+    QCOMPARE(QApplication::focusWidget()->objectName(), to);
+    // Moving on never types into the control it leaves.
+    if (auto *edit = qobject_cast<QLineEdit *>(start))
+        QVERIFY(edit->text().isEmpty());
+    if (from == to)
+        QCOMPARE(form.notes->toPlainText(), QStringLiteral("\n"));
+}
+
+void tst_WindowUtils::ctrlPAndCtrlQ()
+{
+    Form form;
+    QVERIFY(form.showAndFocus(form.first));
+    QTest::keyClick(form.first, Qt::Key_P, Qt::ControlModifier);
+    QTest::keyClick(form.first, Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(m_keys->calls, (QStringList{QStringLiteral("PassMessage Patient's first name 0"),
+                                         QStringLiteral("Speak txtFirst")}));
+    QVERIFY(form.first->text().isEmpty());
+
+    // Plain P and Q are typed as usual.
+    QTest::keyClicks(form.first, QStringLiteral("pq"));
+    QCOMPARE(form.first->text(), QStringLiteral("pq"));
+    QCOMPARE(m_keys->calls.size(), 2);
+}
+
+void tst_WindowUtils::ctrlPAndCtrlQErrorsAreIgnored()
+{
+    Form form;
+    QVERIFY(form.showAndFocus(form.second));
+    m_keys->failMessages = true;
+    QTest::keyClick(form.second, Qt::Key_P, Qt::ControlModifier);
+    QTest::keyClick(form.second, Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(m_keys->calls.isEmpty());
+    QVERIFY(form.second->text().isEmpty());
+}
+
+void tst_WindowUtils::fillComboTwiceLeavesSecondSet()
+{
+    QVERIFY(openHost());
+    QComboBox combo;
+    combo.setProperty("tag", QStringLiteral("keep"));
+    QStringList tagsSeen;
+    connect(&combo, &QComboBox::currentIndexChanged, &combo,
+            [&] { tagsSeen << combo.property("tag").toString(); });
+
+    QCOMPARE(fillComboFromTable(&combo, QStringLiteral("DocumentCategories"),
+                                QStringLiteral(" Description "), QStringLiteral("Entry_Code"),
+                                QString(), false),
+             3);
+    QCOMPARE(fillComboFromTable(&combo, QStringLiteral("DocumentCategories"),
+                                QStringLiteral("Description"), QStringLiteral("Entry_Code"),
+                                QStringLiteral("Entry_Code > 10"), false),
+             2);
+
+    QCOMPARE(combo.count(), 2);
+    QCOMPARE(combo.itemText(0), QStringLiteral("Letters"));
+    QCOMPARE(combo.itemData(0).toInt(), 11);
+    QCOMPARE(combo.itemText(1), QString()); // a null description reads as empty
+    QCOMPARE(combo.itemData(1).toInt(), 12);
+    QVERIFY(!tagsSeen.isEmpty());
+    for (const QString &tag : tagsSeen)
+        QCOMPARE(tag, QStringLiteral("P"));
+    QCOMPARE(combo.property("tag").toString(), QStringLiteral("keep"));
+
+    QCOMPARE(m_host->callsOf(QStringLiteral("FillRecordSet")),
+             (QStringList{QStringLiteral("Select  Description , Entry_Code from DocumentCategories"),
+                          QStringLiteral("Select  Description , Entry_Code from DocumentCategories  where  Entry_Code > 10")}));
+}
+
+void tst_WindowUtils::fillComboFromLibraryUsesCondition()
+{
+    QVERIFY(openHost());
+    QComboBox combo;
+    fillComboFromTable(&combo, QStringLiteral("SystemLists"), QStringLiteral("Description"),
+                       QStringLiteral("Entry_Code"), QStringLiteral(" ParentID = 71 "), true);
+    QCOMPARE(m_host->callsOf(QStringLiteral("FillLibRecordSet")),
+             QStringList{QStringLiteral("Select  Description , Entry_Code from SystemLists  where   ParentID = 71 ")});
+    QCOMPARE(combo.count(), 2);
+
+    // No rows leaves the combo empty.
+    fillComboFromTable(&combo, QStringLiteral("SystemLists"), QStringLiteral("Description"),
+                       QStringLiteral("Entry_Code"), QStringLiteral("ParentID = 999"), true);
+    QCOMPARE(combo.count(), 0);
+}
+
+void tst_WindowUtils::selectByItemData()
+{
+    QComboBox combo;
+    combo.addItem(QStringLiteral("Before"), QVariant(qlonglong(1)));
+    combo.addItem(QStringLiteral("After"), QVariant(qlonglong(2)));
+    combo.addItem(QStringLiteral("Again after"), QVariant(qlonglong(2)));
+    QStringList tagsSeen;
+    connect(&combo, &QComboBox::currentIndexChanged, &combo,
+            [&] { tagsSeen << combo.property("tag").toString(); });
+
+    QVERIFY(selectComboByItemData(&combo, 2, true));
+    QCOMPARE(combo.currentIndex(), 1);
+    QCOMPARE(tagsSeen, QStringList{QStringLiteral("P")});
+    QCOMPARE(combo.property("tag").toString(), QString());
+
+    QVERIFY(selectComboByItemData(&combo, QStringLiteral("1"), false));
+    QCOMPARE(combo.currentIndex(), 0);
+    QCOMPARE(tagsSeen.last(), QString());
+
+    QVERIFY(!selectComboByItemData(&combo, 7, true));
+    QCOMPARE(combo.currentIndex(), 0);
+}
+
+void tst_WindowUtils::fillListFromSql()
+{
+    QVERIFY(openHost());
+    const ValueList list = Internal::fillListFromSql(
+        QStringLiteral("Select SubID, Description from SystemLists where ParentID = 71 order by SubID"),
+        QStringLiteral("Description"), QStringLiteral("SubID"), true);
+    QCOMPARE(list.size(), 2);
+    QCOMPARE(list[0].first, QStringLiteral("Before treatment"));
+    QCOMPARE(list[0].second.toInt(), 1);
+    QCOMPARE(list[1].first, QStringLiteral("After treatment"));
+    QVERIFY(Internal::fillListFromSql(QStringLiteral("Select SubID, Description from SystemLists where ParentID = 5"),
+                                      QStringLiteral("Description"), QStringLiteral("SubID"), true)
+                .isEmpty());
+}
+
+void tst_WindowUtils::closeRecordsetDropsPendingRow()
+{
+    QVERIFY(openHost());
+    std::unique_ptr<Recordset> rs;
+    m_host->FillRecordSet(rs, QStringLiteral("Select * from DocumentCategories where Entry_Code = -1"));
+    QVERIFY(rs);
+    rs->addNew();
+    rs->setValue(QStringLiteral("Entry_Code"), 50);
+    rs->setValue(QStringLiteral("Description"), QStringLiteral("Never stored"));
+    closeRecordsetSafely(rs);
+    QVERIFY(!rs);
+    closeRecordsetSafely(rs); // nothing left to close
+
+    QComboBox combo;
+    QCOMPARE(fillComboFromTable(&combo, QStringLiteral("DocumentCategories"),
+                                QStringLiteral("Description"), QStringLiteral("Entry_Code"),
+                                QString(), false),
+             3);
+}
+
+void tst_WindowUtils::chooseFontAppliesChoice()
+{
+    ScriptedResponder responder;
+    ResponderGuard guard(&responder);
+    QLineEdit control;
+    control.setFont(QFont(QStringLiteral("Liberation Sans"), 9));
+
+    QFont chosen(QStringLiteral("Liberation Serif"), 14);
+    chosen.setBold(true);
+    chosen.setUnderline(true);
+    responder.pushFont(chosen);
+    responder.pushFont(std::nullopt);
+
+    QVERIFY(chooseFont(&control));
+    QCOMPARE(control.font().family(), QStringLiteral("Liberation Serif"));
+    QCOMPARE(control.font().pointSize(), 14);
+    QVERIFY(control.font().bold());
+    QVERIFY(!control.font().italic());
+    QVERIFY(control.font().underline());
+
+    QVERIFY(!chooseFont(&control));
+    QCOMPARE(control.font().pointSize(), 14);
+    QCOMPARE(responder.prompts().size(), 2);
+    QCOMPARE(responder.prompts()[0].kind, Prompt::Font);
+}
+
+void tst_WindowUtils::browseForFolderAsksTheService()
+{
+    ScriptedResponder responder;
+    ResponderGuard guard(&responder);
+    responder.pushText(QStringLiteral("/srv/import"));
+    QCOMPARE(browseForFolder(nullptr, QStringLiteral("Import from")), QStringLiteral("/srv/import"));
+    QCOMPARE(browseForFolder(nullptr, QStringLiteral("Import from")), QString());
+    QCOMPARE(responder.prompts()[0].title, QStringLiteral("Import from"));
+}
+
+void tst_WindowUtils::bytesToText_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("cut at zero") << QByteArray("C:\\Temp\0garbage", 15) << "C:\\Temp";
+    QTest::newRow("no zero") << QByteArray("abc") << "abc";
+    QTest::newRow("zero first") << QByteArray("\0abc", 4) << "";
+    QTest::newRow("empty") << QByteArray() << "";
+}
+
+void tst_WindowUtils::bytesToText()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(Internal::bytesToText(bytes), text);
+}
+
+void tst_WindowUtils::twips_data()
+{
+    QTest::addColumn<int>("twips");
+    QTest::addColumn<int>("pixels");
+    QTest::newRow("one inch") << 1440 << 96;
+    QTest::newRow("one pixel") << 15 << 1;
+    QTest::newRow("just under half") << 7 << 0;
+    QTest::newRow("just over half") << 8 << 1;
+    QTest::newRow("negative") << -8 << -1;
+    QTest::newRow("zero") << 0 << 0;
+}
+
+void tst_WindowUtils::twips()
+{
+    QFETCH(int, twips);
+    QFETCH(int, pixels);
+    QCOMPARE(twipsToPixels(twips), pixels);
+    QCOMPARE(twipsToPixels(pixelsToTwips(pixels)), pixels);
+    QCOMPARE(twipsToPixels(QRect(twips, 0, 1440, twips)), QRect(pixels, 0, 96, pixels));
+}
+
+QTEST_MAIN(tst_WindowUtils)
+#include "tst_windowutils.moc"
