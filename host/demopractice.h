@@ -1,0 +1,23 @@
+#pragma once
+
+#include "component/result.h"
+
+namespace tovradocs {
+
+class ReferenceHost;
+
+namespace Internal {
+
+// The demo practice: patients, visits, books with pictures the program draws,
+// documents, categories, transitions, tutorial videos and a few clinical rows.
+class DemoPractice
+{
+public:
+    // True when the database holds no patients and no books.
+    static bool isEmpty(ReferenceHost &host);
+    // Fills an empty database; does nothing to one that holds data.
+    static Outcome create(ReferenceHost &host);
+};
+
+} // namespace Internal
+} // namespace tovradocs

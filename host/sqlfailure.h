@@ -1,0 +1,29 @@
+#pragma once
+
+#include <tovradocs/recordset.h>
+
+#include <QSqlError>
+#include <QString>
+
+namespace tovradocs::Internal {
+
+// Raises a database failure as the HostError the calling window reports. The
+// number is the engine's own code when it is numeric (SQLite result codes,
+// PostgreSQL SQLSTATE digits), else 3146, the generic call failure.
+[[noreturn]] inline void throwSqlFailure(const QSqlError &error, const QString &sql)
+{
+    bool numeric = false;
+    qint32 number = error.nativeErrorCode().toInt(&numeric);
+    if (!numeric || number == 0)
+        number = 3146;
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty())
+        text = error.text().trimmed();
+    if (text.isEmpty())
+        text = QStringLiteral("The database refused the statement.");
+    if (!sql.isEmpty())
+        text += QStringLiteral("\nStatement: ") + sql;
+    throw HostError(number, text);
+}
+
+} // namespace tovradocs::Internal

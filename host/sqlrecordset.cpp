@@ -1,0 +1,599 @@
+#include "sqlrecordset.h"
+#include "hostdatabase.h"
+#include "sqlfailure.h"
+
+#include <QBuffer>
+#include <QDate>
+#include <QDateTime>
+#include <QImage>
+#include <QLoggingCategory>
+#include <QRegularExpression>
+#include <QSqlRecord>
+
+#include <limits>
+
+Q_LOGGING_CATEGORY(lcHostRecordset, "tovradocs.host.recordset")
+
+namespace tovradocs::Internal {
+
+namespace {
+
+QVariant intOrLong(qlonglong v)
+{
+    if (v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max())
+        return QVariant(int(v));
+    return QVariant(v);
+}
+
+QDate dateFrom(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::QDate: return v.toDate();
+    case QMetaType::QDateTime: return v.toDateTime().date();
+    default: break;
+    }
+    const QString s = v.toString().trimmed();
+    QDate d = QDate::fromString(s.left(10), Qt::ISODate);
+    if (!d.isValid())
+        d = QDate::fromString(s, QStringLiteral("M/d/yyyy"));
+    return d;
+}
+
+QDateTime dateTimeFrom(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::QDateTime: return v.toDateTime();
+    case QMetaType::QDate: return v.toDate().startOfDay();
+    default: break;
+    }
+    QString s = v.toString().trimmed();
+    QDateTime dt = QDateTime::fromString(s, Qt::ISODate);
+    if (!dt.isValid())
+        dt = QDateTime::fromString(s.replace(u' ', u'T'), Qt::ISODate);
+    if (!dt.isValid())
+        dt = QDate::fromString(s.left(10), Qt::ISODate).startOfDay();
+    return dt;
+}
+
+[[noreturn]] void mismatch(const QVariant &value, const char *what)
+{
+    throw HostError(3464, QStringLiteral("Data type mismatch: \"%1\" is not %2.")
+                              .arg(value.toString(), QLatin1String(what)));
+}
+
+// "Select <list> From <one table> [Where|Order ...]": the only shape that
+// can be written back.
+QString singleTable(const QString &sql)
+{
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*select\\s+(?:.*?\\s)?from\\s+([A-Za-z_][A-Za-z0-9_]*)\\s*(?:$|;|where\\b|order\\b|group\\b|\\()"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const auto m = re.match(sql);
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
+} // namespace
+
+SqlRecordset::SqlRecordset(std::shared_ptr<HostDatabase> db, const QString &sql)
+    : m_db(std::move(db))
+{
+    load(sql);
+}
+
+SqlRecordset::~SqlRecordset()
+{
+    if (!m_open)
+        return;
+    try {
+        close();
+    } catch (const HostError &e) {
+        qCWarning(lcHostRecordset) << "closing a recordset failed:" << e.description();
+    }
+}
+
+QVariant SqlRecordset::readValue(const QVariant &raw, ColumnKind kind)
+{
+    if (raw.isNull())
+        return QVariant();
+    switch (kind) {
+    case ColumnKind::Bool:
+        if (raw.typeId() == QMetaType::QString) {
+            const QString s = raw.toString();
+            return QVariant(s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || s.toLongLong() != 0);
+        }
+        return QVariant(raw.toLongLong() != 0);
+    case ColumnKind::Key:
+    case ColumnKind::Long:
+        return intOrLong(raw.toLongLong());
+    case ColumnKind::Double:
+        return QVariant(raw.toDouble());
+    case ColumnKind::Date: {
+        const QDate d = dateFrom(raw);
+        return d.isValid() ? QVariant(d) : raw;
+    }
+    case ColumnKind::DateTime: {
+        const QDateTime dt = dateTimeFrom(raw);
+        return dt.isValid() ? QVariant(dt) : raw;
+    }
+    case ColumnKind::Text:
+        return raw.typeId() == QMetaType::QString ? raw : QVariant(raw.toString());
+    case ColumnKind::Blob:
+        return raw;
+    case ColumnKind::Unknown:
+        if (raw.typeId() == QMetaType::LongLong)
+            return intOrLong(raw.toLongLong());
+        return raw;
+    }
+    return raw;
+}
+
+QVariant SqlRecordset::storageValue(const QVariant &value, ColumnKind kind, Dialect dialect)
+{
+    const bool pg = dialect == Dialect::PostgreSQL;
+    if (value.isNull()) {
+        switch (kind) {
+        case ColumnKind::Key:
+        case ColumnKind::Long:
+        case ColumnKind::Bool: return QVariant(QMetaType::fromType<int>());
+        case ColumnKind::Double: return QVariant(QMetaType::fromType<double>());
+        case ColumnKind::Date: return pg ? QVariant(QMetaType::fromType<QDate>()) : QVariant(QMetaType::fromType<QString>());
+        case ColumnKind::DateTime: return pg ? QVariant(QMetaType::fromType<QDateTime>()) : QVariant(QMetaType::fromType<QString>());
+        case ColumnKind::Blob: return QVariant(QMetaType::fromType<QByteArray>());
+        default: return QVariant(QMetaType::fromType<QString>());
+        }
+    }
+    bool ok = true;
+    switch (kind) {
+    case ColumnKind::Bool: {
+        if (value.typeId() == QMetaType::QString) {
+            const QString s = value.toString().trimmed();
+            if (s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+                return -1;
+            if (s.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || s.isEmpty())
+                return 0;
+            const qlonglong n = s.toLongLong(&ok);
+            if (!ok)
+                mismatch(value, "a Yes/No value");
+            return n != 0 ? -1 : 0;
+        }
+        return value.toBool() ? -1 : 0;
+    }
+    case ColumnKind::Key:
+    case ColumnKind::Long: {
+        if (value.typeId() == QMetaType::Bool)
+            return value.toBool() ? -1 : 0;
+        qlonglong n = value.toLongLong(&ok);
+        if (!ok) {
+            const double d = value.toDouble(&ok);
+            n = qRound64(d);
+        }
+        if (!ok || n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max())
+            mismatch(value, "a whole number");
+        return int(n);
+    }
+    case ColumnKind::Double: {
+        const double d = value.toDouble(&ok);
+        if (!ok)
+            mismatch(value, "a number");
+        return d;
+    }
+    case ColumnKind::Date: {
+        const QDate d = dateFrom(value);
+        if (!d.isValid())
+            mismatch(value, "a date");
+        return pg ? QVariant(d) : QVariant(d.toString(Qt::ISODate));
+    }
+    case ColumnKind::DateTime: {
+        const QDateTime dt = dateTimeFrom(value);
+        if (!dt.isValid())
+            mismatch(value, "a date and time");
+        return pg ? QVariant(dt) : QVariant(dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    }
+    case ColumnKind::Text:
+        return value.toString();
+    case ColumnKind::Blob: {
+        if (value.typeId() == QMetaType::QImage) {
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            value.value<QImage>().save(&buffer, "PNG");
+            return png;
+        }
+        return value.toByteArray();
+    }
+    case ColumnKind::Unknown:
+        break;
+    }
+    return value;
+}
+
+void SqlRecordset::load(const QString &sql)
+{
+    const Dialect dialect = m_db->dialect();
+    const QString translated = SqlDialect::translate(sql, dialect);
+    QSqlDatabase db = m_db->database();
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(translated))
+        throwSqlFailure(q.lastError(), sql);
+
+    // Names as the statement spells its aliases, else as the schema declares
+    // them (PostgreSQL hands back folded lower-case names).
+    QHash<QString, QString> aliases;
+    static const QRegularExpression aliasRe(QStringLiteral("\\bas\\s+([A-Za-z_][A-Za-z0-9_]*)"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    for (auto it = aliasRe.globalMatch(sql); it.hasNext();) {
+        const QString alias = it.next().captured(1);
+        aliases.insert(alias.toLower(), alias);
+    }
+
+    const QString tableName = singleTable(sql);
+    const TableDef *table = tableName.isEmpty() ? nullptr : Schema::table(tableName);
+    const QSqlRecord record = q.record();
+    const int count = record.count();
+    m_columns.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const QString raw = record.fieldName(i);
+        const QString lower = raw.toLower();
+        QString name = aliases.value(lower);
+        const bool aliased = !name.isEmpty();
+        if (!aliased) {
+            name = Schema::canonicalName(raw);
+            if (name.isEmpty())
+                name = raw;
+        }
+        ColumnKind kind = aliased ? ColumnKind::Unknown : Schema::kindOf(lower);
+        bool writable = false;
+        if (table && !aliased) {
+            for (const ColumnDef &def : table->columns) {
+                if (def.name.compare(raw, Qt::CaseInsensitive) == 0) {
+                    writable = true;
+                    kind = def.kind;
+                    break;
+                }
+            }
+        }
+        m_columns.append(Column{name, kind, writable});
+        if (!m_index.contains(lower))
+            m_index.insert(lower, i);
+    }
+    if (table) {
+        m_table = table->name;
+        m_keyName = table->key();
+        m_keyColumn = m_index.value(m_keyName.toLower(), -1);
+    }
+
+    const int size = q.size();
+    if (size > 0)
+        m_cells.reserve(size_t(size) * count);
+    else
+        m_cells.reserve(size_t(64) * count);
+    std::vector<ColumnKind> kinds;
+    for (const Column &c : std::as_const(m_columns))
+        kinds.push_back(c.kind);
+    while (q.next()) {
+        for (int i = 0; i < count; ++i)
+            m_cells.push_back(readValue(q.value(i), kinds[i]));
+    }
+    if (q.lastError().isValid())
+        throwSqlFailure(q.lastError(), sql);
+    m_deleted.assign(size_t(rowCount()), false);
+    m_dirty.assign(size_t(count), false);
+    m_pos = 0;
+    m_open = true;
+}
+
+int SqlRecordset::columnIndex(const QString &name) const
+{
+    const auto it = m_index.constFind(name.toLower());
+    if (it == m_index.cend())
+        throw HostError(3265, QStringLiteral("Item \"%1\" not found in this collection.").arg(name));
+    return *it;
+}
+
+void SqlRecordset::requireCurrent() const
+{
+    if (!m_open)
+        throw HostError(3420, QStringLiteral("The recordset is closed."));
+    if (m_pos < 0 || m_pos >= rowCount() || m_deleted[size_t(m_pos)])
+        throw HostError(3021, QStringLiteral("No current record."));
+}
+
+void SqlRecordset::requireWritable() const
+{
+    if (!m_open)
+        throw HostError(3420, QStringLiteral("The recordset is closed."));
+    if (m_table.isEmpty())
+        throw HostError(3027, QStringLiteral("Cannot update: the recordset was not opened on a single table."));
+}
+
+bool SqlRecordset::isBof() const
+{
+    return m_pos < 0 || recordCount() == 0;
+}
+
+bool SqlRecordset::isEof() const
+{
+    return m_pos >= rowCount() || recordCount() == 0;
+}
+
+qint32 SqlRecordset::recordCount() const
+{
+    return qint32(rowCount() - m_deletedCount);
+}
+
+qsizetype SqlRecordset::firstLive(qsizetype from, int step) const
+{
+    const qsizetype n = rowCount();
+    while (from >= 0 && from < n && m_deleted[size_t(from)])
+        from += step;
+    return from;
+}
+
+void SqlRecordset::moveFirst()
+{
+    flushPending();
+    m_pos = firstLive(0, 1);
+}
+
+void SqlRecordset::moveLast()
+{
+    flushPending();
+    m_pos = recordCount() == 0 ? rowCount() : firstLive(rowCount() - 1, -1);
+}
+
+void SqlRecordset::moveNext()
+{
+    if (isEof())
+        throw HostError(3021, QStringLiteral("No current record."));
+    flushPending();
+    m_pos = firstLive(m_pos + 1, 1);
+}
+
+void SqlRecordset::movePrevious()
+{
+    if (isBof())
+        throw HostError(3021, QStringLiteral("No current record."));
+    flushPending();
+    m_pos = firstLive(m_pos - 1, -1);
+}
+
+QVariant SqlRecordset::value(const QString &name) const
+{
+    const int column = columnIndex(name);
+    requireCurrent();
+    return cell(m_pos, column);
+}
+
+void SqlRecordset::setValue(const QString &name, const QVariant &value)
+{
+    const int column = columnIndex(name);
+    requireCurrent();
+    requireWritable();
+    const Column &c = m_columns.at(column);
+    if (!c.writable)
+        throw HostError(3164, QStringLiteral("Field \"%1\" cannot be updated.").arg(c.name));
+    // Checks the value now, so a bad one is refused before the row is touched.
+    const QVariant stored = storageValue(value, c.kind, m_db->dialect());
+    if (m_mode == EditMode::None) {
+        m_mode = EditMode::Edit;
+        const size_t width = size_t(m_columns.size());
+        m_original.assign(m_cells.begin() + qsizetype(size_t(m_pos) * width),
+                          m_cells.begin() + qsizetype(size_t(m_pos + 1) * width));
+        m_dirty.assign(width, false);
+    }
+    cell(m_pos, column) = readValue(stored, c.kind);
+    m_dirty[size_t(column)] = true;
+}
+
+QStringList SqlRecordset::fieldNames() const
+{
+    QStringList names;
+    names.reserve(m_columns.size());
+    for (const Column &c : m_columns)
+        names.append(c.name);
+    return names;
+}
+
+void SqlRecordset::addNew()
+{
+    requireWritable();
+    flushPending();
+    const qsizetype row = rowCount();
+    for (const Column &c : std::as_const(m_columns))
+        m_cells.push_back(c.kind == ColumnKind::Bool && c.writable ? QVariant(false) : QVariant());
+    m_deleted.push_back(false);
+    m_pos = row;
+    m_mode = EditMode::AddNew;
+    m_dirty.assign(size_t(m_columns.size()), false);
+}
+
+void SqlRecordset::update()
+{
+    if (!m_open)
+        throw HostError(3420, QStringLiteral("The recordset is closed."));
+    if (m_mode == EditMode::None)
+        return;
+    try {
+        ensureWriting();
+        if (m_mode == EditMode::AddNew)
+            insertRow();
+        else
+            updateRow();
+    } catch (...) {
+        // The failed row is dropped; rows stored before it stay.
+        cancelUpdate();
+        throw;
+    }
+    m_mode = EditMode::None;
+}
+
+void SqlRecordset::flushPending()
+{
+    if (m_mode != EditMode::None)
+        update();
+}
+
+void SqlRecordset::ensureWriting()
+{
+    if (m_writing)
+        return;
+    m_db->beginWrite();
+    m_writing = true;
+}
+
+void SqlRecordset::insertRow()
+{
+    const Dialect dialect = m_db->dialect();
+    // A row without a key gets one from the counters.
+    if (m_keyColumn >= 0 && cell(m_pos, m_keyColumn).isNull()
+        && m_columns.at(m_keyColumn).kind == ColumnKind::Key) {
+        cell(m_pos, m_keyColumn) = m_db->generateKey(m_table, m_keyName);
+        m_dirty[size_t(m_keyColumn)] = true;
+    }
+    QStringList names;
+    QString shape;
+    QVariantList values;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        const Column &c = m_columns.at(i);
+        if (!c.writable || !m_dirty[size_t(i)])
+            continue;
+        names.append(c.name);
+        shape += QString::number(i) + u',';
+        values.append(storageValue(cell(m_pos, i), c.kind, dialect));
+    }
+    QString sql;
+    if (names.isEmpty()) {
+        sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_table);
+        shape = QStringLiteral("-");
+    } else {
+        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(m_table, names.join(u", "), QStringList(names.size(), QStringLiteral("?")).join(u", "));
+    }
+    m_db->guardedWrite([&] {
+        if (!m_insert || shape != m_insertShape) {
+            QSqlDatabase db = m_db->database();
+            m_insert.emplace(db);
+            m_insertShape = shape;
+            if (!m_insert->prepare(sql)) {
+                const QSqlError error = m_insert->lastError();
+                m_insert.reset();
+                throwSqlFailure(error, sql);
+            }
+        }
+        for (int i = 0; i < values.size(); ++i)
+            m_insert->bindValue(i, values.at(i));
+        if (!m_insert->exec())
+            throwSqlFailure(m_insert->lastError(), sql);
+    });
+    if (m_keyColumn >= 0 && m_keyName.compare(QLatin1String("Entry_Code"), Qt::CaseInsensitive) == 0) {
+        const QVariant key = cell(m_pos, m_keyColumn);
+        if (!key.isNull())
+            m_db->noteKeyWritten(m_table, key.toLongLong());
+    }
+}
+
+void SqlRecordset::updateRow()
+{
+    if (m_keyColumn < 0)
+        throw HostError(3027, QStringLiteral("Cannot update: the recordset does not hold the key field %1.")
+                                  .arg(m_keyName));
+    const Dialect dialect = m_db->dialect();
+    QStringList sets;
+    QVariantList values;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        const Column &c = m_columns.at(i);
+        if (!c.writable || !m_dirty[size_t(i)])
+            continue;
+        sets.append(c.name + QStringLiteral(" = ?"));
+        values.append(storageValue(cell(m_pos, i), c.kind, dialect));
+    }
+    if (sets.isEmpty())
+        return;
+    const QVariant key = m_original[size_t(m_keyColumn)];
+    if (key.isNull())
+        throw HostError(3027, QStringLiteral("Cannot update a row whose key is empty."));
+    values.append(storageValue(key, m_columns.at(m_keyColumn).kind, dialect));
+    const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?").arg(m_table, sets.join(u", "), m_keyName);
+    m_db->guardedWrite([&] {
+        QSqlDatabase db = m_db->database();
+        QSqlQuery q(db);
+        if (!q.prepare(sql))
+            throwSqlFailure(q.lastError(), sql);
+        for (int i = 0; i < values.size(); ++i)
+            q.bindValue(i, values.at(i));
+        if (!q.exec())
+            throwSqlFailure(q.lastError(), sql);
+        if (q.numRowsAffected() == 0)
+            throw HostError(3197, QStringLiteral("The record was deleted by another user."));
+    });
+    if (m_dirty[size_t(m_keyColumn)])
+        m_db->noteKeyWritten(m_table, cell(m_pos, m_keyColumn).toLongLong());
+}
+
+void SqlRecordset::cancelUpdate()
+{
+    if (m_mode == EditMode::AddNew) {
+        const size_t width = size_t(m_columns.size());
+        m_cells.resize(m_cells.size() - width);
+        m_deleted.pop_back();
+        m_pos = recordCount() == 0 ? 0 : firstLive(rowCount() - 1, -1);
+    } else if (m_mode == EditMode::Edit) {
+        std::copy(m_original.begin(), m_original.end(),
+                  m_cells.begin() + qsizetype(size_t(m_pos) * m_columns.size()));
+    }
+    m_mode = EditMode::None;
+}
+
+void SqlRecordset::deleteCurrent()
+{
+    requireCurrent();
+    requireWritable();
+    if (m_mode != EditMode::None)
+        cancelUpdate();
+    requireCurrent();
+    if (m_keyColumn < 0)
+        throw HostError(3027, QStringLiteral("Cannot delete: the recordset does not hold the key field %1.")
+                                  .arg(m_keyName));
+    const QVariant key = cell(m_pos, m_keyColumn);
+    const QString sql = QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(m_table, m_keyName);
+    ensureWriting();
+    m_db->guardedWrite([&] {
+        QSqlDatabase db = m_db->database();
+        QSqlQuery q(db);
+        if (!q.prepare(sql))
+            throwSqlFailure(q.lastError(), sql);
+        q.bindValue(0, storageValue(key, m_columns.at(m_keyColumn).kind, m_db->dialect()));
+        if (!q.exec())
+            throwSqlFailure(q.lastError(), sql);
+    });
+    // The row stays current but unreadable until the next move, as a
+    // deleting loop expects.
+    m_deleted[size_t(m_pos)] = true;
+    ++m_deletedCount;
+}
+
+void SqlRecordset::close()
+{
+    if (!m_open)
+        return;
+    std::exception_ptr failure;
+    try {
+        flushPending();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    m_insert.reset();
+    m_open = false;
+    m_cells.clear();
+    m_cells.shrink_to_fit();
+    m_deleted.clear();
+    if (m_writing) {
+        m_writing = false;
+        m_db->endWrite();
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+} // namespace tovradocs::Internal

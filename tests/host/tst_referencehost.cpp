@@ -1,0 +1,530 @@
+// The same contract runs against SQLite and a throw-away PostgreSQL server.
+#include "host/referencehost.h"
+#include "host/hostdatabase.h"
+
+#include "component/dialogservice.h"
+#include "support/pgserver.h"
+
+#include <tovradocs/dokumentz.h>
+#include <tovradocs/hostobjects.h>
+
+#include <QApplication>
+#include <QDate>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tovradocs;
+using namespace tovradocs::Internal;
+
+namespace {
+
+std::shared_ptr<ReferenceHost> openOrFail(const HostOptions &options)
+{
+    auto host = ReferenceHost::open(options);
+    if (!host)
+        qWarning("%s", qPrintable(host.error()));
+    return host ? host.value() : nullptr;
+}
+
+qint64 scalar(ReferenceHost &host, const QString &sql)
+{
+    std::unique_ptr<Recordset> rs;
+    host.FillRecordSet(rs, sql);
+    return rs->recordCount() > 0 ? rs->value(rs->fieldNames().constFirst()).toLongLong() : -1;
+}
+
+// Adds a run of rows the way the component does: one key from the host, the
+// following ones counted on from it, all through one empty updatable set.
+void addRun(ReferenceHost &host, qint32 book, int rows, const QString &caption)
+{
+    const qint32 first = host.GenerateEntrycode(false, QStringLiteral("BookContents"), QStringLiteral("Entry_code"));
+    std::unique_ptr<Recordset> rs;
+    host.FillRecordSet(rs, QStringLiteral("Select * from BookContents where Entry_Code = -1"));
+    for (int i = 0; i < rows; ++i) {
+        rs->addNew();
+        rs->setValue(QStringLiteral("Entry_Code"), first + i);
+        rs->setValue(QStringLiteral("BookCode"), book);
+        rs->setValue(QStringLiteral("Description"), caption);
+        rs->setValue(QStringLiteral("FileName"), QStringLiteral("LIBRARY\\%1.jpg").arg(first + i));
+        rs->setValue(QStringLiteral("EntryType"), 1);
+        rs->setValue(QStringLiteral("EntryDate"), QDate::currentDate());
+        rs->setValue(QStringLiteral("IndexImage"), false);
+        rs->update();
+    }
+    rs->close();
+}
+
+int keyWorker(const QStringList &args)
+{
+    // --key-worker <database> <library> <book> <runs> <rows>
+    HostOptions options;
+    options.database = args.value(2);
+    options.libraryFolder = args.value(3);
+    auto host = openOrFail(options);
+    if (!host)
+        return 3;
+    try {
+        for (int run = 0; run < args.value(5).toInt(); ++run)
+            addRun(*host, args.value(4).toInt(), args.value(6).toInt(), QStringLiteral("worker"));
+    } catch (const HostError &e) {
+        fprintf(stderr, "worker failed: %d %s\n", e.number(), qPrintable(e.description()));
+        return 2;
+    }
+    return 0;
+}
+
+} // namespace
+
+class HostContract : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum Backend { SQLite, PostgreSQL };
+    explicit HostContract(Backend backend) : m_backend(backend) {}
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void settingsDefaults_data();
+    void settingsDefaults();
+    void settingsKeepTheirType();
+    void indexPictureComesFirst();
+    void addUpdateDeleteThroughRecordsets();
+    void nullsNamesAndErrors();
+    void joinedResultIsReadOnly();
+    void failingRowKeepsEarlierRows();
+    void runIsOneTransaction();
+    void keysClearExistingRows();
+    void keysFromTwoProcessesNeverCollide();
+    void nextFileNameNeverInUse();
+    void relativePathsResolveInDataFolder();
+    void mailDropGetsMessageWithAttachment();
+    void patientPicker();
+    void remoteIconsAreReal();
+    void demoPracticeCreatedOnce();
+
+private:
+    HostOptions options(bool demo = false) const;
+    std::shared_ptr<ReferenceHost> open(bool demo = false) { return openOrFail(options(demo)); }
+
+    Backend m_backend;
+    std::unique_ptr<PgServer> m_pg;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::shared_ptr<ReferenceHost> m_host;
+    int m_case = 0;
+};
+
+HostOptions HostContract::options(bool demo) const
+{
+    HostOptions o;
+    o.database = m_backend == SQLite ? m_dir->filePath(QStringLiteral("practice.sqlite"))
+                                     : m_pg->url(QStringLiteral("practice%1").arg(m_case));
+    o.libraryFolder = m_dir->filePath(QStringLiteral("Library"));
+    o.dataFolder = m_dir->path();
+    o.createDemoPractice = demo;
+    return o;
+}
+
+void HostContract::initTestCase()
+{
+    qInfo("backend: %s", m_backend == SQLite ? "SQLite" : "PostgreSQL");
+    if (m_backend == PostgreSQL) {
+        if (PgServer::binDir().isEmpty())
+            QSKIP("PostgreSQL is not installed: no /usr/lib/postgresql/*/bin/initdb");
+        m_pg = std::make_unique<PgServer>();
+        QVERIFY2(m_pg->start(), qPrintable(m_pg->errorString()));
+    }
+}
+
+void HostContract::init()
+{
+    ++m_case;
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    if (m_backend == PostgreSQL)
+        QVERIFY2(m_pg->createDatabase(QStringLiteral("practice%1").arg(m_case)), qPrintable(m_pg->errorString()));
+    m_host = open();
+    QVERIFY(m_host);
+}
+
+void HostContract::cleanup()
+{
+    m_host.reset();
+    m_dir.reset();
+}
+
+void HostContract::settingsDefaults_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QVariant>("expected");
+    QTest::newRow("2 dentist name") << 2 << QVariant(QStringLiteral("Practice Dentist"));
+    QTest::newRow("57 thumbnail width") << 57 << QVariant(120);
+    QTest::newRow("58 thumbnail height") << 58 << QVariant(90);
+    QTest::newRow("61 image extension") << 61 << QVariant(QStringLiteral("jpg"));
+    QTest::newRow("104 capture server") << 104 << QVariant(false);
+    QTest::newRow("130 index among pages") << 130 << QVariant(false);
+    QTest::newRow("132 viewing mode") << 132 << QVariant(0);
+    QTest::newRow("164 image editor") << 164 << QVariant(QString());
+    QTest::newRow("never stored") << 9999 << QVariant();
+}
+
+void HostContract::settingsDefaults()
+{
+    QFETCH(int, number);
+    QFETCH(QVariant, expected);
+    const QVariant value = m_host->GetSystemSetting(qint16(number));
+    QCOMPARE(value.typeId(), expected.typeId());
+    QCOMPARE(value, expected);
+}
+
+void HostContract::settingsKeepTheirType()
+{
+    qint16 number = 130;
+    qint16 value = -1;
+    m_host->SetSystemSetting(number, value);
+    QCOMPARE(m_host->GetSystemSetting(130), QVariant(true));
+    number = 57;
+    value = 200;
+    m_host->SetSystemSetting(number, value);
+    QCOMPARE(m_host->GetSystemSetting(57), QVariant(200));
+    number = 501; // a foot-switch assignment nobody stored before
+    value = 3;
+    m_host->SetSystemSetting(number, value);
+    QCOMPARE(m_host->GetSystemSetting(501).toInt(), 3);
+    m_host->setSetting(164, QStringLiteral("gimp"));
+    // Another workstation sees the stored values.
+    auto other = open();
+    QCOMPARE(other->GetSystemSetting(164), QVariant(QStringLiteral("gimp")));
+    QCOMPARE(other->GetSystemSetting(130), QVariant(true));
+}
+
+void HostContract::indexPictureComesFirst()
+{
+    std::unique_ptr<Recordset> rs;
+    m_host->FillRecordSet(rs, QStringLiteral("Select * from BookContents where Entry_Code = -1"));
+    for (int i = 1; i <= 4; ++i) {
+        rs->addNew();
+        rs->setValue(QStringLiteral("Entry_Code"), 100 + i);
+        rs->setValue(QStringLiteral("BookCode"), 7);
+        rs->setValue(QStringLiteral("FileName"), QStringLiteral("p%1.jpg").arg(i));
+        rs->setValue(QStringLiteral("EntryType"), 1);
+        rs->setValue(QStringLiteral("IndexImage"), i == 3);
+        rs->update();
+    }
+    rs->close();
+
+    const QString indexSql = QStringLiteral("Select Filename From BookContents where (BookCode = 7 ) And ( EntryType = 1 ) Order by IndexImage");
+    QVERIFY(m_host->FillRecordSet(rs, indexSql));
+    QCOMPARE(rs->value(QStringLiteral("FileName")).toString(), QStringLiteral("p3.jpg"));
+
+    QVERIFY(m_host->FillRecordSet(rs, QStringLiteral("Select * From BookContents where (BookCode = 7) AND ( IndexImage = false) ")));
+    QCOMPARE(rs->recordCount(), 3);
+    QCOMPARE(rs->value(QStringLiteral("IndexImage")), QVariant(false));
+
+    m_host->ExecuteStmt(false, QStringLiteral("Update BookContents Set IndexImage = false where ( BookCode = 7 )   and ( IndexImage = true) "));
+    m_host->ExecuteStmt(false, QStringLiteral("Update BookContents Set IndexImage = True where ( Entry_Code = 101 ) "));
+    QVERIFY(m_host->FillRecordSet(rs, indexSql));
+    QCOMPARE(rs->value(QStringLiteral("FileName")).toString(), QStringLiteral("p1.jpg"));
+    QCOMPARE(scalar(*m_host, QStringLiteral("Select Count(*) From BookContents where IndexImage = true")), 1);
+}
+
+void HostContract::addUpdateDeleteThroughRecordsets()
+{
+    const qint32 key = m_host->GenerateEntrycode(false, QStringLiteral("Books"), QStringLiteral("Entry_code"));
+    QVERIFY(key > 0);
+    std::unique_ptr<Recordset> rs;
+    QVERIFY(!m_host->FillRecordSet(rs, QStringLiteral("Select * From Books where entry_code = -1")));
+    QVERIFY(rs->isBof() && rs->isEof());
+    rs->addNew();
+    rs->setValue(QStringLiteral("Entry_Code"), key);
+    rs->setValue(QStringLiteral("Description"), QStringLiteral("Ivy Marsh"));
+    rs->setValue(QStringLiteral("PatientCode"), 12);
+    rs->setValue(QStringLiteral("FontBold"), true);
+    rs->setValue(QStringLiteral("FontSize"), 13.5);
+    rs->update();
+    rs->close();
+
+    QVERIFY(m_host->FillRecordSet(rs, QStringLiteral("Select * From Books where (Entry_Code = %1)").arg(key)));
+    QCOMPARE(rs->recordCount(), 1);
+    QCOMPARE(rs->value(QStringLiteral("Description")), QVariant(QStringLiteral("Ivy Marsh")));
+    QCOMPARE(rs->value(QStringLiteral("PatientCode")), QVariant(12));
+    QCOMPARE(rs->value(QStringLiteral("FontBold")), QVariant(true));
+    QCOMPARE(rs->value(QStringLiteral("FontItalic")), QVariant(false)); // never written
+    QCOMPARE(rs->value(QStringLiteral("FontSize")).toDouble(), 13.5);
+    rs->setValue(QStringLiteral("Description"), QStringLiteral("Ivy M."));
+    rs->update();
+    rs->close();
+    QVERIFY(m_host->FillRecordSet(rs, QStringLiteral("Select * From Books where ( Patientcode = 12 ) ")));
+    QCOMPARE(rs->value(QStringLiteral("Description")).toString(), QStringLiteral("Ivy M."));
+
+    // An entry with a date; moving on stores a pending edit.
+    std::unique_ptr<Recordset> pages;
+    m_host->FillRecordSet(pages, QStringLiteral("Select * From BookContents where BookCode = -1"));
+    pages->addNew();
+    pages->setValue(QStringLiteral("BookCode"), key);
+    pages->setValue(QStringLiteral("EntryDate"), QDate(2024, 2, 29));
+    pages->setValue(QStringLiteral("EntryType"), 3);
+    pages->update();
+    const QVariant entry = pages->value(QStringLiteral("Entry_Code"));
+    QVERIFY2(entry.toInt() > 0, "a row added without a key gets one");
+    pages->close();
+    QVERIFY(m_host->FillRecordSet(pages, QStringLiteral("Select * From BookContents where (BookCode = %1)").arg(key)));
+    QCOMPARE(pages->value(QStringLiteral("EntryDate")), QVariant(QDate(2024, 2, 29)));
+    pages->setValue(QStringLiteral("Description"), QStringLiteral("edited"));
+    pages->moveNext();
+    QVERIFY(pages->isEof());
+    pages->close();
+    QVERIFY(m_host->FillRecordSet(pages, QStringLiteral("Select * From BookContents where entry_Code = %1").arg(entry.toInt())));
+    QCOMPARE(pages->value(QStringLiteral("Description")).toString(), QStringLiteral("edited"));
+    pages->deleteCurrent();
+    QCOMPARE(pages->recordCount(), 0);
+    QVERIFY_THROWS_EXCEPTION(HostError, pages->value(QStringLiteral("Description")));
+    pages->close();
+    QVERIFY(!m_host->FillRecordSet(pages, QStringLiteral("Select * From BookContents where entry_Code = %1").arg(entry.toInt())));
+
+    m_host->ExecuteStmt(false, QStringLiteral("Delete From Books where Entry_Code = %1").arg(key));
+    QVERIFY(!m_host->FillRecordSet(rs, QStringLiteral("Select * From Books where (Entry_Code = %1)").arg(key)));
+}
+
+void HostContract::nullsNamesAndErrors()
+{
+    m_host->ExecuteStmt(false, QStringLiteral("Insert Into BookContents (Entry_Code, BookCode) Values (5, 1)"));
+    std::unique_ptr<Recordset> rs;
+    QVERIFY(m_host->FillRecordSet(rs, QStringLiteral("select entry_code, FILENAME, description, CTEffect, EntryDate from bookcontents")));
+    QCOMPARE(rs->fieldNames(), QStringList({"Entry_Code", "FileName", "Description", "CTEffect", "EntryDate"}));
+    QVERIFY(!rs->value(QStringLiteral("Description")).isValid());
+    QVERIFY(!rs->value(QStringLiteral("ctEFFECT")).isValid());
+    QVERIFY(!rs->value(QStringLiteral("EntryDate")).isValid());
+    QCOMPARE(rs->value(QStringLiteral("ENTRY_CODE")), QVariant(5));
+    try {
+        rs->value(QStringLiteral("NoSuchField"));
+        QFAIL("an unknown field must throw");
+    } catch (const HostError &e) {
+        QCOMPARE(e.number(), 3265);
+    }
+    QVERIFY_THROWS_EXCEPTION(HostError, rs->setValue(QStringLiteral("EntryDate"), QStringLiteral("not a date")));
+    QVERIFY_THROWS_EXCEPTION(HostError, m_host->ExecuteStmt(false, QStringLiteral("Delete From NoSuchTable")));
+    QVERIFY_THROWS_EXCEPTION(HostError, m_host->FillRecordSet(rs, QStringLiteral("Select * From")));
+    QVERIFY_THROWS_EXCEPTION(HostError, m_host->GenerateEntrycode(false, QStringLiteral("Nowhere"), QStringLiteral("Entry_code")));
+    rs->moveNext();
+    QVERIFY(rs->isEof());
+    QVERIFY_THROWS_EXCEPTION(HostError, rs->moveNext());
+}
+
+void HostContract::joinedResultIsReadOnly()
+{
+    m_host->ExecuteStmt(false, QStringLiteral("Insert Into Books (Entry_Code, Description, PatientCode) Values (1, 'B', 3)"));
+    m_host->ExecuteStmt(false, QStringLiteral("Insert Into BookContents (Entry_Code, BookCode, IndexImage) Values (2, 1, true)"));
+    std::unique_ptr<Recordset> rs;
+    QVERIFY(m_host->FillRecordSet(rs, QStringLiteral("Select BookContents.* From Books,BookContents where (Books.Entry_Code = BookContents.BookCode) and (Books.PatientCode = 3)")));
+    QCOMPARE(rs->value(QStringLiteral("IndexImage")), QVariant(true));
+    QVERIFY_THROWS_EXCEPTION(HostError, rs->setValue(QStringLiteral("Description"), QStringLiteral("x")));
+    QVERIFY_THROWS_EXCEPTION(HostError, rs->addNew());
+}
+
+void HostContract::failingRowKeepsEarlierRows()
+{
+    std::unique_ptr<Recordset> rs;
+    m_host->FillRecordSet(rs, QStringLiteral("Select * from BookContents where Entry_Code = -1"));
+    for (int key : {11, 12, 13}) {
+        rs->addNew();
+        rs->setValue(QStringLiteral("Entry_Code"), key);
+        rs->update();
+    }
+    rs->addNew();
+    rs->setValue(QStringLiteral("Entry_Code"), 12); // taken
+    QVERIFY_THROWS_EXCEPTION(HostError, rs->update());
+    rs->addNew();
+    rs->setValue(QStringLiteral("Entry_Code"), 14);
+    rs->update();
+    rs->close();
+    QCOMPARE(scalar(*m_host, QStringLiteral("Select Count(*) From BookContents")), 4);
+}
+
+void HostContract::runIsOneTransaction()
+{
+    const int rows = 2000;
+    const qint32 first = m_host->GenerateEntrycode(false, QStringLiteral("BookContents"), QStringLiteral("Entry_code"));
+    std::unique_ptr<Recordset> rs;
+    m_host->FillRecordSet(rs, QStringLiteral("Select * from BookContents where Entry_Code = -1"));
+    for (int i = 0; i < rows; ++i) {
+        rs->addNew();
+        rs->setValue(QStringLiteral("Entry_Code"), first + i);
+        rs->setValue(QStringLiteral("BookCode"), 1);
+        rs->update();
+    }
+    // Another workstation sees nothing of the run until it is closed.
+    auto other = open();
+    QVERIFY(other);
+    QCOMPARE(scalar(*other, QStringLiteral("Select Count(*) From BookContents")), 0);
+    rs->close();
+    QCOMPARE(scalar(*other, QStringLiteral("Select Count(*) From BookContents")), rows);
+    // The run outgrew its block of keys: the next key still lies beyond it.
+    QVERIFY(other->GenerateEntrycode(false, QStringLiteral("BookContents"), QStringLiteral("Entry_code")) >= first + rows);
+}
+
+void HostContract::keysClearExistingRows()
+{
+    m_host->ExecuteStmt(false, QStringLiteral("Insert Into Books (Entry_Code, Description) Values (5000, 'old')"));
+    const qint32 a = m_host->GenerateEntrycode(false, QStringLiteral("Books"), QStringLiteral("Entry_code"));
+    QVERIFY(a > 5000);
+    auto other = open();
+    const qint32 b = other->GenerateEntrycode(false, QStringLiteral("books"), QStringLiteral("Entry_Code"));
+    QVERIFY2(b >= a + HostDatabase::KeyBlock, "each call reserves a block for its run");
+}
+
+void HostContract::keysFromTwoProcessesNeverCollide()
+{
+    const int runs = 5;
+    const int rows = 200;
+    const HostOptions o = options();
+    QList<QProcess *> workers;
+    for (int book : {1, 2}) {
+        auto *p = new QProcess(this);
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->start(QCoreApplication::applicationFilePath(),
+                 {QStringLiteral("--key-worker"), o.database, o.libraryFolder, QString::number(book),
+                  QString::number(runs), QString::number(rows)});
+        workers.append(p);
+    }
+    for (QProcess *p : workers) {
+        QVERIFY(p->waitForFinished(60000));
+        QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p->exitCode(), 0);
+    }
+    QCOMPARE(scalar(*m_host, QStringLiteral("Select Count(*) From BookContents")), 2 * runs * rows);
+    QCOMPARE(scalar(*m_host, QStringLiteral("Select Count(*) From (Select Entry_Code From BookContents Group By Entry_Code Having Count(*) > 1) As d")), 0);
+    QCOMPARE(scalar(*m_host, QStringLiteral("Select Count(*) From BookContents where BookCode = 1")), runs * rows);
+    qDeleteAll(workers);
+}
+
+void HostContract::nextFileNameNeverInUse()
+{
+    const QString taken = m_host->GetLibraryFilesFolder() + QStringLiteral("/5/10.jpg");
+    QDir().mkpath(QFileInfo(taken).absolutePath());
+    QFile(taken).open(QIODevice::WriteOnly);
+    QSet<QString> names;
+    for (int i = 0; i < 3; ++i) {
+        const QString name = m_host->NextFileName(1, 5, 10, QStringLiteral("JPG"));
+        QVERIFY2(!QFileInfo::exists(name), qPrintable(name));
+        QVERIFY(name.startsWith(m_host->GetLibraryFilesFolder() + QStringLiteral("/5/")));
+        QVERIFY(name.endsWith(QStringLiteral(".jpg")));
+        names.insert(name);
+    }
+    QCOMPARE(names.size(), 3); // not written yet, still not handed out twice
+    const QString fresh = m_host->NextFileName(1, 6, 1, QStringLiteral(".AVI"));
+    QVERIFY(QFileInfo(QFileInfo(fresh).absolutePath()).isDir());
+    QCOMPARE(QFileInfo(fresh).fileName(), QStringLiteral("1.avi"));
+}
+
+void HostContract::relativePathsResolveInDataFolder()
+{
+    QCOMPARE(m_host->resolvePath(QStringLiteral("LIBRARY\\3\\7.jpg")), m_dir->path() + QStringLiteral("/LIBRARY/3/7.jpg"));
+    QCOMPARE(m_host->resolvePath(QStringLiteral("/abs/x.png")), QStringLiteral("/abs/x.png"));
+    QDir(m_dir->path()).mkpath(QStringLiteral("help"));
+    QCOMPARE(m_host->resolvePath(QStringLiteral("HELP\\W12.htm")), m_dir->path() + QStringLiteral("/help/W12.htm"));
+}
+
+void HostContract::mailDropGetsMessageWithAttachment()
+{
+    const QString file = m_dir->filePath(QStringLiteral("x-ray.txt"));
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("tooth 36, distal caries\n");
+    f.close();
+    const QString drop = m_dir->filePath(QStringLiteral("outbox"));
+    m_host->setMailDropFolder(drop);
+    Dokumentz docs;
+    docs.Add(1, file, QStringLiteral("X-ray note"), 3, 0, 0, 0);
+    m_host->EmailDocuments(docs);
+    const QStringList emls = QDir(drop).entryList({QStringLiteral("*.eml")});
+    QCOMPARE(emls.size(), 1);
+    QFile eml(drop + u'/' + emls.first());
+    QVERIFY(eml.open(QIODevice::ReadOnly));
+    const QByteArray text = eml.readAll();
+    QVERIFY(text.contains("Content-Type: multipart/mixed"));
+    QVERIFY(text.contains("filename=\"x-ray.txt\""));
+    QVERIFY(text.contains(QByteArray("tooth 36, distal caries\n").toBase64()));
+}
+
+void HostContract::patientPicker()
+{
+    m_host->ExecuteStmt(false, QStringLiteral("Insert Into Patients (Entry_Code, FirstName, LastName) Values (3, 'Ivy', 'Marsh')"));
+    m_host->ExecuteStmt(false, QStringLiteral("Insert Into Patients (Entry_Code, FirstName, LastName) Values (4, 'Tom', 'Reed')"));
+    ScriptedResponder responder;
+    ResponderGuard guard(&responder);
+    responder.pushModal([](QDialog *dialog) {
+        auto *search = dialog->findChild<QLineEdit *>(QStringLiteral("txtSearch"));
+        auto *list = dialog->findChild<QListWidget *>(QStringLiteral("lstPatients"));
+        if (!search || !list || list->count() != 2)
+            return int(QDialog::Rejected);
+        search->setText(QStringLiteral("reed"));
+        return int(QDialog::Accepted);
+    });
+    QString name;
+    QCOMPARE(m_host->GetPatientData(name), 4);
+    QCOMPARE(name, QStringLiteral("Tom Reed"));
+    responder.pushModal([](QDialog *) { return int(QDialog::Rejected); });
+    QCOMPARE(m_host->GetPatientData(name), 0);
+    qint32 code = 3;
+    QCOMPARE(m_host->GetNameOfPatient(code), QStringLiteral("Ivy Marsh"));
+}
+
+void HostContract::remoteIconsAreReal()
+{
+    for (auto [set, number] : {std::pair{0, 130}, {1, 305}, {0, 1}}) {
+        const QImage icon = m_host->GetRemoteIcon(qint16(set), qint16(number));
+        QVERIFY(!icon.isNull());
+        QVERIFY(icon.pixelColor(16, 4).alpha() > 0);
+    }
+}
+
+void HostContract::demoPracticeCreatedOnce()
+{
+    m_host.reset();
+    auto demo = open(true);
+    QVERIFY(demo);
+    const qint64 patients = scalar(*demo, QStringLiteral("Select Count(*) From Patients"));
+    const qint64 pages = scalar(*demo, QStringLiteral("Select Count(*) From BookContents"));
+    QVERIFY(patients >= 10);
+    QVERIFY(pages > 20);
+    std::unique_ptr<Recordset> rs;
+    QVERIFY(demo->FillLibRecordSet(rs, QStringLiteral("Select * from SystemLists where ParentID = 71 order by Description")));
+    QVERIFY(demo->FillRecordSet(rs, QStringLiteral("Select * From Books where Entry_Code > 0 and PatientCode = 0")));
+    QCOMPARE(rs->recordCount(), 2);
+    // Every picture row points at a real file.
+    demo->FillRecordSet(rs, QStringLiteral("Select FileName From BookContents where EntryType = 1"));
+    for (; !rs->isEof(); rs->moveNext())
+        QVERIFY2(QFileInfo::exists(demo->resolvePath(rs->value(QStringLiteral("FileName")).toString())),
+                 qPrintable(rs->value(QStringLiteral("FileName")).toString()));
+    demo.reset();
+    auto again = open(true);
+    QCOMPARE(scalar(*again, QStringLiteral("Select Count(*) From Patients")), patients);
+    QCOMPARE(scalar(*again, QStringLiteral("Select Count(*) From BookContents")), pages);
+}
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.value(1) == QLatin1String("--key-worker"))
+        return keyWorker(args);
+    int failures = 0;
+    HostContract sqlite(HostContract::SQLite);
+    failures += QTest::qExec(&sqlite, argc, argv);
+    HostContract postgres(HostContract::PostgreSQL);
+    failures += QTest::qExec(&postgres, argc, argv);
+    return failures;
+}
+
+#include "tst_referencehost.moc"
