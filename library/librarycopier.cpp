@@ -1,0 +1,322 @@
+#include "library/librarycopier.h"
+
+#include "component/filetypes.h"
+#include "library/librarylogging.h"
+
+#include <tovradocs/datalink.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tovradocs::Internal {
+
+namespace librarycopy {
+
+QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+class FileHandle
+{
+public:
+    explicit FileHandle(int fd = -1) : m_fd(fd) {}
+    ~FileHandle()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileHandle(const FileHandle &) = delete;
+    FileHandle &operator=(const FileHandle &) = delete;
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    void reset(int fd)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+private:
+    int m_fd;
+};
+
+// Copies everything from in to out; 0 on success, else the errno of the failing side.
+int copyContents(int in, int out, bool &readFailed)
+{
+    readFailed = false;
+    // The kernel copies without bouncing through user space where it can.
+    bool kernelCopy = true;
+    qint64 copied = 0;
+    while (kernelCopy) {
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+        if (n > 0) {
+            copied += n;
+            continue;
+        }
+        if (n == 0) {
+            // Some pseudo files report 0 at once; let read() decide.
+            if (copied > 0)
+                return 0;
+            kernelCopy = false;
+            break;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP
+            || errno == EBADF) {
+            kernelCopy = false;
+            break;
+        }
+        // Only a write error can be told apart reliably here; treat the rest as read errors.
+        readFailed = !(errno == ENOSPC || errno == EDQUOT || errno == EFBIG);
+        return errno;
+    }
+
+    constexpr size_t bufferSize = 4 << 20;
+    std::unique_ptr<char[]> buffer(new char[bufferSize]);
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.get(), bufferSize);
+        if (got == 0)
+            return 0;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            readFailed = true;
+            return errno;
+        }
+        ssize_t written = 0;
+        while (written < got) {
+            const ssize_t w = ::write(out, buffer.get() + written, size_t(got - written));
+            if (w < 0) {
+                if (errno == EINTR)
+                    continue;
+                return errno;
+            }
+            written += w;
+        }
+    }
+}
+
+QString existsMessage(const QString &target)
+{
+    return QStringLiteral("The library already holds a file named \"%1\"; nothing was copied.")
+        .arg(QDir::toNativeSeparators(target));
+}
+
+// Writes source into a new file at target. The data is complete and synced
+// before the name appears, and an existing target is left alone.
+Outcome copyNoReplace(const QString &source, const QString &target)
+{
+    const QByteArray sourceName = QFile::encodeName(source);
+    const QByteArray targetName = QFile::encodeName(target);
+    const QString folder = QFileInfo(target).absolutePath();
+    const QByteArray folderName = QFile::encodeName(folder);
+
+    struct stat st;
+    if (::lstat(targetName.constData(), &st) == 0)
+        return Outcome::failure(existsMessage(target));
+
+    FileHandle in(::open(sourceName.constData(), O_RDONLY | O_CLOEXEC));
+    if (!in.valid())
+        return Outcome::failure(QStringLiteral("Cannot read \"%1\": %2")
+                                    .arg(QDir::toNativeSeparators(source), systemError(errno)));
+    if (::fstat(in.get(), &st) != 0 || S_ISDIR(st.st_mode))
+        return Outcome::failure(QStringLiteral("\"%1\" is not a file.")
+                                    .arg(QDir::toNativeSeparators(source)));
+
+    if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
+        return Outcome::failure(QStringLiteral("Cannot create the library folder \"%1\".")
+                                    .arg(QDir::toNativeSeparators(folder)));
+
+    // An unnamed file vanishes by itself if anything below fails.
+    QByteArray tempName;
+    FileHandle out(::open(folderName.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    if (!out.valid() && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        tempName = folderName + "/.tovra-copy-XXXXXX";
+        out.reset(::mkostemp(tempName.data(), O_CLOEXEC));
+        if (out.valid())
+            ::fchmod(out.get(), 0644);
+    }
+    if (!out.valid())
+        return Outcome::failure(QStringLiteral("Cannot write in the library folder \"%1\": %2")
+                                    .arg(QDir::toNativeSeparators(folder), systemError(errno)));
+
+    auto fail = [&](const QString &message) {
+        if (!tempName.isEmpty())
+            ::unlink(tempName.constData());
+        return Outcome::failure(message);
+    };
+
+    bool readFailed = false;
+    if (const int error = copyContents(in.get(), out.get(), readFailed)) {
+        const QString what = readFailed ? QStringLiteral("Cannot read \"%1\": %2")
+                                        : QStringLiteral("Cannot write \"%1\": %2");
+        return fail(what.arg(QDir::toNativeSeparators(readFailed ? source : target),
+                             systemError(error)));
+    }
+    if (::fsync(out.get()) != 0)
+        return fail(QStringLiteral("Cannot write \"%1\": %2")
+                        .arg(QDir::toNativeSeparators(target), systemError(errno)));
+
+    int placed = 0;
+    if (tempName.isEmpty()) {
+        char procPath[64];
+        std::snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", out.get());
+        placed = ::linkat(AT_FDCWD, procPath, AT_FDCWD, targetName.constData(), AT_SYMLINK_FOLLOW);
+        if (placed != 0 && errno == ENOENT)
+            placed = ::linkat(out.get(), "", AT_FDCWD, targetName.constData(), AT_EMPTY_PATH);
+    } else {
+        placed = ::link(tempName.constData(), targetName.constData());
+        if (placed != 0 && errno != EEXIST)
+            // Folders without hard links (network shares) still refuse to replace.
+            placed = ::renameat2(AT_FDCWD, tempName.constData(), AT_FDCWD, targetName.constData(),
+                                 RENAME_NOREPLACE);
+        else if (placed == 0)
+            ::unlink(tempName.constData());
+    }
+    if (placed != 0) {
+        const int error = errno;
+        if (error == EEXIST)
+            return fail(existsMessage(target));
+        return fail(QStringLiteral("Cannot write \"%1\": %2")
+                        .arg(QDir::toNativeSeparators(target), systemError(error)));
+    }
+    if (::close(out.release()) != 0) {
+        const int error = errno;
+        ::unlink(targetName.constData());
+        return Outcome::failure(QStringLiteral("Cannot write \"%1\": %2")
+                                    .arg(QDir::toNativeSeparators(target), systemError(error)));
+    }
+    return {};
+}
+
+bool syncFolder(const QString &folder)
+{
+    FileHandle dir(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return dir.valid() && ::fsync(dir.get()) == 0;
+}
+
+QString comparablePath(const QString &path)
+{
+    QString p = path.toUpper();
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return p;
+}
+
+} // namespace librarycopy
+
+LibraryCopier::LibraryCopier(DataLink &link) : m_link(link) {}
+
+LibraryCopier::~LibraryCopier()
+{
+    const Outcome done = finish();
+    if (!done)
+        qCWarning(lcLibrary) << done.error();
+}
+
+bool LibraryCopier::isInLibrary(const QString &libraryFolder, const QString &path)
+{
+    const QString folder = librarycopy::comparablePath(libraryFolder);
+    const QString candidate = librarycopy::comparablePath(path);
+    return !folder.isEmpty() && candidate.size() > folder.size() && candidate.startsWith(folder);
+}
+
+Result<QString> LibraryCopier::copy(const QString &source, qint16 kind, qint32 bookCode,
+                                    qint32 entryCode, bool deleteSource, const QString &extension)
+{
+    if (!m_folderRead) {
+        m_libraryFolder = m_link.GetLibraryFilesFolder().toUpper();
+        m_folderRead = true;
+    }
+    if (isInLibrary(m_libraryFolder, source))
+        return source;
+
+    const QString ext = extension.isEmpty() ? fileExtension(source) : extension;
+    const QString target = m_link.NextFileName(kind, bookCode, entryCode, ext);
+    if (target.isEmpty())
+        return Result<QString>::failure(
+            QStringLiteral("The host gave no library file name for \"%1\".")
+                .arg(QDir::toNativeSeparators(source)));
+    const Outcome copied = copyTo(source, target);
+    if (!copied)
+        return Result<QString>::failure(copied.error());
+    if (deleteSource) {
+        m_sourceOfTarget.insert(target, source);
+        m_pendingTargets.append(target);
+    }
+    return target;
+}
+
+Outcome LibraryCopier::copyTo(const QString &source, const QString &target)
+{
+    const Outcome copied = librarycopy::copyNoReplace(source, target);
+    if (copied) {
+        m_dirtyFolders.insert(QFileInfo(target).absolutePath());
+        ++m_copied;
+    }
+    return copied;
+}
+
+void LibraryCopier::discard(const QString &target)
+{
+    m_sourceOfTarget.remove(target);
+    m_pendingTargets.removeAll(target);
+    QFile::remove(target);
+}
+
+Outcome LibraryCopier::finish()
+{
+    QStringList problems;
+    QSet<QString> unsynced;
+    for (const QString &folder : std::as_const(m_dirtyFolders)) {
+        if (!librarycopy::syncFolder(folder)) {
+            unsynced.insert(folder);
+            problems << QStringLiteral("Cannot sync the library folder \"%1\".")
+                            .arg(QDir::toNativeSeparators(folder));
+        }
+    }
+    m_dirtyFolders.clear();
+
+    for (const QString &target : std::as_const(m_pendingTargets)) {
+        const QString source = m_sourceOfTarget.value(target);
+        // Keep the source when its copy may not have reached the disk.
+        if (source.isEmpty() || unsynced.contains(QFileInfo(target).absolutePath()))
+            continue;
+        if (!QFile::remove(source) && QFileInfo::exists(source))
+            problems << QStringLiteral("Cannot delete \"%1\" after copying it into the library.")
+                            .arg(QDir::toNativeSeparators(source));
+    }
+    m_pendingTargets.clear();
+    m_sourceOfTarget.clear();
+
+    if (!problems.isEmpty())
+        return Outcome::failure(problems.join(QLatin1Char('\n')));
+    return {};
+}
+
+Result<QString> copyIntoLibrary(DataLink &link, const QString &source, qint16 kind,
+                                qint32 bookCode, qint32 entryCode, bool deleteSource,
+                                const QString &extension)
+{
+    LibraryCopier copier(link);
+    Result<QString> path = copier.copy(source, kind, bookCode, entryCode, deleteSource, extension);
+    const Outcome done = copier.finish();
+    if (path && !done)
+        qCWarning(lcLibrary) << done.error();
+    return path;
+}
+
+} // namespace tovradocs::Internal

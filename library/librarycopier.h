@@ -1,0 +1,69 @@
+#pragma once
+
+#include "component/result.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+
+namespace tovradocs {
+class DataLink;
+}
+
+namespace tovradocs::Internal {
+
+// Copies files into the library files folder for a run of new entries.
+//
+// Every copy is written to a hidden temporary file beside the target, synced,
+// and then linked into place; an existing file is never replaced and a failed
+// copy leaves nothing behind. Each file is synced as it is written, each target
+// folder once per run in finish(). Sources flagged for deletion are removed in
+// finish(), after the copies are durable, so a crash can never lose both.
+// Host errors from NextFileName/GetLibraryFilesFolder propagate as HostError.
+// Not thread-safe; use one copier per run.
+class LibraryCopier
+{
+public:
+    explicit LibraryCopier(DataLink &link);
+    ~LibraryCopier();
+    LibraryCopier(const LibraryCopier &) = delete;
+    LibraryCopier &operator=(const LibraryCopier &) = delete;
+
+    // Returns the library path of source: unchanged when it already lies in the
+    // library files folder, else a copy at NextFileName(kind, bookCode,
+    // entryCode, extension). extension defaults to the source's, upper-cased.
+    Result<QString> copy(const QString &source, qint16 kind, qint32 bookCode, qint32 entryCode,
+                         bool deleteSource, const QString &extension = QString());
+
+    // Copies source to target (which must not exist) without the library check.
+    Outcome copyTo(const QString &source, const QString &target);
+
+    // Takes back a copy made by this run (removes the target, keeps the source).
+    void discard(const QString &target);
+
+    // Syncs the target folders and deletes the flagged sources. Safe to call
+    // more than once; the destructor calls it too.
+    Outcome finish();
+
+    int copiedCount() const { return m_copied; }
+
+    // True when path lies inside folder (letter case and \ or / ignored).
+    static bool isInLibrary(const QString &libraryFolder, const QString &path);
+
+private:
+    DataLink &m_link;
+    QString m_libraryFolder;
+    bool m_folderRead = false;
+    int m_copied = 0;
+    QSet<QString> m_dirtyFolders;
+    QHash<QString, QString> m_sourceOfTarget; // target -> source to delete at finish
+    QList<QString> m_pendingTargets;          // keeps deletion order stable
+};
+
+// One copy with its own sync: what a single new entry needs.
+Result<QString> copyIntoLibrary(DataLink &link, const QString &source, qint16 kind,
+                                qint32 bookCode, qint32 entryCode, bool deleteSource,
+                                const QString &extension = QString());
+
+} // namespace tovradocs::Internal

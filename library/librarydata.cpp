@@ -1,0 +1,190 @@
+#include "library/librarydata.h"
+
+#include "component/filetypes.h"
+#include "library/librarycopier.h"
+
+#include <tovradocs/datalink.h>
+#include <tovradocs/recordset.h>
+
+#include <QDate>
+
+namespace tovradocs::Internal {
+
+namespace librarydata {
+
+QString text(const QVariant &value) { return value.isNull() ? QString() : value.toString(); }
+
+// Opens sql into a fresh set; nullptr when no rows came back.
+std::unique_ptr<Recordset> rowsOf(DataLink &link, const QString &sql)
+{
+    std::unique_ptr<Recordset> rs;
+    const bool found = link.FillRecordSet(rs, sql);
+    if (!rs)
+        return nullptr;
+    if (!found || rs->isEof()) {
+        rs->close();
+        return nullptr;
+    }
+    return rs;
+}
+
+} // namespace librarydata
+
+int EntryRun::addedCount() const
+{
+    return int(std::count_if(items.cbegin(), items.cend(),
+                             [](const EntryOutcome &o) { return o.added; }));
+}
+
+LibraryData::LibraryData(DataLink &link) : m_link(link) {}
+
+QList<BookItem> LibraryData::listBooks(BookView view, int tab)
+{
+    QList<BookItem> books;
+    auto rs = librarydata::rowsOf(m_link, LibrarySql::bookList(view, tab));
+    if (!rs)
+        return books;
+    for (; !rs->isEof(); rs->moveNext())
+        books.append({rs->value(QStringLiteral("Entry_Code")).toInt(),
+                      librarydata::text(rs->value(QStringLiteral("Description")))});
+    rs->close();
+    return books;
+}
+
+std::optional<BookItem> LibraryData::findPatientBook(qint32 patientCode)
+{
+    auto rs = librarydata::rowsOf(m_link, LibrarySql::patientBook(patientCode));
+    if (!rs)
+        return std::nullopt;
+    BookItem book{rs->value(QStringLiteral("Entry_Code")).toInt(),
+                  librarydata::text(rs->value(QStringLiteral("Description")))};
+    rs->close();
+    return book;
+}
+
+qint32 LibraryData::addBook(const QString &description, qint32 patientCode)
+{
+    const qint32 code = m_link.GenerateEntrycode(false, QStringLiteral("Books"),
+                                                 QStringLiteral("Entry_code"));
+    std::unique_ptr<Recordset> rs;
+    m_link.FillRecordSet(rs, LibrarySql::emptyBooks());
+    if (!rs)
+        throw HostError(5, QStringLiteral("The host opened no recordset for the new book."));
+    rs->addNew();
+    rs->setValue(QStringLiteral("Entry_Code"), code);
+    rs->setValue(QStringLiteral("Description"), description);
+    rs->setValue(QStringLiteral("PatientCode"), patientCode);
+    rs->update();
+    rs->close();
+    return code;
+}
+
+void LibraryData::deleteBook(qint32 bookCode)
+{
+    m_link.ExecuteStmt(false, LibrarySql::deleteBook(bookCode));
+    m_link.ExecuteStmt(false, LibrarySql::deleteBookPages(bookCode));
+}
+
+PageTable LibraryData::loadPages(qint32 bookCode, bool includeIndexImage)
+{
+    PageTable table;
+    auto rs = librarydata::rowsOf(m_link, LibrarySql::bookPages(bookCode, includeIndexImage));
+    if (!rs)
+        return table;
+    for (; !rs->isEof(); rs->moveNext()) {
+        const QVariant effect = rs->value(QStringLiteral("CTEffect"));
+        table.pages.append({librarydata::text(rs->value(QStringLiteral("Entry_Code"))),
+                            librarydata::text(rs->value(QStringLiteral("FileName"))),
+                            librarydata::text(rs->value(QStringLiteral("Description"))),
+                            librarydata::text(rs->value(QStringLiteral("EntryType"))),
+                            QStringLiteral("0"),
+                            effect.isNull() ? QStringLiteral("0") : effect.toString()});
+    }
+    rs->close();
+    return table;
+}
+
+void LibraryData::deletePage(qint32 entryCode)
+{
+    m_link.ExecuteStmt(false, LibrarySql::deletePage(entryCode));
+}
+
+QString LibraryData::indexPicture(qint32 bookCode)
+{
+    std::unique_ptr<Recordset> rs;
+    const bool found = m_link.FillDaoRecordSet(rs, LibrarySql::indexPicture(bookCode));
+    if (!rs)
+        return QString();
+    QString file;
+    if (found && !rs->isEof())
+        file = librarydata::text(rs->value(QStringLiteral("Filename")));
+    rs->close();
+    return file;
+}
+
+void LibraryData::setIndexImage(qint32 bookCode, qint32 entryCode)
+{
+    m_link.ExecuteStmt(false, LibrarySql::clearIndexImage(bookCode));
+    m_link.ExecuteStmt(false, LibrarySql::markIndexImage(entryCode));
+}
+
+EntryRun LibraryData::addEntries(const QList<NewEntry> &entries, EntryWriter::EmptySet emptySet)
+{
+    EntryRun run;
+    if (entries.isEmpty())
+        return run;
+    EntryWriter writer(m_link, emptySet);
+    run.items.reserve(entries.size());
+    for (const NewEntry &entry : entries)
+        run.items.append(writer.add(entry));
+    const Outcome done = writer.finish();
+    if (!done)
+        run.error = done.error();
+    return run;
+}
+
+Result<qint32> LibraryData::duplicateEntry(qint32 entryCode, qint32 bookCode)
+{
+    std::unique_ptr<Recordset> rs;
+    const bool found = m_link.FillRecordSet(rs, LibrarySql::pageRow(entryCode));
+    if (!rs || !found || rs->isEof()) {
+        if (rs)
+            rs->close();
+        return Result<qint32>::failure(
+            QStringLiteral("The library has no entry %1 to duplicate.").arg(entryCode));
+    }
+    const QString source = librarydata::text(rs->value(QStringLiteral("FileName")));
+    const QString description = librarydata::text(rs->value(QStringLiteral("Description")));
+    const QVariant sourceBook = rs->value(QStringLiteral("BookCode"));
+    const QVariant entryType = rs->value(QStringLiteral("EntryType"));
+
+    const qint32 newKey = m_link.GenerateEntrycode(false, QStringLiteral("BookContents"),
+                                                   QStringLiteral("Entry_code"));
+    const QString target = m_link.NextFileName(1, bookCode, newKey, fileExtension(source));
+    LibraryCopier copier(m_link);
+    const Outcome copied = copier.copyTo(source, target);
+    if (!copied) {
+        rs->close();
+        return Result<qint32>::failure(copied.error());
+    }
+
+    try {
+        rs->addNew();
+        rs->setValue(QStringLiteral("Entry_Code"), newKey);
+        rs->setValue(QStringLiteral("Description"), description);
+        rs->setValue(QStringLiteral("FileName"), target);
+        rs->setValue(QStringLiteral("BookCode"), sourceBook);
+        rs->setValue(QStringLiteral("EntryType"), entryType);
+        rs->setValue(QStringLiteral("EntryDate"), QDate::currentDate());
+        rs->setValue(QStringLiteral("IndexImage"), false);
+        rs->update();
+    } catch (...) {
+        // No row points at the copy, so it must not stay behind.
+        copier.discard(target);
+        throw;
+    }
+    rs->close();
+    return newKey;
+}
+
+} // namespace tovradocs::Internal

@@ -1,0 +1,3 @@
+#include "library/librarylogging.h"
+
+Q_LOGGING_CATEGORY(lcLibrary, "tovradocs.library")

@@ -1,0 +1,721 @@
+#include "library/librarycopier.h"
+#include "library/librarydata.h"
+#include "library/librarysql.h"
+#include "support/recordingdatalink.h"
+
+#include "host/referencehost.h"
+
+#include <tovradocs/recordset.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace tovradocs;
+using namespace tovradocs::Internal;
+using tovradocs::Testing::RecordingDataLink;
+
+Q_DECLARE_METATYPE(tovradocs::Internal::BookView)
+
+class TestLibraryData : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void sqlTexts_data();
+    void sqlTexts();
+    void keyAndFileNameRequests();
+    void tabForName_data();
+    void tabForName();
+
+    void listBooks_data();
+    void listBooks();
+    void patientBook();
+
+    void pageTableReadsNullsAsEmpty();
+    void indexPicture();
+
+    void addEntriesCopiesWithConsecutiveKeys();
+    void addEntriesKeepsFilesAlreadyInLibrary_data();
+    void addEntriesKeepsFilesAlreadyInLibrary();
+    void copyNeverOverwrites();
+    void failedCopyLeavesNothing_data();
+    void failedCopyLeavesNothing();
+    void copierDeletesSourcesOnlyWhenFinished();
+    void isInLibrary_data();
+    void isInLibrary();
+
+    void deleteBookKeepsFiles();
+    void deletePageRemovesOneRow();
+    void duplicateEntry();
+    void duplicateOfMissingFileAddsNoRow();
+
+private:
+    QString makeFile(const QString &name, const QByteArray &content);
+    QVariantMap row(qint32 entryCode);
+    NewEntry entry(qint32 book, const QString &path, qint32 type = 1,
+                   const QString &description = QString());
+    QStringList libraryFiles() const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_libraryFolder;
+    std::shared_ptr<ReferenceHost> m_host;
+    std::shared_ptr<RecordingDataLink> m_link;
+    std::unique_ptr<LibraryData> m_data;
+};
+
+void TestLibraryData::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_libraryFolder = m_dir->filePath(QStringLiteral("Library"));
+    QDir().mkpath(m_dir->filePath(QStringLiteral("incoming")));
+
+    HostOptions options;
+    options.database = m_dir->filePath(QStringLiteral("practice.db"));
+    options.libraryFolder = m_libraryFolder;
+    options.dataFolder = m_dir->path();
+    auto host = ReferenceHost::open(options);
+    QVERIFY2(host.ok(), qPrintable(host.error()));
+    m_host = host.value();
+    m_link = std::make_shared<RecordingDataLink>(m_host);
+    m_data = std::make_unique<LibraryData>(*m_link);
+}
+
+void TestLibraryData::cleanup()
+{
+    m_data.reset();
+    m_link.reset();
+    m_host.reset();
+    m_dir.reset();
+}
+
+QString TestLibraryData::makeFile(const QString &name, const QByteArray &content)
+{
+    const QString path = m_dir->filePath(QStringLiteral("incoming/") + name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QVariantMap TestLibraryData::row(qint32 entryCode)
+{
+    std::unique_ptr<Recordset> rs;
+    QVariantMap values;
+    if (!m_host->FillRecordSet(rs, QStringLiteral("Select * From BookContents where Entry_Code = ")
+                                       + QString::number(entryCode))
+        || !rs || rs->isEof())
+        return values;
+    for (const QString &field : rs->fieldNames())
+        values.insert(field.toLower(), rs->value(field));
+    rs->close();
+    return values;
+}
+
+NewEntry TestLibraryData::entry(qint32 book, const QString &path, qint32 type,
+                                const QString &description)
+{
+    NewEntry e;
+    e.bookCode = book;
+    e.sourcePath = path;
+    e.entryType = type;
+    e.description = description.isEmpty() ? QFileInfo(path).fileName() : description;
+    return e;
+}
+
+QStringList TestLibraryData::libraryFiles() const
+{
+    QStringList files;
+    QDir root(m_libraryFolder);
+    const auto infos = root.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo &info : infos)
+        files << info.fileName();
+    const auto folders = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &folder : folders) {
+        const auto inner = QDir(root.filePath(folder)).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        for (const QString &name : inner)
+            files << folder + QLatin1Char('/') + name;
+    }
+    files.sort();
+    return files;
+}
+
+// --- statements -------------------------------------------------------------
+
+enum class Op {
+    ListPatientsA, ListBooksZ, ListBothAll, ListPatientsAll, OneBook, PatientBook, AddBook,
+    PagesWithoutIndex, PagesWithIndex, IndexPicture, SetIndexImage, DeleteBook, DeletePage,
+    AddEntries, AddEntriesByBook, Duplicate, EntryDetails,
+};
+Q_DECLARE_METATYPE(Op)
+
+void TestLibraryData::sqlTexts_data()
+{
+    QTest::addColumn<Op>("op");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("book list, patients, tab A") << Op::ListPatientsA << QStringList{
+        "Select Entry_Code , Description from Books  Where ( entry_Code > 0 ) AND ( PatientCode > 0 )"
+        " AND  ( Ucase$(Description) Like 'A%' )"};
+    QTest::newRow("book list, books, tab Z") << Op::ListBooksZ << QStringList{
+        "Select Entry_Code , Description from Books  Where ( entry_Code > 0 ) AND ( PatientCode = 0 )"
+        " AND  ( Ucase$(Description) Like 'Z%' )"};
+    QTest::newRow("book list, both, All") << Op::ListBothAll << QStringList{
+        "Select Entry_Code , Description from Books  Where ( entry_Code > 0 )"};
+    QTest::newRow("book list, patients, All") << Op::ListPatientsAll << QStringList{
+        "Select Entry_Code , Description from Books  Where ( entry_Code > 0 ) AND ( PatientCode > 0 )"};
+    QTest::newRow("one book") << Op::OneBook
+                              << QStringList{"Select * From Books where (Entry_Code = 31)"};
+    QTest::newRow("patient's book") << Op::PatientBook
+                                    << QStringList{"Select * From Books where ( Patientcode = 12 ) "};
+    QTest::newRow("add book") << Op::AddBook
+                              << QStringList{"Select * From Books where entry_code = -1"};
+    QTest::newRow("pages without index picture") << Op::PagesWithoutIndex << QStringList{
+        "Select * From BookContents where (BookCode = 7) AND ( IndexImage = false) "};
+    QTest::newRow("pages with index picture") << Op::PagesWithIndex << QStringList{
+        "Select * From BookContents where (BookCode = 7)"};
+    QTest::newRow("index picture") << Op::IndexPicture << QStringList{
+        "Select Filename From BookContents where (BookCode = 7 ) And ( EntryType = 1 ) Order by IndexImage"};
+    QTest::newRow("set index picture") << Op::SetIndexImage << QStringList{
+        "Update BookContents Set IndexImage = false where ( BookCode = 7 )   and ( IndexImage = true) ",
+        "Update BookContents Set IndexImage = True where ( Entry_Code = 55 ) "};
+    QTest::newRow("delete book") << Op::DeleteBook << QStringList{
+        "Delete From Books where Entry_Code = 7", "Delete From BookContents where BookCode = 7"};
+    QTest::newRow("delete page") << Op::DeletePage
+                                 << QStringList{"Delete From BookContents where entry_Code = 55"};
+    QTest::newRow("add entries") << Op::AddEntries
+                                 << QStringList{"Select * from BookContents where Entry_Code = -1"};
+    QTest::newRow("add entries, set by book") << Op::AddEntriesByBook
+                                              << QStringList{"Select * From BookContents where BookCode = -1"};
+    QTest::newRow("duplicate") << Op::Duplicate
+                               << QStringList{"Select * from BookContents where Entry_Code =55"};
+    QTest::newRow("entry details") << Op::EntryDetails
+                                   << QStringList{"Select * From BookContents where Entry_Code = 55"};
+}
+
+void TestLibraryData::sqlTexts()
+{
+    QFETCH(Op, op);
+    QFETCH(QStringList, expected);
+
+    const QString inLibrary = m_libraryFolder + QStringLiteral("/kept.JPG");
+    switch (op) {
+    case Op::ListPatientsA: m_data->listBooks(BookView::Patients, 1); break;
+    case Op::ListBooksZ: m_data->listBooks(BookView::Books, 26); break;
+    case Op::ListBothAll: m_data->listBooks(BookView::Both, AllBooksTab); break;
+    case Op::ListPatientsAll: m_data->listBooks(BookView::Patients, AllBooksTab); break;
+    case Op::OneBook: {
+        std::unique_ptr<Recordset> rs;
+        m_link->FillRecordSet(rs, LibrarySql::book(31));
+        break;
+    }
+    case Op::PatientBook: m_data->findPatientBook(12); break;
+    case Op::AddBook: m_data->addBook(QStringLiteral("Anna"), 12); break;
+    case Op::PagesWithoutIndex: m_data->loadPages(7, false); break;
+    case Op::PagesWithIndex: m_data->loadPages(7, true); break;
+    case Op::IndexPicture: m_data->indexPicture(7); break;
+    case Op::SetIndexImage: m_data->setIndexImage(7, 55); break;
+    case Op::DeleteBook: m_data->deleteBook(7); break;
+    case Op::DeletePage: m_data->deletePage(55); break;
+    case Op::AddEntries:
+        QCOMPARE(m_data->addEntries({entry(7, inLibrary)}).addedCount(), 1);
+        break;
+    case Op::AddEntriesByBook:
+        QCOMPARE(m_data->addEntries({entry(7, inLibrary)}, EntryWriter::ByBookCode).addedCount(), 1);
+        break;
+    case Op::Duplicate: QVERIFY(!m_data->duplicateEntry(55, 7)); break;
+    case Op::EntryDetails: {
+        std::unique_ptr<Recordset> rs;
+        m_link->FillRecordSet(rs, LibrarySql::entryDetails(55));
+        break;
+    }
+    }
+    QCOMPARE(m_link->sqlTexts(), expected);
+}
+
+void TestLibraryData::keyAndFileNameRequests()
+{
+    const qint32 book = m_data->addBook(QStringLiteral("Implants"), 0);
+    QCOMPARE(m_link->callsOf(QStringLiteral("GenerateEntrycode")),
+             QStringList{QStringLiteral("false, Books, Entry_code")});
+    m_link->clear();
+
+    const QString source = makeFile(QStringLiteral("scan.tiff"), "tiff");
+    NewEntry made = entry(book, makeFile(QStringLiteral("paste.tmp"), "png"));
+    made.extension = QStringLiteral("PNG");
+    const EntryRun run = m_data->addEntries({entry(book, source), made});
+    QCOMPARE(run.addedCount(), 2);
+    const qint32 key = run.items[0].entryCode;
+    QCOMPARE(m_link->callsOf(QStringLiteral("GenerateEntrycode")),
+             QStringList{QStringLiteral("false, BookContents, Entry_code")});
+    QCOMPARE(m_link->callsOf(QStringLiteral("NextFileName")),
+             (QStringList{QStringLiteral("1, %1, %2, TIFF").arg(book).arg(key),
+                          QStringLiteral("1, %1, %2, PNG").arg(book).arg(key + 1)}));
+}
+
+void TestLibraryData::tabForName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("tab");
+    QTest::newRow("upper A") << "Anna" << 1;
+    QTest::newRow("lower z") << "zoe" << 26;
+    QTest::newRow("digit") << "42 Main St" << AllBooksTab;
+    QTest::newRow("empty") << "" << AllBooksTab;
+    QTest::newRow("accented") << QString::fromUtf8("Émile") << AllBooksTab;
+}
+
+void TestLibraryData::tabForName()
+{
+    QFETCH(QString, name);
+    QFETCH(int, tab);
+    QCOMPARE(Internal::tabForName(name), tab);
+}
+
+// --- books ------------------------------------------------------------------
+
+void TestLibraryData::listBooks_data()
+{
+    QTest::addColumn<BookView>("view");
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QStringList>("expected");
+
+    const int a = 1, b = 2, z = 26, q = 17;
+    QTest::newRow("patients, A") << BookView::Patients << a << QStringList{"Anna Berg"};
+    QTest::newRow("patients, B, lower-case name") << BookView::Patients << b << QStringList{"bruno Costa"};
+    QTest::newRow("patients, All") << BookView::Patients << AllBooksTab
+                                   << QStringList{"Anna Berg", "bruno Costa"};
+    QTest::newRow("books, A") << BookView::Books << a << QStringList{"Anterior cases"};
+    QTest::newRow("books, Z") << BookView::Books << z << QStringList{"Zygoma"};
+    QTest::newRow("books, All") << BookView::Books << AllBooksTab
+                                << QStringList{"Anterior cases", "Before and after", "Zygoma"};
+    QTest::newRow("both, A") << BookView::Both << a << QStringList{"Anna Berg", "Anterior cases"};
+    QTest::newRow("both, B") << BookView::Both << b << QStringList{"Before and after", "bruno Costa"};
+    QTest::newRow("both, All") << BookView::Both << AllBooksTab
+                               << QStringList{"Anna Berg", "Anterior cases", "Before and after",
+                                              "Zygoma", "bruno Costa"};
+    QTest::newRow("both, Q, none") << BookView::Both << q << QStringList{};
+}
+
+void TestLibraryData::listBooks()
+{
+    QFETCH(BookView, view);
+    QFETCH(int, tab);
+    QFETCH(QStringList, expected);
+
+    QHash<QString, qint32> codes;
+    codes["Anna Berg"] = m_data->addBook(QStringLiteral("Anna Berg"), 1);
+    codes["bruno Costa"] = m_data->addBook(QStringLiteral("bruno Costa"), 2);
+    codes["Anterior cases"] = m_data->addBook(QStringLiteral("Anterior cases"), 0);
+    codes["Before and after"] = m_data->addBook(QStringLiteral("Before and after"), 0);
+    codes["Zygoma"] = m_data->addBook(QStringLiteral("Zygoma"), 0);
+    {
+        // A row without a valid key never shows up in a list.
+        std::unique_ptr<Recordset> rs;
+        m_host->FillRecordSet(rs, QStringLiteral("Select * From Books where entry_code = -1"));
+        rs->addNew();
+        rs->setValue(QStringLiteral("Entry_Code"), 0);
+        rs->setValue(QStringLiteral("Description"), QStringLiteral("Archived"));
+        rs->setValue(QStringLiteral("PatientCode"), 0);
+        rs->update();
+        rs->close();
+    }
+
+    const QList<BookItem> books = m_data->listBooks(view, tab);
+    QStringList names;
+    for (const BookItem &book : books) {
+        names << book.description;
+        QCOMPARE(book.code, codes.value(book.description));
+    }
+    names.sort();
+    QCOMPARE(names, expected);
+}
+
+void TestLibraryData::patientBook()
+{
+    QVERIFY(!m_data->findPatientBook(12));
+    const qint32 code = m_data->addBook(QStringLiteral("Anna Berg"), 12);
+    m_data->addBook(QStringLiteral("Practice"), 0);
+    const auto found = m_data->findPatientBook(12);
+    QVERIFY(found);
+    QCOMPARE(*found, (BookItem{code, QStringLiteral("Anna Berg")}));
+    QVERIFY(!m_data->findPatientBook(13));
+}
+
+// --- pages and index picture ------------------------------------------------
+
+void TestLibraryData::pageTableReadsNullsAsEmpty()
+{
+    const qint32 book = m_data->addBook(QStringLiteral("Book"), 0);
+    {
+        std::unique_ptr<Recordset> rs;
+        m_host->FillRecordSet(rs, QStringLiteral("Select * from BookContents where Entry_Code = -1"));
+        rs->addNew();
+        rs->setValue(QStringLiteral("Entry_Code"), 900);
+        rs->setValue(QStringLiteral("BookCode"), book);
+        rs->setValue(QStringLiteral("EntryType"), 3);
+        rs->update();
+        rs->close();
+    }
+    NewEntry withEffect = entry(book, m_libraryFolder + QStringLiteral("/a.JPG"), 1,
+                                QStringLiteral("Upper arch"));
+    withEffect.ctEffect = 4;
+    QCOMPARE(m_data->addEntries({withEffect}).addedCount(), 1);
+
+    const PageTable pages = m_data->loadPages(book, true);
+    QCOMPARE(pages.count(), 2);
+    const int bare = pages.pageOf(900);
+    QVERIFY(bare > 0);
+    QCOMPARE(pages.at(PageTable::EntryCodeRow, bare), QStringLiteral("900"));
+    QCOMPARE(pages.at(PageTable::FileNameRow, bare), QString());
+    QCOMPARE(pages.at(PageTable::DescriptionRow, bare), QString());
+    QCOMPARE(pages.at(PageTable::EntryTypeRow, bare), QStringLiteral("3"));
+    QCOMPARE(pages.at(PageTable::SelectedRow, bare), QStringLiteral("0"));
+    QCOMPARE(pages.at(PageTable::CTEffectRow, bare), QStringLiteral("0"));
+    const int full = 3 - bare;
+    QCOMPARE(pages.at(PageTable::FileNameRow, full), withEffect.sourcePath);
+    QCOMPARE(pages.at(PageTable::DescriptionRow, full), QStringLiteral("Upper arch"));
+    QCOMPARE(pages.at(PageTable::EntryTypeRow, full), QStringLiteral("1"));
+    QCOMPARE(pages.at(PageTable::CTEffectRow, full), QStringLiteral("4"));
+    QCOMPARE(m_data->loadPages(book + 1000, true).count(), 0);
+}
+
+void TestLibraryData::indexPicture()
+{
+    const qint32 book = m_data->addBook(QStringLiteral("Book"), 0);
+    const qint32 other = m_data->addBook(QStringLiteral("Other"), 0);
+    const QString lib = m_libraryFolder + QLatin1Char('/');
+
+    QCOMPARE(m_data->indexPicture(book), QString());
+    QCOMPARE(m_data->addEntries({entry(book, lib + "letter.PDF", 5)}).addedCount(), 1);
+    QVERIFY2(m_data->indexPicture(book).isEmpty(), "a book without pictures has no index picture");
+
+    const EntryRun run = m_data->addEntries({entry(book, lib + "first.JPG"), entry(book, lib + "clip.AVI", 2),
+                                             entry(book, lib + "second.JPG"), entry(book, lib + "third.JPG"),
+                                             entry(other, lib + "other.JPG")});
+    QCOMPARE(run.addedCount(), 5);
+    QCOMPARE(m_data->indexPicture(book), lib + "first.JPG");
+
+    m_data->setIndexImage(book, run.items[2].entryCode);
+    QCOMPARE(m_data->indexPicture(book), lib + "second.JPG");
+    m_data->setIndexImage(other, run.items[4].entryCode);
+    m_data->setIndexImage(book, run.items[3].entryCode);
+    QCOMPARE(m_data->indexPicture(book), lib + "third.JPG");
+    QCOMPARE(m_data->indexPicture(other), lib + "other.JPG");
+
+    int marked = 0;
+    for (const EntryOutcome &item : run.items)
+        marked += row(item.entryCode).value("indeximage").toBool() ? 1 : 0;
+    QCOMPARE(marked, 2); // one in each book
+
+    // The marked picture is left out of the pages unless asked for.
+    const PageTable without = m_data->loadPages(book, false);
+    QCOMPARE(without.count(), 4);
+    QCOMPARE(without.pageOf(run.items[3].entryCode), 0);
+    QVERIFY(m_data->loadPages(book, true).pageOf(run.items[3].entryCode) > 0);
+}
+
+// --- adding entries ---------------------------------------------------------
+
+void TestLibraryData::addEntriesCopiesWithConsecutiveKeys()
+{
+    const qint32 book = m_data->addBook(QStringLiteral("Book"), 0);
+    const QString kept = makeFile(QStringLiteral("xray.jpg"), QByteArray(300000, 'x'));
+    const QString temp = makeFile(QStringLiteral("Tow1A.tmp.bmp"), "BM-temporary");
+    const QString video = makeFile(QStringLiteral("clip.avi"), "RIFF....AVI ");
+
+    NewEntry tempEntry = entry(book, temp, 1, QStringLiteral("Pasted"));
+    tempEntry.deleteSource = true;
+    NewEntry videoEntry = entry(book, video, 2, QStringLiteral("Clip"));
+    videoEntry.entryDate = QDate(2024, 2, 29);
+    videoEntry.ctEffect = 7;
+    videoEntry.category = 3;
+    videoEntry.playSound = true;
+    videoEntry.soundFile = QStringLiteral("LIBRARY\\sound.wav");
+    videoEntry.onScreenTime = 5;
+
+    const EntryRun run = m_data->addEntries({entry(book, kept, 1, QStringLiteral("X-ray")), tempEntry, videoEntry});
+    QVERIFY2(run.error.isEmpty(), qPrintable(run.error));
+    QCOMPARE(run.addedCount(), 3);
+    const qint32 first = run.items[0].entryCode;
+    QCOMPARE(run.items[1].entryCode, first + 1);
+    QCOMPARE(run.items[2].entryCode, first + 2);
+
+    const QList<QByteArray> contents{QByteArray(300000, 'x'), "BM-temporary", "RIFF....AVI "};
+    for (int i = 0; i < 3; ++i) {
+        const EntryOutcome &item = run.items[i];
+        QVERIFY(item.copied);
+        QVERIFY2(LibraryCopier::isInLibrary(m_libraryFolder, item.fileName), qPrintable(item.fileName));
+        QFile copy(item.fileName);
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), contents[i]);
+        QCOMPARE(row(item.entryCode).value("filename").toString(), item.fileName);
+    }
+    QVERIFY(QFile::exists(kept));
+    QVERIFY2(!QFile::exists(temp), "a temporary source is removed once copied");
+    QVERIFY(QFile::exists(video));
+
+    const QVariantMap stored = row(run.items[2].entryCode);
+    QCOMPARE(stored.value("bookcode").toInt(), book);
+    QCOMPARE(stored.value("description").toString(), QStringLiteral("Clip"));
+    QCOMPARE(stored.value("entrytype").toInt(), 2);
+    QCOMPARE(stored.value("entrydate").toDate(), QDate(2024, 2, 29));
+    QCOMPARE(stored.value("indeximage").toBool(), false);
+    QCOMPARE(stored.value("cteffect").toInt(), 7);
+    QCOMPARE(stored.value("category").toInt(), 3);
+    QCOMPARE(stored.value("playsound").toBool(), true);
+    QCOMPARE(stored.value("soundfile").toString(), QStringLiteral("LIBRARY\\sound.wav"));
+    QCOMPARE(stored.value("onscreentime").toInt(), 5);
+    QCOMPARE(row(first).value("entrydate").toDate(), QDate::currentDate());
+}
+
+void TestLibraryData::addEntriesKeepsFilesAlreadyInLibrary_data()
+{
+    QTest::addColumn<QString>("relativeSpelling");
+    QTest::newRow("same spelling") << "same";
+    QTest::newRow("other letter case") << "lower";
+    QTest::newRow("backslash separators") << "backslash";
+}
+
+void TestLibraryData::addEntriesKeepsFilesAlreadyInLibrary()
+{
+    QFETCH(QString, relativeSpelling);
+    const qint32 book = m_data->addBook(QStringLiteral("Book"), 0);
+    QDir().mkpath(m_libraryFolder);
+    const QString real = m_libraryFolder + QStringLiteral("/B1/E1.JPG");
+    QDir().mkpath(QFileInfo(real).path());
+    QFile(real).open(QIODevice::WriteOnly);
+
+    QString path = real;
+    if (relativeSpelling == "lower")
+        path = m_libraryFolder.toLower() + QStringLiteral("/B1/E1.JPG");
+    else if (relativeSpelling == "backslash")
+        path = QString(real).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    const QStringList before = libraryFiles();
+
+    NewEntry e = entry(book, path);
+    e.deleteSource = true; // never applies to a file the row points at
+    const EntryRun run = m_data->addEntries({e});
+    QCOMPARE(run.addedCount(), 1);
+    QCOMPARE(run.items[0].fileName, path);
+    QVERIFY(!run.items[0].copied);
+    QCOMPARE(m_link->callsOf(QStringLiteral("NextFileName")), QStringList());
+    QCOMPARE(row(run.items[0].entryCode).value("filename").toString(), path);
+    QCOMPARE(libraryFiles(), before);
+    QVERIFY(QFile::exists(real));
+}
+
+void TestLibraryData::copyNeverOverwrites()
+{
+    const qint32 book = m_data->addBook(QStringLiteral("Book"), 0);
+    const QString taken = m_libraryFolder + QStringLiteral("/taken.JPG");
+    QDir().mkpath(m_libraryFolder);
+    {
+        QFile f(taken);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("precious");
+    }
+    int calls = 0;
+    m_link->setNextFileNameHook([&](qint16, qint32, qint32 entryCode, const QString &ext) {
+        return ++calls == 1 ? taken
+                            : m_libraryFolder + QStringLiteral("/fresh%1.%2").arg(entryCode).arg(ext);
+    });
+
+    NewEntry clash = entry(book, makeFile(QStringLiteral("new.jpg"), "new picture"));
+    clash.deleteSource = true;
+    const NewEntry next = entry(book, makeFile(QStringLiteral("next.jpg"), "next picture"));
+    const EntryRun run = m_data->addEntries({clash, next});
+
+    QVERIFY(!run.items[0].added);
+    QVERIFY2(run.items[0].error.contains(QStringLiteral("already")), qPrintable(run.items[0].error));
+    QVERIFY2(QFile::exists(clash.sourcePath), "the source of a failed copy is kept");
+    QFile f(taken);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("precious"));
+
+    // The failed entry stored no row and used up no key.
+    QVERIFY(run.items[1].added);
+    QCOMPARE(run.items[1].entryCode, run.items[0].entryCode);
+    QCOMPARE(m_data->loadPages(book, true).count(), 1);
+    QCOMPARE(run.failedCount(), 1);
+}
+
+void TestLibraryData::failedCopyLeavesNothing_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<bool>("readOnlyFolder");
+    // Opens fine, then fails on the first read: the temporary file already exists then.
+    QTest::newRow("source unreadable after opening") << "/proc/self/mem" << false;
+    QTest::newRow("source missing") << "missing.jpg" << false;
+    QTest::newRow("read-only destination folder") << "ok.jpg" << true;
+}
+
+void TestLibraryData::failedCopyLeavesNothing()
+{
+    QFETCH(QString, source);
+    QFETCH(bool, readOnlyFolder);
+    const qint32 book = m_data->addBook(QStringLiteral("Book"), 0);
+    if (!source.startsWith(QLatin1Char('/')))
+        source = m_dir->filePath(QStringLiteral("incoming/") + source);
+    if (source.endsWith(QStringLiteral("ok.jpg")))
+        makeFile(QStringLiteral("ok.jpg"), "picture");
+
+    QString folder = m_libraryFolder + QStringLiteral("/target");
+    QDir().mkpath(folder);
+    if (readOnlyFolder) {
+        if (::geteuid() == 0)
+            folder = QStringLiteral("/proc/self"); // permissions do not stop root; procfs does
+        else
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+    const QString target = folder + QStringLiteral("/copy.JPG");
+    m_link->setNextFileNameHook([&](qint16, qint32, qint32, const QString &) { return target; });
+
+    const QStringList before = libraryFiles();
+    NewEntry e = entry(book, source);
+    e.deleteSource = true;
+    const EntryRun run = m_data->addEntries({e});
+    QFile::setPermissions(m_libraryFolder + QStringLiteral("/target"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    QCOMPARE(run.items.size(), 1);
+    QVERIFY(!run.items[0].added);
+    QVERIFY2(!run.items[0].error.isEmpty(), "a failed copy says why");
+    QVERIFY(!QFile::exists(target));
+    QCOMPARE(libraryFiles(), before);
+    QCOMPARE(m_data->loadPages(book, true).count(), 0);
+    if (source.endsWith(QStringLiteral("ok.jpg")))
+        QVERIFY(QFile::exists(source));
+}
+
+void TestLibraryData::copierDeletesSourcesOnlyWhenFinished()
+{
+    QStringList sources;
+    for (int i = 0; i < 3; ++i)
+        sources << makeFile(QStringLiteral("t%1.png").arg(i), QByteArray::number(i));
+
+    LibraryCopier copier(*m_link);
+    QStringList targets;
+    for (int i = 0; i < 3; ++i) {
+        const auto copied = copier.copy(sources[i], 1, 5, 100 + i, i != 1);
+        QVERIFY2(copied.ok(), qPrintable(copied.error()));
+        targets << copied.value();
+    }
+    QCOMPARE(m_link->callsOf(QStringLiteral("GetLibraryFilesFolder")).size(), 1);
+    for (const QString &s : sources)
+        QVERIFY2(QFile::exists(s), "sources stay until the copies are durable");
+    copier.discard(targets[2]);
+    QVERIFY(!QFile::exists(targets[2]));
+
+    QVERIFY(copier.finish().ok());
+    QVERIFY(!QFile::exists(sources[0]));
+    QVERIFY(QFile::exists(sources[1])); // not flagged
+    QVERIFY(QFile::exists(sources[2])); // its copy was taken back
+    QVERIFY(QFile::exists(targets[0]));
+    QVERIFY(QFile::exists(targets[1]));
+}
+
+void TestLibraryData::isInLibrary_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("inside");
+    QTest::newRow("inside") << "/data/Library" << "/data/Library/b1/e1.jpg" << true;
+    QTest::newRow("folder upper-cased by caller") << "/DATA/LIBRARY" << "/data/Library/e1.jpg" << true;
+    QTest::newRow("path in other case") << "/data/Library" << "/DATA/library/e1.jpg" << true;
+    QTest::newRow("backslashes in path") << "C:/Practice/Library" << "c:\\practice\\library\\e1.jpg" << true;
+    QTest::newRow("the folder itself") << "/data/Library" << "/data/library" << false;
+    QTest::newRow("elsewhere") << "/data/Library" << "/home/me/e1.jpg" << false;
+    QTest::newRow("no folder") << "" << "/home/me/e1.jpg" << false;
+}
+
+void TestLibraryData::isInLibrary()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, path);
+    QFETCH(bool, inside);
+    QCOMPARE(LibraryCopier::isInLibrary(folder, path), inside);
+}
+
+// --- deleting and duplicating -----------------------------------------------
+
+void TestLibraryData::deleteBookKeepsFiles()
+{
+    const qint32 book = m_data->addBook(QStringLiteral("Gone"), 0);
+    const qint32 other = m_data->addBook(QStringLiteral("Stays"), 0);
+    const EntryRun run = m_data->addEntries({entry(book, makeFile("a.jpg", "a")),
+                                             entry(book, makeFile("b.jpg", "b")),
+                                             entry(other, makeFile("c.jpg", "c"))});
+    QCOMPARE(run.addedCount(), 3);
+
+    m_data->deleteBook(book);
+    QCOMPARE(m_data->listBooks(BookView::Both, AllBooksTab),
+             (QList<BookItem>{{other, QStringLiteral("Stays")}}));
+    QCOMPARE(m_data->loadPages(book, true).count(), 0);
+    QCOMPARE(m_data->loadPages(other, true).count(), 1);
+    for (const EntryOutcome &item : run.items)
+        QVERIFY2(QFile::exists(item.fileName), qPrintable(item.fileName));
+}
+
+void TestLibraryData::deletePageRemovesOneRow()
+{
+    const qint32 book = m_data->addBook(QStringLiteral("Book"), 0);
+    const EntryRun run = m_data->addEntries({entry(book, makeFile("a.jpg", "a")),
+                                             entry(book, makeFile("b.jpg", "b"))});
+    m_data->deletePage(run.items[0].entryCode);
+    const PageTable pages = m_data->loadPages(book, true);
+    QCOMPARE(pages.count(), 1);
+    QCOMPARE(pages.at(PageTable::EntryCodeRow, 1), QString::number(run.items[1].entryCode));
+    QVERIFY(QFile::exists(run.items[0].fileName));
+}
+
+void TestLibraryData::duplicateEntry()
+{
+    const qint32 book = m_data->addBook(QStringLiteral("Book"), 0);
+    const qint32 target = m_data->addBook(QStringLiteral("Target"), 0);
+    NewEntry original = entry(book, makeFile("crown.jpeg", "crown picture"), 1, QStringLiteral("Crown"));
+    original.entryDate = QDate(2020, 1, 2);
+    const EntryRun run = m_data->addEntries({original});
+    const qint32 code = run.items[0].entryCode;
+    m_data->setIndexImage(book, code);
+    m_link->clear();
+
+    const Result<qint32> copy = m_data->duplicateEntry(code, target);
+    QVERIFY2(copy.ok(), qPrintable(copy.error()));
+    QVERIFY(*copy != code);
+    QCOMPARE(m_link->callsOf(QStringLiteral("NextFileName")),
+             QStringList{QStringLiteral("1, %1, %2, JPEG").arg(target).arg(*copy)});
+
+    const QVariantMap stored = row(*copy);
+    const QString file = stored.value("filename").toString();
+    QVERIFY(file != run.items[0].fileName);
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("crown picture"));
+    QCOMPARE(stored.value("description").toString(), QStringLiteral("Crown"));
+    QCOMPARE(stored.value("bookcode").toInt(), book);
+    QCOMPARE(stored.value("entrytype").toInt(), 1);
+    QCOMPARE(stored.value("entrydate").toDate(), QDate::currentDate());
+    QCOMPARE(stored.value("indeximage").toBool(), false);
+    QCOMPARE(row(code).value("indeximage").toBool(), true);
+}
+
+void TestLibraryData::duplicateOfMissingFileAddsNoRow()
+{
+    const qint32 book = m_data->addBook(QStringLiteral("Book"), 0);
+    const EntryRun run = m_data->addEntries({entry(book, m_libraryFolder + QStringLiteral("/lost.JPG"))});
+    const Result<qint32> copy = m_data->duplicateEntry(run.items[0].entryCode, book);
+    QVERIFY(!copy.ok());
+    QVERIFY(!copy.error().isEmpty());
+    QCOMPARE(m_data->loadPages(book, true).count(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestLibraryData)
+#include "tst_librarydata.moc"
