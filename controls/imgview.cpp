@@ -1,0 +1,276 @@
+#include "controls/imgview.h"
+
+#include "component/imageloader.h"
+#include "component/thumbnailprovider.h"
+
+#include <QClipboard>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace tovradocs::Internal {
+
+namespace ImgViewLook {
+const QColor background(0x2b, 0x2b, 0x2b);
+const QColor placeholder(0x3c, 0x3c, 0x3c);
+const QColor frame(0x5a, 0x5a, 0x5a);
+const QColor captionText(0xd8, 0xd8, 0xd8);
+constexpr int twipsPerPixel = 15; // at 96 dpi
+} // namespace ImgViewLook
+
+ImgView::ImgView(QWidget *parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+ImgView::~ImgView() = default;
+
+void ImgView::setFileName(const QString &fileName)
+{
+    if (m_waiting && m_provider)
+        m_provider->cancel(m_fileName);
+    m_fileName = fileName;
+    clearPicture();
+    if (fileName.isEmpty()) {
+        update();
+        return;
+    }
+    if (m_thumbnailPixels > 0)
+        requestThumbnail();
+    else
+        loadFull();
+}
+
+void ImgView::clearPicture()
+{
+    m_shown = QImage();
+    m_full = QImage();
+    m_fullSize = QSize();
+    m_scaled = QPixmap();
+    m_error.clear();
+    m_waiting = false;
+}
+
+void ImgView::loadFull()
+{
+    const Result<QImage> image = loadImage(m_fileName);
+    if (!image) {
+        m_error = image.error();
+    } else {
+        m_full = *image;
+        m_fullSize = m_full.size();
+        m_shown = m_full;
+    }
+    update();
+    Q_EMIT loaded(image.ok());
+}
+
+void ImgView::setThumbnailMode(int pixels)
+{
+    m_thumbnailPixels = std::max(0, pixels);
+}
+
+void ImgView::setThumbnailProvider(ThumbnailProvider *provider)
+{
+    if (m_provider) {
+        disconnect(m_loadedConnection);
+        disconnect(m_failedConnection);
+        m_loadedConnection = {};
+        m_failedConnection = {};
+    }
+    m_provider = provider;
+}
+
+ThumbnailProvider *ImgView::provider() const
+{
+    return m_provider ? m_provider.data() : ThumbnailProvider::shared();
+}
+
+void ImgView::requestThumbnail()
+{
+    ThumbnailProvider *service = provider();
+    // A warm cache answers here, without a placeholder blinking in between.
+    const QImage cached = service->cachedThumbnail(m_fileName, m_thumbnailPixels);
+    if (!cached.isNull()) {
+        m_shown = cached;
+        update();
+        Q_EMIT loaded(true);
+        return;
+    }
+    if (m_provider != service || !m_loadedConnection) {
+        m_provider = service;
+        m_loadedConnection = connect(service, &ThumbnailProvider::thumbnailLoaded, this,
+                                     &ImgView::thumbnailArrived);
+        m_failedConnection = connect(service, &ThumbnailProvider::thumbnailFailed, this,
+                                     &ImgView::thumbnailMissing);
+    }
+    m_waiting = true;
+    update();
+    service->request(m_fileName, m_thumbnailPixels);
+}
+
+void ImgView::thumbnailArrived(const QString &path, const QImage &image)
+{
+    if (!m_waiting || path != m_fileName)
+        return;
+    m_waiting = false;
+    m_shown = image;
+    m_scaled = QPixmap();
+    update();
+    Q_EMIT loaded(true);
+}
+
+void ImgView::thumbnailMissing(const QString &path, const QString &message)
+{
+    if (!m_waiting || path != m_fileName)
+        return;
+    m_waiting = false;
+    m_error = message;
+    update();
+    Q_EMIT loaded(false);
+}
+
+void ImgView::setCaption(const QString &caption)
+{
+    m_caption = caption;
+    update();
+}
+
+void ImgView::setTag(const QString &tag)
+{
+    m_tag = tag;
+}
+
+void ImgView::setSelected(bool selected)
+{
+    if (m_selected == selected)
+        return;
+    m_selected = selected;
+    update();
+}
+
+QImage ImgView::picture() const
+{
+    if (m_full.isNull() && !m_shown.isNull() && m_thumbnailPixels > 0) {
+        if (const Result<QImage> image = loadImage(m_fileName))
+            m_full = *image;
+    }
+    return m_full;
+}
+
+QSize ImgView::pictureSize() const
+{
+    if (m_shown.isNull())
+        return {};
+    if (!m_fullSize.isValid()) {
+        if (const Result<QSize> size = imageSize(m_fileName))
+            m_fullSize = *size;
+        else
+            m_fullSize = picture().size();
+    }
+    return m_fullSize;
+}
+
+QSize ImgView::pictureSizeTwips() const
+{
+    return pictureSize() * ImgViewLook::twipsPerPixel;
+}
+
+bool ImgView::copyToClipboard() const
+{
+    const QImage image = picture();
+    if (image.isNull())
+        return false;
+    QGuiApplication::clipboard()->setImage(image);
+    return true;
+}
+
+Outcome ImgView::saveToFile(const QString &path) const
+{
+    const QImage image = picture();
+    if (image.isNull())
+        return Outcome::failure(QStringLiteral("There is no picture to save."));
+    QImageWriter writer(path);
+    const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
+    if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
+        return Outcome::failure(
+            QStringLiteral("Pictures cannot be saved as \"%1\" files.").arg(QFileInfo(path).suffix()));
+    }
+    writer.setFormat(format);
+    if (format == "jpg" || format == "jpeg")
+        writer.setQuality(90);
+    if (!writer.write(image)) {
+        return Outcome::failure(
+            QStringLiteral("Cannot save the picture to %1: %2").arg(path, writer.errorString()));
+    }
+    return {};
+}
+
+QSize ImgView::sizeHint() const
+{
+    return {128, 128};
+}
+
+void ImgView::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.fillRect(rect(), ImgViewLook::background);
+    const QRect inner = rect().adjusted(2, 2, -2, -2);
+
+    if (!m_shown.isNull() && inner.isValid()) {
+        const qreal dpr = devicePixelRatioF();
+        const QSize target = m_shown.size().scaled(inner.size(), Qt::KeepAspectRatio);
+        if (m_scaled.isNull() || m_scaled.deviceIndependentSize().toSize() != target) {
+            m_scaled = QPixmap::fromImage(
+                m_shown.scaled(target * dpr, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+            m_scaled.setDevicePixelRatio(dpr);
+        }
+        const QSize drawn = m_scaled.deviceIndependentSize().toSize();
+        p.drawPixmap(inner.x() + (inner.width() - drawn.width()) / 2,
+                     inner.y() + (inner.height() - drawn.height()) / 2, m_scaled);
+    } else if (m_waiting) {
+        p.fillRect(inner.adjusted(inner.width() / 8, inner.height() / 8, -inner.width() / 8,
+                                  -inner.height() / 8),
+                   ImgViewLook::placeholder);
+    } else if (!m_caption.isEmpty()) {
+        p.setPen(ImgViewLook::captionText);
+        p.drawText(inner, Qt::AlignCenter | Qt::TextWordWrap, m_caption);
+    }
+
+    if (m_selected) {
+        p.setPen(QPen(palette().color(QPalette::Highlight), 3));
+        p.drawRect(rect().adjusted(1, 1, -2, -2));
+    } else {
+        p.setPen(ImgViewLook::frame);
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+}
+
+void ImgView::resizeEvent(QResizeEvent *event)
+{
+    m_scaled = QPixmap();
+    QWidget::resizeEvent(event);
+}
+
+void ImgView::mousePressEvent(QMouseEvent *event)
+{
+    m_pressed = event->button();
+    Q_EMIT mouseDown(event->button(), event->position().toPoint());
+}
+
+void ImgView::mouseReleaseEvent(QMouseEvent *event)
+{
+    const Qt::MouseButton button = event->button();
+    const bool click = button == m_pressed && rect().contains(event->position().toPoint());
+    m_pressed = Qt::NoButton;
+    QPointer<ImgView> alive(this);
+    Q_EMIT mouseUp(button, event->position().toPoint());
+    // A handler may have closed the window that holds us.
+    if (click && alive)
+        Q_EMIT clicked(button);
+}
+
+} // namespace tovradocs::Internal

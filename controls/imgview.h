@@ -1,0 +1,104 @@
+#pragma once
+
+#include "component/result.h"
+
+#include <QImage>
+#include <QPixmap>
+#include <QPointer>
+#include <QWidget>
+
+namespace tovradocs::Internal {
+
+class ThumbnailProvider;
+
+// A picture box: loads the file its name points at and draws it scaled to fit,
+// keeping the aspect ratio. In thumbnail mode it shows a placeholder at once and
+// the picture when the thumbnail service has it, so a grid of them never
+// blocks the window on decoding.
+class ImgView : public QWidget
+{
+    Q_OBJECT
+    Q_PROPERTY(QString fileName READ fileName WRITE setFileName)
+    Q_PROPERTY(QString caption READ caption WRITE setCaption)
+    Q_PROPERTY(QString tag READ tag WRITE setTag)
+    Q_PROPERTY(bool selected READ isSelected WRITE setSelected)
+
+public:
+    explicit ImgView(QWidget *parent = nullptr);
+    ~ImgView() override;
+
+    // Loads the picture (an empty name clears it). Full mode reads the file
+    // before returning and emits loaded(); thumbnail mode emits it later.
+    void setFileName(const QString &fileName);
+    QString fileName() const { return m_fileName; }
+
+    // pixels > 0: ask the thumbnail service for pictures that fit pixels x
+    // pixels instead of reading whole files; 0 goes back to full pictures.
+    void setThumbnailMode(int pixels);
+    int thumbnailMode() const { return m_thumbnailPixels; }
+    // The shared service unless set; the view does not own it.
+    void setThumbnailProvider(ThumbnailProvider *provider);
+
+    // Shown centred while the view holds no picture ("Video", "Document").
+    QString caption() const { return m_caption; }
+    void setCaption(const QString &caption);
+
+    QString tag() const { return m_tag; }
+    void setTag(const QString &tag);
+
+    bool isSelected() const { return m_selected; }
+    void setSelected(bool selected);
+
+    bool hasPicture() const { return !m_shown.isNull(); }
+    // What is drawn: the picture, or its thumbnail in thumbnail mode.
+    QImage shownImage() const { return m_shown; }
+    // The whole picture; in thumbnail mode it is read from the file on first use.
+    QImage picture() const;
+    QSize pictureSize() const; // pixels of the whole picture
+    QSize pictureSizeTwips() const;
+    QString errorString() const { return m_error; }
+
+    bool copyToClipboard() const;
+    // Format from the extension (".png", ".jpg", ".bmp", ...).
+    Outcome saveToFile(const QString &path) const;
+
+    QSize sizeHint() const override;
+
+Q_SIGNALS:
+    void mouseDown(Qt::MouseButton button, const QPoint &pos);
+    void mouseUp(Qt::MouseButton button, const QPoint &pos);
+    void clicked(Qt::MouseButton button);
+    void loaded(bool ok);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    void clearPicture();
+    void loadFull();
+    void requestThumbnail();
+    void thumbnailArrived(const QString &path, const QImage &image);
+    void thumbnailMissing(const QString &path, const QString &message);
+    ThumbnailProvider *provider() const;
+
+    QString m_fileName;
+    QString m_caption;
+    QString m_tag;
+    QString m_error;
+    QImage m_shown;
+    mutable QImage m_full; // whole picture, when read
+    mutable QSize m_fullSize;
+    QPixmap m_scaled; // m_shown fitted to the current size
+    int m_thumbnailPixels = 0;
+    bool m_waiting = false; // thumbnail asked for, not yet here
+    bool m_selected = false;
+    Qt::MouseButton m_pressed = Qt::NoButton;
+    QPointer<ThumbnailProvider> m_provider;
+    QMetaObject::Connection m_loadedConnection;
+    QMetaObject::Connection m_failedConnection;
+};
+
+} // namespace tovradocs::Internal

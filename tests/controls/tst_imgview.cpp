@@ -1,0 +1,336 @@
+#include "component/thumbnailprovider.h"
+#include "controls/imgview.h"
+#include "controls/tovracheck.h"
+#include "controls/tovracombo.h"
+#include "controls/tovratext.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImageReader>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tovradocs::Internal;
+
+Q_DECLARE_METATYPE(Qt::MouseButton)
+
+class TestImgView : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void loadsAndClearsByFileName();
+    void drawsThePictureFittedAndCentred();
+    void captionShowsOnlyWithoutPicture();
+    void clipboardRoundTrip();
+    void savesInTheFormatTheExtensionNames_data();
+    void savesInTheFormatTheExtensionNames();
+    void mouseEventsCarryTheButton_data();
+    void mouseEventsCarryTheButton();
+    void unreadableFileLeavesNoPicture_data();
+    void unreadableFileLeavesNoPicture();
+    void thumbnailModeFillsInLater();
+    void tagIsAProperty();
+    void comboSelectsByItemData_data();
+    void comboSelectsByItemData();
+    void captionedControlsKeepCaptionAndValue();
+
+private:
+    QString writePicture(const QString &name, QSize size, QColor colour);
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+QString TestImgView::writePicture(const QString &name, QSize size, QColor colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    const QString path = m_dir->filePath(name);
+    if (!image.save(path))
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+void TestImgView::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+}
+
+void TestImgView::loadsAndClearsByFileName()
+{
+    ImgView view;
+    QSignalSpy loaded(&view, &ImgView::loaded);
+    const QString path = writePicture(QStringLiteral("a.png"), QSize(40, 30), Qt::red);
+    view.setFileName(path);
+    QCOMPARE(view.fileName(), path);
+    QCOMPARE(loaded.count(), 1);
+    QCOMPARE(loaded.at(0).at(0).toBool(), true);
+    QVERIFY(view.hasPicture());
+    QCOMPARE(view.picture().size(), QSize(40, 30));
+    QCOMPARE(view.picture().pixelColor(3, 3), QColor(Qt::red));
+    QCOMPARE(view.pictureSize(), QSize(40, 30));
+    QCOMPARE(view.pictureSizeTwips(), QSize(600, 450));
+
+    view.setFileName(QString());
+    QVERIFY(!view.hasPicture());
+    QVERIFY(view.picture().isNull());
+    QVERIFY(view.pictureSize().isEmpty());
+    QVERIFY(view.pictureSizeTwips().isEmpty());
+    QVERIFY(!view.copyToClipboard());
+    QVERIFY(!view.saveToFile(m_dir->filePath(QStringLiteral("none.png"))).ok());
+}
+
+void TestImgView::drawsThePictureFittedAndCentred()
+{
+    ImgView view;
+    view.resize(104, 104);
+    view.setFileName(writePicture(QStringLiteral("wide.png"), QSize(200, 100), Qt::red));
+    const QImage shot = view.grab().toImage();
+    // 100 pixels inside the frame: the 2:1 picture is 100 x 50, centred vertically.
+    QCOMPARE(shot.pixelColor(52, 52), QColor(Qt::red));
+    QCOMPARE(shot.pixelColor(5, 52), QColor(Qt::red));
+    QVERIFY(shot.pixelColor(52, 10) != QColor(Qt::red));
+    QVERIFY(shot.pixelColor(52, 94) != QColor(Qt::red));
+}
+
+void TestImgView::captionShowsOnlyWithoutPicture()
+{
+    const auto brightPixels = [](const QImage &shot) {
+        int n = 0;
+        for (int y = 4; y < shot.height() - 4; ++y)
+            for (int x = 4; x < shot.width() - 4; ++x)
+                n += qGray(shot.pixel(x, y)) > 160;
+        return n;
+    };
+    ImgView view;
+    view.resize(120, 90);
+    QCOMPARE(brightPixels(view.grab().toImage()), 0);
+    view.setCaption(QStringLiteral("Video"));
+    QCOMPARE(view.caption(), QStringLiteral("Video"));
+    QVERIFY(brightPixels(view.grab().toImage()) > 10);
+
+    view.setFileName(writePicture(QStringLiteral("dark.png"), QSize(120, 90), QColor(20, 20, 20)));
+    QCOMPARE(brightPixels(view.grab().toImage()), 0);
+}
+
+void TestImgView::clipboardRoundTrip()
+{
+    ImgView view;
+    view.setFileName(writePicture(QStringLiteral("c.png"), QSize(24, 12), QColor(10, 200, 30)));
+    QVERIFY(view.copyToClipboard());
+    const QImage pasted = QGuiApplication::clipboard()->image();
+    QCOMPARE(pasted.size(), QSize(24, 12));
+    QCOMPARE(pasted.pixelColor(20, 10), QColor(10, 200, 30));
+}
+
+void TestImgView::savesInTheFormatTheExtensionNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("format");
+
+    QTest::newRow("png") << "out.png" << QByteArray("png");
+    QTest::newRow("jpg") << "out.jpg" << QByteArray("jpeg");
+    QTest::newRow("upper-case JPG") << "OUT.JPG" << QByteArray("jpeg");
+    QTest::newRow("bmp") << "out.bmp" << QByteArray("bmp");
+    QTest::newRow("unknown extension") << "out.xyz" << QByteArray();
+    QTest::newRow("no extension") << "out" << QByteArray();
+}
+
+void TestImgView::savesInTheFormatTheExtensionNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, format);
+
+    ImgView view;
+    view.setFileName(writePicture(QStringLiteral("src.png"), QSize(32, 16), Qt::blue));
+    const QString target = m_dir->filePath(name);
+    const Outcome saved = view.saveToFile(target);
+    if (format.isEmpty()) {
+        QVERIFY(!saved.ok());
+        QVERIFY(!saved.error().isEmpty());
+        QVERIFY(!QFileInfo::exists(target));
+        return;
+    }
+    QVERIFY2(saved.ok(), qPrintable(saved.error()));
+    QImageReader reader(target);
+    reader.setDecideFormatFromContent(true);
+    QCOMPARE(reader.format(), format);
+    const QImage back = reader.read();
+    QCOMPARE(back.size(), QSize(32, 16));
+    QVERIFY(back.pixelColor(8, 8).blue() > 230);
+}
+
+void TestImgView::mouseEventsCarryTheButton_data()
+{
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::newRow("left") << Qt::LeftButton;
+    QTest::newRow("right") << Qt::RightButton;
+    QTest::newRow("middle") << Qt::MiddleButton;
+}
+
+void TestImgView::mouseEventsCarryTheButton()
+{
+    QFETCH(Qt::MouseButton, button);
+    ImgView view;
+    view.resize(80, 60);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QSignalSpy down(&view, &ImgView::mouseDown);
+    QSignalSpy up(&view, &ImgView::mouseUp);
+    QSignalSpy clicked(&view, &ImgView::clicked);
+    QTest::mouseClick(&view, button, {}, QPoint(30, 20));
+    QCOMPARE(down.count(), 1);
+    QCOMPARE(down.at(0).at(0).value<Qt::MouseButton>(), button);
+    QCOMPARE(down.at(0).at(1).toPoint(), QPoint(30, 20));
+    QCOMPARE(up.count(), 1);
+    QCOMPARE(up.at(0).at(0).value<Qt::MouseButton>(), button);
+    QCOMPARE(clicked.count(), 1);
+    QCOMPARE(clicked.at(0).at(0).value<Qt::MouseButton>(), button);
+
+    // Released outside: up, but no click.
+    QTest::mousePress(&view, button, {}, QPoint(30, 20));
+    QTest::mouseRelease(&view, button, {}, QPoint(200, 200));
+    QCOMPARE(up.count(), 2);
+    QCOMPARE(clicked.count(), 1);
+}
+
+void TestImgView::unreadableFileLeavesNoPicture_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("missing file") << "missing.jpg" << QByteArray();
+    QTest::newRow("garbage with a jpeg name") << "bad.jpg" << QByteArray(3000, '\x5a');
+    QTest::newRow("empty file") << "empty.png" << QByteArray("");
+}
+
+void TestImgView::unreadableFileLeavesNoPicture()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    const QString path = m_dir->filePath(name);
+    if (!content.isNull()) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    ImgView view;
+    view.setFileName(writePicture(QStringLiteral("good.png"), QSize(10, 10), Qt::red));
+    QSignalSpy loaded(&view, &ImgView::loaded);
+    view.setFileName(path);
+    QCOMPARE(loaded.count(), 1);
+    QCOMPARE(loaded.at(0).at(0).toBool(), false);
+    QVERIFY(!view.hasPicture());
+    QVERIFY(view.picture().isNull());
+    QVERIFY(!view.errorString().isEmpty());
+}
+
+void TestImgView::thumbnailModeFillsInLater()
+{
+    QTemporaryDir cache;
+    ThumbnailProvider provider;
+    provider.setThumbnailBaseDir(cache.path());
+    const QString path = writePicture(QStringLiteral("big.jpg"), QSize(1200, 900), Qt::green);
+
+    ImgView view;
+    view.setThumbnailProvider(&provider);
+    view.setThumbnailMode(120);
+    QSignalSpy loaded(&view, &ImgView::loaded);
+    view.setFileName(path);
+    QVERIFY(!view.hasPicture()); // placeholder until the thumbnail arrives
+    QVERIFY(loaded.wait(10000));
+    QCOMPARE(loaded.at(0).at(0).toBool(), true);
+    QCOMPARE(view.shownImage().size(), QSize(120, 90));
+    QCOMPARE(view.pictureSize(), QSize(1200, 900));
+    QCOMPARE(view.picture().size(), QSize(1200, 900)); // copies and prints use the whole picture
+
+    // A second view finds the thumbnail in the cache at once.
+    ImgView again;
+    again.setThumbnailProvider(&provider);
+    again.setThumbnailMode(120);
+    QSignalSpy againLoaded(&again, &ImgView::loaded);
+    again.setFileName(path);
+    QVERIFY(again.hasPicture());
+    QCOMPARE(againLoaded.count(), 1);
+
+    // A view switched to another file ignores the first file's late answer.
+    ImgView switched;
+    switched.setThumbnailProvider(&provider);
+    switched.setThumbnailMode(64);
+    const QString other = writePicture(QStringLiteral("other.jpg"), QSize(300, 300), Qt::blue);
+    switched.setFileName(writePicture(QStringLiteral("first.jpg"), QSize(300, 300), Qt::red));
+    switched.setFileName(other);
+    QSignalSpy switchedLoaded(&switched, &ImgView::loaded);
+    QVERIFY(switchedLoaded.wait(10000));
+    QVERIFY(provider.waitForIdle(10000));
+    QCOMPARE(switchedLoaded.count(), 1);
+    QVERIFY(switched.shownImage().pixelColor(30, 30).blue() > 200);
+}
+
+void TestImgView::tagIsAProperty()
+{
+    ImgView view;
+    view.setTag(QStringLiteral("P"));
+    QCOMPARE(view.property("tag").toString(), QStringLiteral("P"));
+    view.setProperty("tag", QStringLiteral("17"));
+    QCOMPARE(view.tag(), QStringLiteral("17"));
+}
+
+void TestImgView::comboSelectsByItemData_data()
+{
+    QTest::addColumn<QVariant>("key");
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<int>("index");
+
+    QTest::newRow("number key") << QVariant(20) << true << 1;
+    QTest::newRow("same key as text") << QVariant(QStringLiteral("30")) << true << 2;
+    QTest::newRow("unknown key keeps the choice") << QVariant(99) << false << 0;
+    QTest::newRow("no key") << QVariant() << false << 0;
+}
+
+void TestImgView::comboSelectsByItemData()
+{
+    QFETCH(QVariant, key);
+    QFETCH(bool, found);
+    QFETCH(int, index);
+
+    TovraCombo combo;
+    combo.addItem(QStringLiteral("Adams"), 10);
+    combo.addItem(QStringLiteral("Brown"), 20);
+    combo.addItem(QStringLiteral("Clark"), 30);
+    QCOMPARE(combo.count(), 3);
+    QCOMPARE(combo.itemData(1).toInt(), 20);
+    QCOMPARE(combo.selectByItemData(key), found);
+    QCOMPARE(combo.currentIndex(), index);
+    QCOMPARE(combo.currentItemData().toInt(), (index + 1) * 10);
+    combo.clear();
+    QCOMPARE(combo.count(), 0);
+    QVERIFY(!combo.currentItemData().isValid());
+}
+
+void TestImgView::captionedControlsKeepCaptionAndValue()
+{
+    TovraText text;
+    text.setCaption(QStringLiteral("&Description"));
+    text.setText(QStringLiteral("Molar, left"));
+    text.setTag(QStringLiteral("P"));
+    QCOMPARE(text.caption(), QStringLiteral("&Description"));
+    QCOMPARE(text.text(), QStringLiteral("Molar, left"));
+    QCOMPARE(text.property("tag").toString(), QStringLiteral("P"));
+
+    TovraCheck check;
+    QSignalSpy toggled(&check, &TovraCheck::toggled);
+    check.setCaption(QStringLiteral("Play sound"));
+    check.setChecked(true);
+    QCOMPARE(check.caption(), QStringLiteral("Play sound"));
+    QVERIFY(check.isChecked());
+    QCOMPARE(toggled.count(), 1);
+
+    TovraCombo combo;
+    combo.setCaption(QStringLiteral("Category"));
+    QCOMPARE(combo.caption(), QStringLiteral("Category"));
+    QVERIFY(combo.comboBox());
+}
+
+QTEST_MAIN(TestImgView)
+#include "tst_imgview.moc"
