@@ -1,0 +1,251 @@
+#include "app/frontdesk.h"
+
+#include <tovradocs/mediamanager.h>
+
+#include "component/dialogservice.h"
+#include "component/hostlink.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDate>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace tovradocs {
+
+namespace {
+
+QTableView *makeTable(QAbstractItemModel *model, const QString &name, QWidget *parent)
+{
+    auto *view = new QTableView(parent);
+    view->setObjectName(name);
+    view->setModel(model);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setSortingEnabled(true);
+    view->verticalHeader()->hide();
+    view->horizontalHeader()->setStretchLastSection(true);
+    view->setAlternatingRowColors(true);
+    return view;
+}
+
+QStandardItem *codeItem(qint32 code)
+{
+    auto *item = new QStandardItem;
+    item->setData(code, Qt::DisplayRole);
+    return item;
+}
+
+} // namespace
+
+FrontDesk::FrontDesk(std::shared_ptr<DataLink> link, MediaManager &manager, const QString &where,
+                     QWidget *parent)
+    : QMainWindow(parent)
+    , m_link(std::move(link))
+    , m_manager(manager)
+{
+    setObjectName(QStringLiteral("FrontDesk"));
+    setWindowTitle(QStringLiteral("TovraDocs - Front Desk"));
+
+    m_patients = new QStandardItemModel(0, 4, this);
+    m_patients->setHorizontalHeaderLabels({QStringLiteral("Code"), QStringLiteral("Patient"),
+                                           QStringLiteral("Born"), QStringLiteral("Book")});
+    m_patientFilter = new QSortFilterProxyModel(this);
+    m_patientFilter->setSourceModel(m_patients);
+    m_patientFilter->setFilterKeyColumn(1);
+    m_patientFilter->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    m_books = new QStandardItemModel(0, 3, this);
+    m_books->setHorizontalHeaderLabels(
+        {QStringLiteral("Code"), QStringLiteral("Book"), QStringLiteral("Owner")});
+
+    auto *central = new QWidget(this);
+    auto *outer = new QVBoxLayout(central);
+
+    auto *searchRow = new QHBoxLayout;
+    auto *searchLabel = new QLabel(QStringLiteral("&Find patient:"), central);
+    m_search = new QLineEdit(central);
+    m_search->setObjectName(QStringLiteral("txtSearch"));
+    m_search->setPlaceholderText(QStringLiteral("Type part of a name"));
+    m_search->setClearButtonEnabled(true);
+    searchLabel->setBuddy(m_search);
+    searchRow->addWidget(searchLabel);
+    searchRow->addWidget(m_search, 1);
+    outer->addLayout(searchRow);
+
+    auto *splitter = new QSplitter(Qt::Horizontal, central);
+    auto *patientsBox = new QGroupBox(QStringLiteral("Patients"), splitter);
+    auto *patientsLayout = new QVBoxLayout(patientsBox);
+    m_patientView = makeTable(m_patientFilter, QStringLiteral("lstPatients"), patientsBox);
+    patientsLayout->addWidget(m_patientView);
+    auto *booksBox = new QGroupBox(QStringLiteral("Books"), splitter);
+    auto *booksLayout = new QVBoxLayout(booksBox);
+    m_bookView = makeTable(m_books, QStringLiteral("lstBooks"), booksBox);
+    booksLayout->addWidget(m_bookView);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+    outer->addWidget(splitter, 1);
+
+    auto *buttons = new QHBoxLayout;
+    m_patientLabel = new QLabel(central);
+    m_patientLabel->setObjectName(QStringLiteral("lblPatient"));
+    m_documents = new QPushButton(style()->standardIcon(QStyle::SP_DirOpenIcon),
+                                  QStringLiteral("&Documents"), central);
+    m_documents->setObjectName(QStringLiteral("cmdDocuments"));
+    m_documents->setToolTip(QStringLiteral("Open the selected patient's documents"));
+    m_practice = new QPushButton(style()->standardIcon(QStyle::SP_DirHomeIcon),
+                                 QStringLiteral("Practice &library"), central);
+    m_practice->setObjectName(QStringLiteral("cmdPracticeLibrary"));
+    m_practice->setToolTip(QStringLiteral("Open the practice's books"));
+    buttons->addWidget(m_patientLabel, 1);
+    buttons->addWidget(m_documents);
+    buttons->addWidget(m_practice);
+    outer->addLayout(buttons);
+    setCentralWidget(central);
+
+    auto *fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    auto *refresh = fileMenu->addAction(QStringLiteral("&Refresh"), this, &FrontDesk::reload);
+    refresh->setShortcut(QKeySequence::Refresh);
+    fileMenu->addAction(QStringLiteral("File &properties..."), this, &FrontDesk::showFileProperties);
+    fileMenu->addSeparator();
+    auto *quit = fileMenu->addAction(QStringLiteral("&Quit"), qApp, &QApplication::closeAllWindows);
+    quit->setShortcut(QKeySequence::Quit);
+    auto *libraryMenu = menuBar()->addMenu(QStringLiteral("&Library"));
+    libraryMenu->addAction(QStringLiteral("&Documents"), this, &FrontDesk::openDocuments);
+    libraryMenu->addAction(QStringLiteral("Practice &library"), this, &FrontDesk::openPracticeLibrary);
+
+    statusBar()->showMessage(where);
+
+    connect(m_search, &QLineEdit::textChanged, m_patientFilter,
+            &QSortFilterProxyModel::setFilterFixedString);
+    connect(m_documents, &QPushButton::clicked, this, &FrontDesk::openDocuments);
+    connect(m_practice, &QPushButton::clicked, this, &FrontDesk::openPracticeLibrary);
+    connect(m_patientView, &QTableView::activated, this, &FrontDesk::openDocuments);
+    connect(m_bookView, &QTableView::activated, this, &FrontDesk::openBook);
+    connect(m_patientView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &FrontDesk::updateButtons);
+
+    resize(900, 560);
+    reload();
+}
+
+void FrontDesk::reload()
+{
+    Internal::trapErrors(QStringLiteral("FrontDesk"), [this] {
+        m_patients->removeRows(0, m_patients->rowCount());
+        m_books->removeRows(0, m_books->rowCount());
+
+        QHash<qint32, QString> bookOfPatient;
+        QHash<qint32, QString> patientNames;
+        std::unique_ptr<Recordset> rs;
+        m_link->FillRecordSet(rs, QStringLiteral("Select Entry_Code , Title , FirstName , LastName , BirthDate From Patients Where ( Entry_Code > 0 ) Order by LastName"));
+        for (; rs && rs->isOpen() && !rs->isEof(); rs->moveNext()) {
+            const qint32 code = rs->value(QStringLiteral("Entry_Code")).toInt();
+            const QString name = QStringList{rs->value(QStringLiteral("Title")).toString(),
+                                             rs->value(QStringLiteral("FirstName")).toString(),
+                                             rs->value(QStringLiteral("LastName")).toString()}
+                                     .join(QLatin1Char(' '))
+                                     .simplified();
+            patientNames.insert(code, name);
+            const QDate born = rs->value(QStringLiteral("BirthDate")).toDate();
+            m_patients->appendRow({codeItem(code), new QStandardItem(name),
+                                   new QStandardItem(born.toString(Qt::ISODate)),
+                                   new QStandardItem});
+        }
+        if (rs)
+            rs->close();
+
+        m_link->FillRecordSet(rs, QStringLiteral("Select Entry_Code , Description , PatientCode From Books Where ( Entry_Code > 0 ) Order by Description"));
+        for (; rs && rs->isOpen() && !rs->isEof(); rs->moveNext()) {
+            const qint32 code = rs->value(QStringLiteral("Entry_Code")).toInt();
+            const qint32 patient = rs->value(QStringLiteral("PatientCode")).toInt();
+            const QString description = rs->value(QStringLiteral("Description")).toString();
+            if (patient > 0)
+                bookOfPatient.insert(patient, description);
+            auto *owner = new QStandardItem(patient > 0 ? patientNames.value(patient)
+                                                        : QStringLiteral("Practice"));
+            owner->setData(patient, Qt::UserRole);
+            m_books->appendRow({codeItem(code), new QStandardItem(description), owner});
+        }
+        if (rs)
+            rs->close();
+
+        for (int row = 0; row < m_patients->rowCount(); ++row) {
+            const qint32 code = m_patients->item(row, 0)->data(Qt::DisplayRole).toInt();
+            m_patients->item(row, 3)->setText(bookOfPatient.value(code, QStringLiteral("-")));
+        }
+        m_patientView->resizeColumnsToContents();
+        m_bookView->resizeColumnsToContents();
+    });
+    updateButtons();
+}
+
+qint32 FrontDesk::selectedCode(QTableView *view, int *row) const
+{
+    const QModelIndexList rows = view->selectionModel()->selectedRows(0);
+    if (rows.isEmpty())
+        return 0;
+    if (row)
+        *row = rows.first().row();
+    return rows.first().data(Qt::DisplayRole).toInt();
+}
+
+void FrontDesk::updateButtons()
+{
+    int row = -1;
+    const qint32 code = selectedCode(m_patientView, &row);
+    m_documents->setEnabled(code > 0);
+    m_patientLabel->setText(code > 0 ? m_patientFilter->index(row, 1).data().toString()
+                                     : QStringLiteral("No patient selected"));
+}
+
+void FrontDesk::openDocuments()
+{
+    int row = -1;
+    const qint32 code = selectedCode(m_patientView, &row);
+    if (code <= 0) {
+        Internal::DialogService::message(this, QStringLiteral("Select a patient first."));
+        return;
+    }
+    m_manager.ViewLibrary(true, code, m_patientFilter->index(row, 1).data().toString());
+}
+
+void FrontDesk::openPracticeLibrary()
+{
+    m_manager.ViewLibrary(false, 0, QString());
+}
+
+void FrontDesk::openBook()
+{
+    int row = -1;
+    if (selectedCode(m_bookView, &row) <= 0)
+        return;
+    const QModelIndex owner = m_books->index(row, 2);
+    const qint32 patient = owner.data(Qt::UserRole).toInt();
+    if (patient > 0)
+        m_manager.ViewLibrary(true, patient, owner.data().toString());
+    else
+        m_manager.ViewLibrary(false, 0, QString());
+}
+
+void FrontDesk::showFileProperties()
+{
+    const QString file = Internal::DialogService::openFile(this, QStringLiteral("File Properties"),
+                                                           QStringLiteral("All Files (*)"));
+    if (!file.isEmpty())
+        m_manager.ShowFileProps(this, file);
+}
+
+} // namespace tovradocs
