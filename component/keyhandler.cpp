@@ -100,13 +100,16 @@ bool KeyHandler::handleKey(QWidget *receiver, QKeyEvent *event)
 
 bool KeyHandler::showHelp()
 {
-    const auto *identified = dynamic_cast<const HelpIdentified *>(m_window.data());
-    if (!identified)
+    qint32 id = 0;
+    if (const auto *identified = dynamic_cast<const HelpIdentified *>(m_window.data()))
+        id = identified->GetWindowID();
+    else // windows whose number is a compile-time constant carry it as a property
+        id = m_window->property("windowID").toInt();
+    if (id <= 0)
         return false;
     trapErrors(windowName(), [&] {
         if (DataLink *link = dataLink())
-            link->ShowHelp(QStringLiteral("W") + QString::number(identified->GetWindowID())
-                           + QStringLiteral(".htm"));
+            link->ShowHelp(QStringLiteral("W") + QString::number(id) + QStringLiteral(".htm"));
     });
     return true;
 }

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "library/filepicker.h"
+
+namespace tovradocs::Internal {
+
+class VidPlay;
+
+// "Select Video File": chooses a video file with a live preview.
+class VidSelector : public FilePicker
+{
+    Q_OBJECT
+
+public:
+    explicit VidSelector(QWidget *owner = nullptr);
+    ~VidSelector() override;
+
+    static constexpr qint32 GetWindowID() { return 158; }
+
+    // Owned by the host's parent window; the chosen path or "".
+    QString SelectVideo();
+
+protected:
+    void loadPreview(const QString &path) override;
+    void clearPreview() override;
+    void doneClicked() override;
+    QString invalidCaption() const override;
+
+private:
+    VidPlay *m_preview;
+};
+
+} // namespace tovradocs::Internal
