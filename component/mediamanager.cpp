@@ -149,10 +149,8 @@ QString MediaManager::GetDocTypeFilterString(LibraryContentTypes DocType)
 
 bool MediaManager::ISRelativePath(const QString &FilePath) { return isRelativePath(FilePath); }
 
-void MediaManager::AddLibEntry(qint16, const QString &, qint32, const QString &)
-{
-    notAvailable(QStringLiteral("The entry editor"));
-}
+// AddLibEntry, ViewLibrary, GetStdPicture and SelectFile open library windows and
+// live with them in library/mediamanager_library.cpp.
 
 bool MediaManager::DoesFileExist(const QString &FileName) { return doesFileExist(FileName); }
 
@@ -169,11 +167,6 @@ void MediaManager::ViewImageEditor(const QString &FileName)
         }
         d->imageEditor->EditImage(FileName, parentWindow());
     });
-}
-
-void MediaManager::ViewLibrary(bool, qint32, const QString &)
-{
-    notAvailable(QStringLiteral("The document library window"));
 }
 
 void MediaManager::VisitSiteInline(const QString &SiteAddress, const QString &WinCaption)
@@ -203,18 +196,6 @@ void MediaManager::ClearDataLink() { clearHostLink(); }
 void MediaManager::SetDataLink(std::shared_ptr<DataLink> DataLink, QWidget *ParentWnd)
 {
     setHostLink(std::move(DataLink), ParentWnd);
-}
-
-QString MediaManager::SelectFile(QWidget *&hWnd, qint16 &wMode, QString &szDialogTitle,
-                                 QString &szFilename, QString &szFilter, QString &szDefDir,
-                                 QString &szDefExt)
-{
-    if (wMode == 101) {
-        const QString filter = QStringLiteral("Pictures") + QChar(0) + QStringLiteral("*.bmp;*.jpg");
-        return commonFileDialog(parentWindow(), 1, szDialogTitle, szFilename, filter, szDefDir,
-                                szDefExt);
-    }
-    return commonFileDialog(hWnd, wMode, szDialogTitle, szFilename, szFilter, szDefDir, szDefExt);
 }
 
 qint32 MediaManager::IsJoyStickPresent()

@@ -254,4 +254,10 @@ void VidPlay::emitStatus()
     Q_EMIT statusChanged(status);
 }
 
+bool VidPlay::saveFrame(const QString &fileName)
+{
+    setSaveFileName(fileName);
+    return SavePicture(true).ok();
+}
+
 } // namespace tovradocs::Internal

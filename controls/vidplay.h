@@ -64,6 +64,12 @@ public:
     QMediaPlayer *player() const { return m_player; }
     QSize sizeHint() const override;
 
+public Q_SLOTS:
+    // The library's video menu reaches any player by these names.
+    bool saveFrame(const QString &fileName);
+    void togglePause() { ToggleMovement(); }
+    void rewind() { Rewind(); }
+
 Q_SIGNALS:
     void statusChanged(const QString &status);
     // Once per opened file: true when the media loaded, false when it cannot play.
