@@ -4,6 +4,7 @@
 #include "component/thumbnailprovider.h"
 #include "host/referencehost.h"
 #include "support/recordingdatalink.h"
+#include "support/testhost.h"
 
 #include <tovradocs/recordset.h>
 
@@ -28,14 +29,9 @@ public:
             return false;
         libraryFolder = m_dir->filePath(QStringLiteral("Library"));
         QDir().mkpath(libraryFolder);
-        tovradocs::HostOptions options;
-        options.database = m_dir->filePath(QStringLiteral("practice.db"));
-        options.libraryFolder = libraryFolder;
-        options.dataFolder = m_dir->path();
-        auto host = tovradocs::ReferenceHost::open(options);
-        if (!host.ok())
+        host = tovradocs::Testing::openTestHost(m_dir->path());
+        if (!host)
             return false;
-        this->host = host.value();
         // Files the host would hand to desktop programs stay where they are.
         this->host->setOpener([](const QUrl &) { return true; });
         link = std::make_shared<tovradocs::Testing::RecordingDataLink>(this->host);

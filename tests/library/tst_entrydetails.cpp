@@ -5,6 +5,7 @@
 #include "controls/tovracombo.h"
 #include "host/referencehost.h"
 #include "support/recordingdatalink.h"
+#include "support/testhost.h"
 
 #include <tovradocs/recordset.h>
 
@@ -21,6 +22,8 @@
 using namespace tovradocs;
 using namespace tovradocs::Internal;
 using tovradocs::Testing::RecordingDataLink;
+using tovradocs::Testing::openTestHost;
+using tovradocs::Testing::messageTexts;
 
 namespace {
 
@@ -38,14 +41,6 @@ void click(QDialog *dialog, const char *name)
     control<QPushButton>(dialog, name)->click();
 }
 
-QStringList messages(const ScriptedResponder &responder)
-{
-    QStringList texts;
-    for (const Prompt &p : responder.prompts())
-        if (p.kind == Prompt::Message)
-            texts << p.text;
-    return texts;
-}
 
 } // namespace
 
@@ -85,19 +80,13 @@ void TestEntryDetails::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    HostOptions options;
-    options.database = m_dir->filePath(QStringLiteral("practice.db"));
-    options.libraryFolder = m_dir->filePath(QStringLiteral("Library"));
-    options.dataFolder = m_dir->path();
-    options.createDemoPractice = true; // brings the effects and categories lists
-    auto host = ReferenceHost::open(options);
-    QVERIFY2(host.ok(), qPrintable(host.error()));
-    m_host = host.value();
+    m_host = openTestHost(m_dir->path(), true); // the demo brings effects and categories
+    QVERIFY(m_host);
     m_link = std::make_shared<RecordingDataLink>(m_host);
     setHostLink(m_link, nullptr);
     m_responder = std::make_unique<ScriptedResponder>();
     m_guard = std::make_unique<ResponderGuard>(m_responder.get());
-    m_file = options.libraryFolder + QStringLiteral("/scan.jpg");
+    m_file = m_dir->filePath(QStringLiteral("Library/scan.jpg"));
 }
 
 void TestEntryDetails::cleanup()
@@ -179,7 +168,7 @@ void TestEntryDetails::validationWritesNothing()
     QString text;
     QCOMPARE(details.AddLibraryEntry(1, QStringLiteral("Ann Lee"), 4, file, text, nullptr), 0);
     QVERIFY(stayedOpen);
-    QCOMPARE(messages(*m_responder), QStringList {message});
+    QCOMPARE(messageTexts(*m_responder), QStringList {message});
     QVERIFY(text.isEmpty());
     QCOMPARE(contentCount(), before);
     QVERIFY(m_link->callsOf(QStringLiteral("GenerateEntrycode")).isEmpty());
@@ -359,7 +348,7 @@ void TestEntryDetails::editOfAMissingEntryTellsTheUser()
     m_responder->pushAnswer(Answer::Ok);
     EntryDetails details;
     QVERIFY(details.EditLibraryEntry(424242, QStringLiteral("Ann Lee"), nullptr).isEmpty());
-    QCOMPARE(messages(*m_responder).size(), 1);
+    QCOMPARE(messageTexts(*m_responder).size(), 1);
     QCOMPARE(contentCount(), before);
 }
 

@@ -2,6 +2,7 @@
 #include "library/librarydata.h"
 #include "library/librarysql.h"
 #include "support/recordingdatalink.h"
+#include "support/testhost.h"
 
 #include "host/referencehost.h"
 
@@ -18,6 +19,7 @@
 using namespace tovradocs;
 using namespace tovradocs::Internal;
 using tovradocs::Testing::RecordingDataLink;
+using tovradocs::Testing::openTestHost;
 
 Q_DECLARE_METATYPE(tovradocs::Internal::BookView)
 
@@ -78,13 +80,8 @@ void TestLibraryData::init()
     m_libraryFolder = m_dir->filePath(QStringLiteral("Library"));
     QDir().mkpath(m_dir->filePath(QStringLiteral("incoming")));
 
-    HostOptions options;
-    options.database = m_dir->filePath(QStringLiteral("practice.db"));
-    options.libraryFolder = m_libraryFolder;
-    options.dataFolder = m_dir->path();
-    auto host = ReferenceHost::open(options);
-    QVERIFY2(host.ok(), qPrintable(host.error()));
-    m_host = host.value();
+    m_host = openTestHost(m_dir->path());
+    QVERIFY(m_host);
     m_link = std::make_shared<RecordingDataLink>(m_host);
     m_data = std::make_unique<LibraryData>(*m_link);
 }

@@ -8,6 +8,7 @@
 #include "controls/imgview.h"
 #include "host/referencehost.h"
 #include "support/recordingdatalink.h"
+#include "support/testhost.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -21,6 +22,8 @@
 using namespace tovradocs;
 using namespace tovradocs::Internal;
 using tovradocs::Testing::RecordingDataLink;
+using tovradocs::Testing::openTestHost;
+using tovradocs::Testing::messageTexts;
 
 namespace {
 
@@ -46,14 +49,6 @@ void chooseType(QDialog *dialog, int index)
     dialog->findChild<QComboBox *>(QStringLiteral("PatternCombo"))->setCurrentIndex(index);
 }
 
-QStringList messages(const ScriptedResponder &responder)
-{
-    QStringList texts;
-    for (const Prompt &p : responder.prompts())
-        if (p.kind == Prompt::Message)
-            texts << p.text;
-    return texts;
-}
 
 } // namespace
 
@@ -91,13 +86,8 @@ void TestPickers::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     ThumbnailProvider::shared()->setThumbnailBaseDir(m_dir.filePath(QStringLiteral("thumbnails")));
-    HostOptions options;
-    options.database = m_dir.filePath(QStringLiteral("practice.db"));
-    options.libraryFolder = m_dir.filePath(QStringLiteral("Library"));
-    options.dataFolder = m_dir.path();
-    auto host = ReferenceHost::open(options);
-    QVERIFY2(host.ok(), qPrintable(host.error()));
-    m_host = host.value();
+    m_host = openTestHost(m_dir.path());
+    QVERIFY(m_host);
 
     m_folder = m_dir.filePath(QStringLiteral("pictures"));
     QDir().mkpath(m_folder + QStringLiteral("/sub"));
@@ -221,7 +211,7 @@ void TestPickers::doneNeedsAChoice()
     PicSelector picker;
     const QString chosen = picker.SelectImage();
     QVERIFY(stayedOpen);
-    QCOMPARE(messages(*m_responder),
+    QCOMPARE(messageTexts(*m_responder),
              QStringList {QStringLiteral("You need to select an Image before proceeding ")});
     QCOMPARE(chosen, m_folder + QStringLiteral("/arch.png"));
     QCOMPARE(caption, QStringLiteral("Viewer [") + chosen + QLatin1Char(']'));
@@ -359,7 +349,7 @@ void TestPickers::videoChooser()
     QCOMPARE(listed, QStringList {QStringLiteral("clip.avi")});
     QVERIFY(stayedOpen);
     QVERIFY(invalid);
-    QVERIFY(messages(*m_responder).isEmpty());
+    QVERIFY(messageTexts(*m_responder).isEmpty());
 }
 
 void TestPickers::helpKeyAsksForTheWindowsTopic()

@@ -7,6 +7,7 @@
 #include "controls/imgview.h"
 #include "host/referencehost.h"
 #include "support/recordingdatalink.h"
+#include "support/testhost.h"
 
 #include <QClipboard>
 #include <QFileInfo>
@@ -21,6 +22,7 @@
 using namespace tovradocs;
 using namespace tovradocs::Internal;
 using tovradocs::Testing::RecordingDataLink;
+using tovradocs::Testing::openTestHost;
 
 Q_DECLARE_METATYPE(QList<QRect>)
 
@@ -83,13 +85,8 @@ private:
 void TestViewImg::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    HostOptions options;
-    options.database = m_dir.filePath(QStringLiteral("practice.db"));
-    options.libraryFolder = m_dir.filePath(QStringLiteral("Library"));
-    options.dataFolder = m_dir.path();
-    auto host = ReferenceHost::open(options);
-    QVERIFY2(host.ok(), qPrintable(host.error()));
-    m_host = host.value();
+    m_host = openTestHost(m_dir.path());
+    QVERIFY(m_host);
     const QList<QColor> colours = {Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan};
     for (int i = 0; i < colours.size(); ++i) {
         QImage image(80 + 10 * i, 60, QImage::Format_RGB32);
