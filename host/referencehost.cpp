@@ -459,24 +459,26 @@ void ReferenceHost::EmailDocuments(Dokumentz &documents)
 
 void ReferenceHost::AddFileToLib(QString &filePath, qint16 &)
 {
-    const QString path = resolvePath(filePath);
-    if (!QFileInfo(path).isFile()) {
-        PassMessage(QStringLiteral("File not found: %1").arg(path), 0);
-        return;
-    }
-    if (!openUrl(QUrl::fromLocalFile(path)))
-        PassMessage(QStringLiteral("No program is set up to open %1.").arg(path), 0);
+    openStoredFile(filePath);
 }
 
 void ReferenceHost::ViewOtherDocument(QString &filePath, QString &)
 {
-    const QString path = resolvePath(filePath);
+    openStoredFile(filePath);
+}
+
+bool ReferenceHost::openStoredFile(const QString &storedPath)
+{
+    const QString path = resolvePath(storedPath);
     if (!QFileInfo(path).isFile()) {
         PassMessage(QStringLiteral("File not found: %1").arg(path), 0);
-        return;
+        return false;
     }
-    if (!openUrl(QUrl::fromLocalFile(path)))
+    if (!openUrl(QUrl::fromLocalFile(path))) {
         PassMessage(QStringLiteral("No program is set up to open %1.").arg(path), 0);
+        return false;
+    }
+    return true;
 }
 
 bool ReferenceHost::ViewExtendedFile(qint32 &, QString &filePath, QString &)
@@ -485,15 +487,7 @@ bool ReferenceHost::ViewExtendedFile(qint32 &, QString &filePath, QString &)
     const QUrl web(trimmed);
     if (web.scheme().startsWith(QLatin1String("http")) || web.scheme() == QLatin1String("mailto"))
         return openUrl(web);
-    const QString path = resolvePath(trimmed);
-    if (!QFileInfo(path).isFile()) {
-        PassMessage(QStringLiteral("File not found: %1").arg(path), 0);
-        return false;
-    }
-    if (openUrl(QUrl::fromLocalFile(path)))
-        return true;
-    PassMessage(QStringLiteral("No program is set up to open %1.").arg(path), 0);
-    return false;
+    return openStoredFile(trimmed);
 }
 
 } // namespace tovradocs

@@ -93,6 +93,8 @@ private:
     ReferenceHost();
     bool fill(std::unique_ptr<Recordset> &rs, const QString &sql);
     bool openUrl(const QUrl &url);
+    // Opens a library file with the desktop's program; tells the user why not.
+    bool openStoredFile(const QString &storedPath);
 
     struct Private;
     std::unique_ptr<Private> d;
