@@ -24,6 +24,8 @@ endfunction()
 function(tovra_add_test name)
   cmake_parse_arguments(A "" "" "SOURCES;DEPENDS;LABELS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
+  # One source file each; a unity wrapper would only make GCC see test-local types as header types.
+  set_target_properties(${name} PROPERTIES UNITY_BUILD OFF)
   target_link_libraries(${name} PRIVATE Qt6::Test tovra_testsupport ${A_DEPENDS})
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
