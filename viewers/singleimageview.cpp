@@ -11,6 +11,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tovradocs::Internal {
 
 namespace SingleImageViewDetail {
@@ -99,8 +101,16 @@ void SingleImageView::centreOverHost()
         over = host->frameGeometry();
     else if (QScreen *s = screen())
         over = s->availableGeometry();
-    if (over.isValid())
-        move(over.x() + (over.width() - width()) / 2, over.y() + (over.height() - height()) / 2);
+    if (!over.isValid())
+        return;
+    QPoint at(over.x() + (over.width() - width()) / 2, over.y() + (over.height() - height()) / 2);
+    // A small host window must not push the picture off the screen.
+    if (QScreen *s = QGuiApplication::screenAt(over.center())) {
+        const QRect area = s->availableGeometry();
+        at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - width() + 1)));
+        at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - height() + 1)));
+    }
+    move(at);
 }
 
 } // namespace tovradocs::Internal
