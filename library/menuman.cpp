@@ -43,7 +43,6 @@ MenuMan::MenuMan(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("MenuMan"));
     hide();
-    setAttribute(Qt::WA_DontShowOnScreen);
 
     m_libMenu = new QMenu(QStringLiteral("LibMenu"), this);
     m_libMenu->setObjectName(QStringLiteral("mLibMenu"));
