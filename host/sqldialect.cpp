@@ -59,6 +59,15 @@ QString dateLiteral(const QString &inner)
     return u'\'' + date.toString(Qt::ISODate) + u'\'';
 }
 
+// A quoted span written right after one with the same quote would merge with
+// it ('a''b' is one literal), so the two are kept apart by a blank.
+void appendQuoted(QString &out, QStringView quoted)
+{
+    if (!out.isEmpty() && !quoted.isEmpty() && out.back() == quoted.front())
+        out += u' ';
+    out += quoted;
+}
+
 } // namespace
 
 QString SqlDialect::translate(const QString &sql, Dialect dialect)
@@ -71,7 +80,7 @@ QString SqlDialect::translate(const QString &sql, Dialect dialect)
         const QChar c = sql.at(i);
         if (c == u'\'' || c == u'"') {
             const qsizetype end = skipQuoted(sql, i, c).end;
-            out += QStringView(sql).mid(i, end - i);
+            appendQuoted(out, QStringView(sql).mid(i, end - i));
             i = end;
             continue;
         }
@@ -79,9 +88,7 @@ QString SqlDialect::translate(const QString &sql, Dialect dialect)
             const auto [end, closed] = skipQuoted(sql, i, u']');
             const QStringView name = QStringView(sql).mid(i + 1, end - i - 2);
             if (closed && !name.isEmpty() && !name.contains(u'"')) {
-                out += u'"';
-                out += name;
-                out += u'"';
+                appendQuoted(out, QString(u'"' + name + u'"'));
             } else {
                 out += QStringView(sql).mid(i, end - i);
             }
@@ -93,7 +100,7 @@ QString SqlDialect::translate(const QString &sql, Dialect dialect)
             if (close > i) {
                 const QString literal = dateLiteral(sql.mid(i + 1, close - i - 1));
                 if (!literal.isEmpty()) {
-                    out += literal;
+                    appendQuoted(out, literal);
                     i = close + 1;
                     continue;
                 }

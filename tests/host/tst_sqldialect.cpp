@@ -65,6 +65,9 @@ void tst_SqlDialect::translate_data()
     QTest::newRow("date literals") << "where d = #2024-01-31# or d = #2/29/2024#"
                                    << "where d = '2024-01-31' or d = '2024-02-29'"
                                    << "where d = '2024-01-31' or d = '2024-02-29'";
+    QTest::newRow("adjacent quoted spans stay apart")
+        << "where a = 'x'#2024-01-31# or [b][c] = 1" << "where a = 'x' '2024-01-31' or \"b\" \"c\" = 1"
+        << "where a = 'x' '2024-01-31' or \"b\" \"c\" = 1";
     QTest::newRow("hash that is no date") << "select a # b" << "select a # b" << "select a # b";
     QTest::newRow("join of two tables")
         << "Select BookContents.* From Books,BookContents where (Books.Entry_Code = BookContents.BookCode) and (Books.PatientCode = 3)"
