@@ -11,6 +11,9 @@
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcpixel.h>
+#include <dcmtk/dcmdata/dcpixseq.h>
+#include <dcmtk/dcmdata/dcpxitem.h>
 #include <dcmtk/dcmdata/dcrledrg.h>
 #include <dcmtk/dcmimage/diregist.h>
 #include <dcmtk/dcmimgle/dcmimage.h>
@@ -230,6 +233,56 @@ Result<DicomHeader> readDicomHeader(const QString &path)
     return header;
 }
 
+// Walks a JPEG fragment's markers the way DCMTK 3.6.7 does when it looks for
+// the bit depth, and tells whether that walk would reach a TEM marker
+// (FF01), on which it loops for ever.
+bool jpegScanStalls(const Uint8 *data, Uint32 length)
+{
+    const auto word = [data](Uint32 at) { return Uint16(data[at] << 8 | data[at + 1]); };
+    Uint32 offset = 0;
+    while (offset + 4 < length) {
+        const Uint16 marker = word(offset);
+        const Uint8 low = marker & 0xff;
+        if ((marker >> 8) != 0xff)
+            return false; // the walk stops at anything but a marker
+        if (low == 0x01)
+            return true;
+        if ((low >= 0xc0 && low <= 0xcf && low != 0xc4 && low != 0xc8 && low != 0xcc))
+            return false; // a frame header: the walk ends here
+        if (low == 0xff)
+            offset += 1;
+        else if ((low >= 0xd0 && low <= 0xd9) || (low > 0x02 && low <= 0xbf))
+            offset += 2;
+        else if (low >= 0xc4)
+            offset += Uint32(word(offset + 2)) + 2;
+        else
+            return false;
+    }
+    return false;
+}
+
+// The first frame's data, as the JPEG decoder will scan it.
+bool firstJpegFrameStalls(DcmDataset *data)
+{
+    const DcmXfer xfer(data->getOriginalXfer());
+    if (!xfer.isEncapsulated())
+        return false;
+    DcmElement *element = nullptr;
+    if (data->findAndGetElement(DCM_PixelData, element).bad() || !element)
+        return false;
+    DcmPixelSequence *sequence = nullptr;
+    if (static_cast<DcmPixelData *>(element)
+            ->getEncapsulatedRepresentation(xfer.getXfer(), nullptr, sequence)
+            .bad()
+        || !sequence)
+        return false;
+    DcmPixelItem *item = nullptr;
+    Uint8 *bytes = nullptr;
+    if (sequence->getItem(item, 1).bad() || !item || item->getUint8Array(bytes).bad() || !bytes)
+        return false;
+    return jpegScanStalls(bytes, item->getLength());
+}
+
 Result<QImage> loadDicom(const QString &path, const ImageLoadOptions &options)
 {
     try {
@@ -240,6 +293,8 @@ Result<QImage> loadDicom(const QString &path, const ImageLoadOptions &options)
             return tooLarge<QImage>(path, header->width, header->height, options.maxPixels);
 
         DcmFileFormat *file = header->file.get();
+        if (firstJpegFrameStalls(file->getDataset()))
+            return loadFailure(path, QStringLiteral("the compressed picture data are damaged"));
         const E_TransferSyntax syntax = file->getDataset()->getOriginalXfer();
         // Only the first frame; the file object stays ours.
         DicomImage dicom(file, syntax, CIF_UsePartialAccessToPixelData, 0, 1);
@@ -315,6 +370,15 @@ Result<QImage> loadImage(const QString &fileName, const ImageLoadOptions &option
     if (looksLikeDicom(path, head))
         return loadDicom(path, options);
 
+    // Qt paints a GIF onto its whole logical screen, whatever size the first
+    // frame declares; a few bytes can ask for gigabytes.
+    if (head.size() >= 10 && head.startsWith("GIF8")) {
+        const qint64 screenWidth = quint8(head.at(6)) | quint8(head.at(7)) << 8;
+        const qint64 screenHeight = quint8(head.at(8)) | quint8(head.at(9)) << 8;
+        if (screenWidth * screenHeight > options.maxPixels)
+            return tooLarge<QImage>(path, screenWidth, screenHeight, options.maxPixels);
+    }
+
     QString qtError;
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
@@ -333,12 +397,13 @@ Result<QImage> loadImage(const QString &fileName, const ImageLoadOptions &option
 
         QImage image = reader.read();
         if (!image.isNull()) {
-            if (!declared.isValid()) {
-                // This reader only learns the size while decoding.
-                if (exceedsLimit(image.width(), image.height(), options.maxPixels))
-                    return tooLarge<QImage>(path, image.width(), image.height(), options.maxPixels);
+            // Some readers only learn the size while decoding, and a header may
+            // declare less than the decoder then produces (a GIF's first frame
+            // against its screen size).
+            if (exceedsLimit(image.width(), image.height(), options.maxPixels))
+                return tooLarge<QImage>(path, image.width(), image.height(), options.maxPixels);
+            if (!declared.isValid())
                 image = scaledAfterDecode(image, options);
-            }
             return paintable(image);
         }
         qtError = reader.errorString();

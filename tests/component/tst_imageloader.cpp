@@ -163,6 +163,10 @@ private Q_SLOTS:
         QTest::newRow("garbage") << QByteArray("this is not a picture at all") << QString();
         QTest::newRow("truncated png") << pngClaiming(50, 50).left(20) << QString();
         QTest::newRow("decompression bomb") << pngClaiming(60000, 60000) << QStringLiteral("too large");
+        // 33 bytes: a tiny first frame on a 11828 x 11825 screen.
+        QTest::newRow("gif screen bomb")
+            << QByteArray("GIF89a4.1.\x00\xff" "b!\xf9\x04\xff\xff\xff\xfc\x00,\x00\x00\x00\x00\x00\x08;\x00" "A\x01\x00", 33)
+            << QStringLiteral("too large");
     }
 
     void badInputGetsAClearMessage()
@@ -219,6 +223,20 @@ private Q_SLOTS:
         QVERIFY2(image.ok(), qPrintable(image.error()));
         QCOMPARE(image->size(), QSize(64, 48));
         QVERIFY(qGray(image->pixel(60, 10)) > qGray(image->pixel(2, 10)) + 100);
+
+        // A TEM marker right after the start of the JPEG data sends the
+        // toolkit's bit-depth scan into an endless loop; it must be refused.
+        QFile good(dcm);
+        QVERIFY(good.open(QIODevice::ReadOnly));
+        QByteArray bytes = good.readAll();
+        const qsizetype soi = bytes.indexOf(QByteArray("\xFF\xD8\xFF", 3));
+        QVERIFY(soi > 0);
+        bytes[soi + 3] = '\x01';
+        const QString damaged = file("damaged.dcm");
+        writeFile(damaged, bytes);
+        auto refused = loadImage(damaged);
+        QVERIFY(!refused.ok());
+        QVERIFY2(refused.error().contains(QStringLiteral("damaged")), qPrintable(refused.error()));
     }
 
 private:
