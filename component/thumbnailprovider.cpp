@@ -157,10 +157,15 @@ Decoded decodeFitting(const QString &path, int edge)
     reader.setDecideFormatFromContent(true); // suffixes lie (.dib with a file header)
     reader.setAutoTransform(true);
     d.original = reader.size();
+    // Other readers that accept a scaled size (PNG) decode the whole picture
+    // into 32 bits and scale afterwards: more memory than decoding it as it
+    // is, and it would hide the full-size decode from lastDecodedSize().
+    const QByteArray format = reader.format();
+    const bool scalesWhileDecoding = format == "jpeg" || format == "svg" || format == "svgz";
     if (d.original.isValid() && (d.original.width() > edge || d.original.height() > edge)
-        && reader.supportsOption(QImageIOHandler::ScaledSize)) {
+        && scalesWhileDecoding && reader.supportsOption(QImageIOHandler::ScaledSize)) {
         const QSize fit = d.original.scaled(edge, edge, Qt::KeepAspectRatio);
-        if (reader.format() == "jpeg") {
+        if (format == "jpeg") {
             // Ask for exactly what libjpeg produces at the largest useful reduction,
             // so the handler does not resample; we resample once, smoothly.
             const double factor = std::min(double(d.original.width()) / fit.width(),

@@ -60,6 +60,7 @@ private Q_SLOTS:
     void unreadableFilesFail_data();
     void unreadableFilesFail();
     void cameraJpegIsDecodedScaled();
+    void greyRadiographKeepsItsFormatWhileDecoded();
     void cancelAllDropsPendingAndRunningAnswers();
     void newestRequestRunsFirst();
 
@@ -303,6 +304,22 @@ void TestThumbnailProvider::cameraJpegIsDecodedScaled()
     QVERIFY(loaded.wait(20000));
     QCOMPARE(loaded.at(1).at(1).value<QImage>().size(), QSize(128, 96));
     QVERIFY(m_provider->lastDecodedSize().width() <= 504);
+}
+
+void TestThumbnailProvider::greyRadiographKeepsItsFormatWhileDecoded()
+{
+    // PNG has no reduced decoding: the whole picture is read, at one byte a
+    // pixel, and the provider says so.
+    QImage film(1000, 750, QImage::Format_Grayscale8);
+    for (int y = 0; y < film.height(); ++y)
+        memset(film.scanLine(y), y % 256, size_t(film.width()));
+    const QString source = m_files->filePath(QStringLiteral("film.png"));
+    QVERIFY(film.save(source, "PNG"));
+    QSignalSpy loaded(m_provider.get(), &ThumbnailProvider::thumbnailLoaded);
+    m_provider->request(source, 256);
+    QVERIFY(loaded.wait(20000));
+    QCOMPARE(loaded.at(0).at(1).value<QImage>().size(), QSize(256, 192));
+    QCOMPARE(m_provider->lastDecodedSize(), QSize(1000, 750));
 }
 
 void TestThumbnailProvider::cancelAllDropsPendingAndRunningAnswers()
