@@ -8,7 +8,10 @@
 #include <QImage>
 #include <QLoggingCategory>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlRecord>
+
+#include <sqlite3.h>
 
 #include <limits>
 
@@ -25,11 +28,36 @@ QVariant intOrLong(qlonglong v)
     return QVariant(v);
 }
 
+// "yyyy-mm-dd", as SQLite stores dates, without the general parser: a page
+// of a large book reads thousands of them.
+QDate plainIsoDate(const QString &s)
+{
+    if (s.size() < 10 || s.at(4) != u'-' || s.at(7) != u'-'
+        || (s.size() > 10 && s.at(10) != u' ' && s.at(10) != u'T'))
+        return QDate();
+    int parts[3] = {0, 0, 0};
+    const int from[3] = {0, 5, 8};
+    const int to[3] = {4, 7, 10};
+    for (int p = 0; p < 3; ++p) {
+        for (int i = from[p]; i < to[p]; ++i) {
+            const char16_t c = s.at(i).unicode();
+            if (c < u'0' || c > u'9')
+                return QDate();
+            parts[p] = parts[p] * 10 + (c - u'0');
+        }
+    }
+    return QDate(parts[0], parts[1], parts[2]);
+}
+
 QDate dateFrom(const QVariant &v)
 {
     switch (v.typeId()) {
     case QMetaType::QDate: return v.toDate();
     case QMetaType::QDateTime: return v.toDateTime().date();
+    case QMetaType::QString:
+        if (const QDate d = plainIsoDate(*static_cast<const QString *>(v.constData())); d.isValid())
+            return d;
+        break;
     default: break;
     }
     const QString s = v.toString().trimmed();
@@ -70,6 +98,138 @@ QString singleTable(const QString &sql)
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     const auto m = re.match(sql);
     return m.hasMatch() ? m.captured(1) : QString();
+}
+
+// The SQLite connection under the Qt driver, for the paths where the
+// driver's own overhead outweighs the work.
+sqlite3 *sqliteEngine(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3 *const *>(handle.constData());
+    return nullptr;
+}
+
+// QDate::toString(Qt::ISODate) without its general formatter.
+QString isoText(const QDate &d)
+{
+    const int y = d.year();
+    if (y < 1 || y > 9999)
+        return d.toString(Qt::ISODate);
+    const int m = d.month();
+    const int day = d.day();
+    const char16_t text[10] = {char16_t(u'0' + y / 1000),
+                               char16_t(u'0' + y / 100 % 10),
+                               char16_t(u'0' + y / 10 % 10),
+                               char16_t(u'0' + y % 10),
+                               u'-',
+                               char16_t(u'0' + m / 10),
+                               char16_t(u'0' + m % 10),
+                               u'-',
+                               char16_t(u'0' + day / 10),
+                               char16_t(u'0' + day % 10)};
+    return QString(reinterpret_cast<const QChar *>(text), 10);
+}
+
+// Binds as the Qt driver would: numbers as numbers, text as UTF-16, bytes as a blob.
+void bindSqlite(sqlite3_stmt *stmt, int index, const QVariant &value)
+{
+    if (value.isNull()) {
+        sqlite3_bind_null(stmt, index);
+        return;
+    }
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+        sqlite3_bind_int64(stmt, index, value.toLongLong());
+        return;
+    case QMetaType::Double:
+        sqlite3_bind_double(stmt, index, value.toDouble());
+        return;
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        sqlite3_bind_blob(stmt, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    default: {
+        const QString text = value.toString();
+        sqlite3_bind_text16(stmt, index, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
+        return;
+    }
+    }
+}
+
+// What the driver would hand over for one column of the current row.
+QVariant sqliteRaw(sqlite3_stmt *stmt, int i)
+{
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(stmt, i)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(stmt, i));
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, i)),
+                                   sqlite3_column_bytes(stmt, i)));
+    case SQLITE_TEXT:
+        return QVariant(
+            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, i)),
+                              sqlite3_column_bytes(stmt, i)));
+    default:
+        return QVariant();
+    }
+}
+
+// The stored value as readValue would give it, built once without the
+// intermediate variant for the common cases (whole numbers, text, ISO dates).
+QVariant sqliteCell(sqlite3_stmt *stmt, int i, ColumnKind kind)
+{
+    const int type = sqlite3_column_type(stmt, i);
+    if (type == SQLITE_NULL)
+        return QVariant();
+    switch (kind) {
+    case ColumnKind::Key:
+    case ColumnKind::Long:
+        if (type == SQLITE_INTEGER)
+            return intOrLong(sqlite3_column_int64(stmt, i));
+        break;
+    case ColumnKind::Bool:
+        if (type == SQLITE_INTEGER)
+            return QVariant(sqlite3_column_int64(stmt, i) != 0);
+        break;
+    case ColumnKind::Text:
+        if (type == SQLITE_TEXT)
+            return QVariant(
+                QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, i)),
+                                  sqlite3_column_bytes(stmt, i)));
+        break;
+    case ColumnKind::Date:
+        if (type == SQLITE_TEXT) {
+            const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
+            const int n = sqlite3_column_bytes(stmt, i);
+            if (n == 10 && t[4] == '-' && t[7] == '-') {
+                const auto digits = [t](int from, int to) {
+                    int v = 0;
+                    for (int k = from; k < to; ++k) {
+                        if (t[k] < '0' || t[k] > '9')
+                            return -1;
+                        v = v * 10 + (t[k] - '0');
+                    }
+                    return v;
+                };
+                const int y = digits(0, 4), m = digits(5, 7), d = digits(8, 10);
+                if (y >= 0 && m >= 0 && d >= 0) {
+                    if (const QDate date(y, m, d); date.isValid())
+                        return QVariant(date);
+                }
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    return SqlRecordset::readValue(sqliteRaw(stmt, i), kind);
 }
 
 } // namespace
@@ -181,7 +341,7 @@ QVariant SqlRecordset::storageValue(const QVariant &value, ColumnKind kind, Dial
         const QDate d = dateFrom(value);
         if (!d.isValid())
             mismatch(value, "a date");
-        return pg ? QVariant(d) : QVariant(d.toString(Qt::ISODate));
+        return pg ? QVariant(d) : QVariant(isoText(d));
     }
     case ColumnKind::DateTime: {
         const QDateTime dt = dateTimeFrom(value);
@@ -212,11 +372,90 @@ void SqlRecordset::load(const QString &sql)
     const Dialect dialect = m_db->dialect();
     const QString translated = SqlDialect::translate(sql, dialect);
     QSqlDatabase db = m_db->database();
+    if (dialect == Dialect::SQLite) {
+        // Straight from the engine: the driver's row cache and its UTF-16
+        // round trip cost more than the query itself on a large book.
+        if (sqlite3 *engine = sqliteEngine(db)) {
+            loadFromSqlite(engine, sql, translated);
+            return;
+        }
+    }
+
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.exec(translated))
         throwSqlFailure(q.lastError(), sql);
+    const QSqlRecord record = q.record();
+    QStringList names;
+    for (int i = 0; i < record.count(); ++i)
+        names.append(record.fieldName(i));
+    setUpColumns(sql, names);
 
+    const int count = int(m_columns.size());
+    const int size = q.size();
+    m_cells.reserve(size_t(size > 0 ? size : 64) * count);
+    std::vector<ColumnKind> kinds;
+    for (const Column &c : std::as_const(m_columns))
+        kinds.push_back(c.kind);
+    while (q.next()) {
+        for (int i = 0; i < count; ++i)
+            m_cells.push_back(readValue(q.value(i), kinds[i]));
+    }
+    if (q.lastError().isValid())
+        throwSqlFailure(q.lastError(), sql);
+    finishLoad();
+}
+
+void SqlRecordset::loadFromSqlite(sqlite3 *engine, const QString &sql, const QString &translated)
+{
+    const auto failure = [&](int code) {
+        throwSqlFailure(QSqlError(QStringLiteral("Unable to execute statement"),
+                                  QString::fromUtf8(sqlite3_errmsg(engine)),
+                                  QSqlError::StatementError, QString::number(code)),
+                        sql);
+    };
+    const QByteArray text = translated.toUtf8();
+    sqlite3_stmt *stmt = nullptr;
+    const char *tail = nullptr;
+    int rc = sqlite3_prepare_v2(engine, text.constData(), int(text.size()), &stmt, &tail);
+    if (rc != SQLITE_OK)
+        failure(rc);
+    // Finalised however we leave.
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> owned(stmt, sqlite3_finalize);
+    if (tail && !QByteArrayView(tail).trimmed().isEmpty())
+        throwSqlFailure(QSqlError(QStringLiteral("Unable to execute multiple statements at a time"),
+                                  QString(), QSqlError::StatementError),
+                        sql);
+    if (!stmt) { // only blanks or a comment
+        setUpColumns(sql, {});
+        finishLoad();
+        return;
+    }
+
+    const int count = sqlite3_column_count(stmt);
+    QStringList names;
+    for (int i = 0; i < count; ++i)
+        names.append(QString::fromUtf8(sqlite3_column_name(stmt, i)).remove(u'"'));
+    setUpColumns(sql, names);
+
+    std::vector<ColumnKind> kinds;
+    for (const Column &c : std::as_const(m_columns))
+        kinds.push_back(c.kind);
+    m_cells.reserve(size_t(64) * count);
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        const qsizetype base = m_cells.size();
+        m_cells.resize(base + count);
+        QVariant *row = m_cells.data() + base;
+        for (int i = 0; i < count; ++i)
+            row[i] = sqliteCell(stmt, i, kinds[size_t(i)]);
+    }
+    if (rc != SQLITE_DONE)
+        failure(rc);
+    finishLoad();
+}
+
+void SqlRecordset::setUpColumns(const QString &sql, const QStringList &rawNames)
+{
     // Names as the statement spells its aliases, else as the schema declares
     // them (PostgreSQL hands back folded lower-case names).
     QHash<QString, QString> aliases;
@@ -229,11 +468,10 @@ void SqlRecordset::load(const QString &sql)
 
     const QString tableName = singleTable(sql);
     const TableDef *table = tableName.isEmpty() ? nullptr : Schema::table(tableName);
-    const QSqlRecord record = q.record();
-    const int count = record.count();
+    const int count = int(rawNames.size());
     m_columns.reserve(count);
     for (int i = 0; i < count; ++i) {
-        const QString raw = record.fieldName(i);
+        const QString &raw = rawNames.at(i);
         const QString lower = raw.toLower();
         QString name = aliases.value(lower);
         const bool aliased = !name.isEmpty();
@@ -262,32 +500,44 @@ void SqlRecordset::load(const QString &sql)
         m_keyName = table->key();
         m_keyColumn = m_index.value(m_keyName.toLower(), -1);
     }
+}
 
-    const int size = q.size();
-    if (size > 0)
-        m_cells.reserve(size_t(size) * count);
-    else
-        m_cells.reserve(size_t(64) * count);
-    std::vector<ColumnKind> kinds;
-    for (const Column &c : std::as_const(m_columns))
-        kinds.push_back(c.kind);
-    while (q.next()) {
-        for (int i = 0; i < count; ++i)
-            m_cells.push_back(readValue(q.value(i), kinds[i]));
-    }
-    if (q.lastError().isValid())
-        throwSqlFailure(q.lastError(), sql);
+void SqlRecordset::StatementDeleter::operator()(sqlite3_stmt *stmt) const
+{
+    sqlite3_finalize(stmt);
+}
+
+void SqlRecordset::finishLoad()
+{
     m_deleted.assign(size_t(rowCount()), false);
-    m_dirty.assign(size_t(count), false);
+    m_dirty.assign(size_t(m_columns.size()), false);
     m_pos = 0;
     m_open = true;
 }
 
 int SqlRecordset::columnIndex(const QString &name) const
 {
+    // Callers name the same few fields row after row; each spelling is
+    // folded to lower case once.
+    // A literal name arrives with the same characters every time: the
+    // pointer settles most lookups without comparing text.
+    for (const auto &[spelled, column] : m_recent) {
+        if (spelled.constData() == name.constData() && spelled.size() == name.size())
+            return column;
+    }
+    for (const auto &[spelled, column] : m_recent) {
+        if (spelled == name)
+            return column;
+    }
+    if (const auto hit = m_spelled.constFind(name); hit != m_spelled.cend()) {
+        if (m_recent.size() < 16)
+            m_recent.emplace_back(name, *hit);
+        return *hit;
+    }
     const auto it = m_index.constFind(name.toLower());
     if (it == m_index.cend())
         throw HostError(3265, QStringLiteral("Item \"%1\" not found in this collection.").arg(name));
+    m_spelled.insert(name, *it);
     return *it;
 }
 
@@ -451,40 +701,77 @@ void SqlRecordset::insertRow()
         cell(m_pos, m_keyColumn) = m_db->generateKey(m_table, m_keyName);
         m_dirty[size_t(m_keyColumn)] = true;
     }
-    QStringList names;
     QString shape;
     QVariantList values;
     for (int i = 0; i < m_columns.size(); ++i) {
         const Column &c = m_columns.at(i);
         if (!c.writable || !m_dirty[size_t(i)])
             continue;
-        names.append(c.name);
         shape += QString::number(i) + u',';
         values.append(storageValue(cell(m_pos, i), c.kind, dialect));
     }
-    QString sql;
-    if (names.isEmpty()) {
-        sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_table);
+    if (shape.isEmpty())
         shape = QStringLiteral("-");
-    } else {
-        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                  .arg(m_table, names.join(u", "), QStringList(names.size(), QStringLiteral("?")).join(u", "));
-    }
     m_db->guardedWrite([&] {
-        if (!m_insert || shape != m_insertShape) {
-            QSqlDatabase db = m_db->database();
-            m_insert.emplace(db);
-            m_insertShape = shape;
-            if (!m_insert->prepare(sql)) {
-                const QSqlError error = m_insert->lastError();
-                m_insert.reset();
-                throwSqlFailure(error, sql);
+        if (shape != m_insertShape || (!m_insert && !m_sqliteInsert)) {
+            m_insert.reset();
+            m_sqliteInsert.reset();
+            m_insertShape.clear();
+            QStringList names;
+            for (int i = 0; i < m_columns.size(); ++i) {
+                if (m_columns.at(i).writable && m_dirty[size_t(i)])
+                    names.append(m_columns.at(i).name);
             }
+            const QString sql = names.isEmpty()
+                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_table)
+                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(m_table, names.join(u", "),
+                           QStringList(names.size(), QStringLiteral("?")).join(u", "));
+            QSqlDatabase db = m_db->database();
+            sqlite3 *engine = dialect == Dialect::SQLite ? sqliteEngine(db) : nullptr;
+            if (engine) {
+                // A run of thousands of rows: the driver's binding by
+                // placeholder name costs more than the insert.
+                const QByteArray text = sql.toUtf8();
+                sqlite3_stmt *stmt = nullptr;
+                const int rc = sqlite3_prepare_v2(engine, text.constData(), int(text.size()), &stmt,
+                                                  nullptr);
+                m_sqliteInsert.reset(stmt);
+                if (rc != SQLITE_OK)
+                    throwSqlFailure(QSqlError(QStringLiteral("Unable to execute statement"),
+                                              QString::fromUtf8(sqlite3_errmsg(engine)),
+                                              QSqlError::StatementError, QString::number(rc)),
+                                    sql);
+            } else {
+                m_insert.emplace(db);
+                if (!m_insert->prepare(sql)) {
+                    const QSqlError error = m_insert->lastError();
+                    m_insert.reset();
+                    throwSqlFailure(error, sql);
+                }
+            }
+            m_insertShape = shape;
+            m_insertSql = sql;
+        }
+        if (sqlite3_stmt *stmt = m_sqliteInsert.get()) {
+            for (int i = 0; i < values.size(); ++i)
+                bindSqlite(stmt, i + 1, values.at(i));
+            const int rc = sqlite3_step(stmt);
+            sqlite3_reset(stmt);
+            sqlite3_clear_bindings(stmt);
+            if (rc != SQLITE_DONE) {
+                sqlite3 *engine = sqlite3_db_handle(stmt);
+                throwSqlFailure(QSqlError(QStringLiteral("Unable to fetch row"),
+                                          QString::fromUtf8(sqlite3_errmsg(engine)),
+                                          QSqlError::StatementError, QString::number(rc)),
+                                m_insertSql);
+            }
+            return;
         }
         for (int i = 0; i < values.size(); ++i)
             m_insert->bindValue(i, values.at(i));
         if (!m_insert->exec())
-            throwSqlFailure(m_insert->lastError(), sql);
+            throwSqlFailure(m_insert->lastError(), m_insertSql);
     });
     if (m_keyColumn >= 0 && m_keyName.compare(QLatin1String("Entry_Code"), Qt::CaseInsensitive) == 0) {
         const QVariant key = cell(m_pos, m_keyColumn);
@@ -584,6 +871,8 @@ void SqlRecordset::close()
         failure = std::current_exception();
     }
     m_insert.reset();
+    m_sqliteInsert.reset();
+    m_insertShape.clear();
     m_open = false;
     m_cells.clear();
     m_cells.shrink_to_fit();

@@ -5,13 +5,18 @@
 #include <tovradocs/recordset.h>
 
 #include <QHash>
+#include <QList>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
 
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
 
 namespace tovradocs::Internal {
 
@@ -66,6 +71,9 @@ private:
     };
 
     void load(const QString &sql);
+    void loadFromSqlite(sqlite3 *engine, const QString &sql, const QString &translated);
+    void setUpColumns(const QString &sql, const QStringList &rawNames);
+    void finishLoad();
     int columnIndex(const QString &name) const; // throws for unknown names
     void requireCurrent() const;
     void requireWritable() const;
@@ -81,7 +89,9 @@ private:
     std::shared_ptr<HostDatabase> m_db;
     QList<Column> m_columns;
     QHash<QString, int> m_index; // lower-case name -> first column of that name
-    std::vector<QVariant> m_cells;
+    mutable QHash<QString, int> m_spelled; // names as callers spell them -> column
+    mutable std::vector<std::pair<QString, int>> m_recent; // the first few of them, searched first
+    QList<QVariant> m_cells; // QList grows by realloc, which suits QVariant
     std::vector<bool> m_deleted;
     qsizetype m_deletedCount = 0;
     qsizetype m_pos = 0; // -1: BOF; rowCount(): EOF
@@ -95,8 +105,14 @@ private:
     std::vector<bool> m_dirty;
     bool m_writing = false;
 
+    struct StatementDeleter
+    {
+        void operator()(sqlite3_stmt *stmt) const;
+    };
     std::optional<QSqlQuery> m_insert;
+    std::unique_ptr<sqlite3_stmt, StatementDeleter> m_sqliteInsert; // SQLite instead of m_insert
     QString m_insertShape;
+    QString m_insertSql;
 };
 
 } // namespace tovradocs::Internal

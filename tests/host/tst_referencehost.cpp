@@ -101,6 +101,7 @@ private Q_SLOTS:
     void indexPictureComesFirst();
     void addUpdateDeleteThroughRecordsets();
     void nullsNamesAndErrors();
+    void valuesReadBackByKind();
     void joinedResultIsReadOnly();
     void failingRowKeepsEarlierRows();
     void runIsOneTransaction();
@@ -319,6 +320,38 @@ void HostContract::nullsNamesAndErrors()
     rs->moveNext();
     QVERIFY(rs->isEof());
     QVERIFY_THROWS_EXCEPTION(HostError, rs->moveNext());
+}
+
+void HostContract::valuesReadBackByKind()
+{
+    m_host->ExecuteStmt(false,
+                        QStringLiteral("Insert Into BookContents (Entry_Code, BookCode, "
+                                       "Description, EntryDate, PlaySound, SoundFile) "
+                                       "Values (7, 1, 'O''Brien \u2713', #2026-12-05#, true, '')"));
+    const QString row = QStringLiteral("Select * From BookContents where Entry_Code = 7");
+    std::unique_ptr<Recordset> rs;
+    QVERIFY(m_host->FillRecordSet(rs, row));
+    QCOMPARE(rs->value(QStringLiteral("Description")), QVariant(QStringLiteral("O'Brien \u2713")));
+    QCOMPARE(rs->value(QStringLiteral("EntryDate")), QVariant(QDate(2026, 12, 5)));
+    QCOMPARE(rs->value(QStringLiteral("PlaySound")), QVariant(true));
+    QCOMPARE(rs->value(QStringLiteral("SoundFile")).toString(), QString());
+    for (int i = 0; i < 3; ++i) { // one field under two spellings, alternately
+        QCOMPARE(rs->value(QStringLiteral("bookcode")), QVariant(1));
+        QCOMPARE(rs->value(QStringLiteral("BookCode")), QVariant(1));
+    }
+    if (m_backend == SQLite) {
+        // SQLite keeps what it is given: a number in a text column still
+        // reads as text, a date with a time as its date.
+        m_host->ExecuteStmt(false,
+                            QStringLiteral("Update BookContents Set Description = 42, EntryDate = "
+                                           "'2026-12-05 10:30:00' where Entry_Code = 7"));
+        QVERIFY(m_host->FillRecordSet(rs, row));
+        QCOMPARE(rs->value(QStringLiteral("Description")), QVariant(QStringLiteral("42")));
+        QCOMPARE(rs->value(QStringLiteral("EntryDate")), QVariant(QDate(2026, 12, 5)));
+        QVERIFY_THROWS_EXCEPTION(
+            HostError,
+            m_host->FillRecordSet(rs, QStringLiteral("Select * From Books; Select * From Visits")));
+    }
 }
 
 void HostContract::joinedResultIsReadOnly()
