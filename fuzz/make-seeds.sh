@@ -1,0 +1,56 @@
+#!/bin/sh
+# Writes the seed corpora into $1/corpus-sql and $1/corpus-images.
+# An image seed's first byte picks the file suffix the fuzz target uses
+# (0 .img, 1 .dcm, 2 .tga, 3 .pct, 4 .jpg, 5 .png, 6 .bmp, 7 .gif).
+set -eu
+out=$1
+sql=$out/corpus-sql
+img=$out/corpus-images
+mkdir -p "$sql" "$img"
+
+n=0
+seed_sql() { n=$((n + 1)); printf '\000%s' "$1" > "$sql/seed$n"; }
+seed_sql "Select Entry_Code , Description from Books  Where ( entry_Code > 0 ) AND ( PatientCode > 0 ) AND  ( Ucase\$(Description) Like 'A%' )"
+seed_sql "Select * From BookContents where (BookCode = 12) AND ( IndexImage = false) "
+seed_sql "Update BookContents Set IndexImage = True where ( Entry_Code = 7 ) "
+seed_sql "Select [Description], Lcase(Caption) From Books where EntryDate > #12/31/2025# and Note = 'O''Brien''s #1/2/2024# [x]' and Books.True = -true"
+seed_sql "Insert Into Visits (Note, VisitDate) Values ('it''s \"quoted\" -- not a comment', #2026-01-05#)"
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+seed_img() { # index suffix-byte file
+    printf "\\$(printf '%03o' "$2")" > "$img/seed$1"
+    cat "$3" >> "$img/seed$1"
+}
+gm convert -size 12x9 gradient:red-blue "$tmp/a.jpg"
+gm convert -size 7x5 xc:green "$tmp/a.png"
+gm convert -size 6x4 xc:white "$tmp/a.bmp"
+gm convert -size 5x5 xc:black "$tmp/a.gif"
+gm convert -size 8x6 gradient:white-black "$tmp/a.pcx"
+gm convert -size 8x6 gradient:white-black "$tmp/a.tga"
+gm convert -size 8x6 xc:gray "$tmp/a.pict" 2>/dev/null || true
+seed_img 1 4 "$tmp/a.jpg"
+seed_img 2 5 "$tmp/a.png"
+seed_img 3 6 "$tmp/a.bmp"
+seed_img 4 7 "$tmp/a.gif"
+seed_img 5 0 "$tmp/a.pcx"
+seed_img 6 2 "$tmp/a.tga"
+[ -s "$tmp/a.pict" ] && seed_img 7 3 "$tmp/a.pict"
+if command -v img2dcm >/dev/null 2>&1; then
+    gm convert -size 8x6 gradient:white-black "$tmp/g.jpg"
+    if img2dcm -q "$tmp/g.jpg" "$tmp/a.dcm"; then
+        seed_img 8 1 "$tmp/a.dcm"
+        # Found by fuzzing: a TEM marker (FF01) after the JPEG start marker
+        # used to send the DICOM decoder into an endless loop.
+        soi=$(LC_ALL=C grep -obUaP '\xff\xd8\xff' "$tmp/a.dcm" | head -n 1 | cut -d: -f1)
+        if [ -n "$soi" ]; then
+            cp "$tmp/a.dcm" "$tmp/b.dcm"
+            printf '\001' | dd of="$tmp/b.dcm" bs=1 seek=$((soi + 3)) conv=notrunc status=none
+            seed_img 10 1 "$tmp/b.dcm"
+        fi
+    fi
+fi
+# Found by fuzzing: a GIF whose decoder produced more pixels than its header declared.
+printf 'GIF89a4.1.\000\377b!\371\004\377\377\377\374\000,\000\000\000\000\000\010;\000A\001\000' > "$tmp/b.gif"
+seed_img 9 7 "$tmp/b.gif"
+exit 0
