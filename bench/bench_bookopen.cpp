@@ -1,0 +1,201 @@
+// Opens the pages of a book of 10,000 entries in a practice of 100,000
+// entries: the library's page statement through the reference host into a
+// recordset walked to the end, against the same statement stepped through the
+// bare sqlite3 C API reading every column. Warm runs, median of several.
+
+#include "host/referencehost.h"
+#include "host/sqldialect.h"
+#include "library/librarysql.h"
+
+#include <tovradocs/recordset.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace tovradocs;
+using namespace tovradocs::Internal;
+
+namespace {
+
+constexpr int TotalRows = 100'000;
+constexpr int BookRows = 10'000;
+constexpr qint32 BigBook = 4242;
+constexpr int Runs = 9;
+
+bool check(int rc, sqlite3 *db, const char *what)
+{
+    if (rc == SQLITE_OK || rc == SQLITE_DONE || rc == SQLITE_ROW)
+        return true;
+    std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
+    return false;
+}
+
+// The big book's entries are spread through the table, every tenth row, as
+// entries added over years would be; the other rows form books of ten.
+bool fillPractice(const QString &file)
+{
+    sqlite3 *db = nullptr;
+    if (!check(sqlite3_open(file.toUtf8().constData(), &db), db, "open"))
+        return false;
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt *insert = nullptr;
+    check(
+        sqlite3_prepare_v2(db,
+                           "INSERT INTO BookContents (Entry_Code, BookCode, Description, FileName,"
+                           " EntryType, EntryDate, IndexImage, CTEffect, Category, OnScreenTime,"
+                           " PlaySound, SoundFile) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)",
+                           -1, &insert, nullptr),
+        db, "prepare");
+    int other = 0;
+    for (int i = 1; i <= TotalRows; ++i) {
+        const bool big = i % 10 == 0;
+        const qint32 book = big ? BigBook : 10'000 + other++ / 10;
+        const QByteArray description
+            = QStringLiteral("Intraoral view %1, upper right quadrant").arg(i).toUtf8();
+        const QByteArray fileName
+            = QStringLiteral("LIBRARY\\B%1\\E%2.JPG").arg(book).arg(i).toUtf8();
+        sqlite3_bind_int(insert, 1, i);
+        sqlite3_bind_int(insert, 2, book);
+        sqlite3_bind_text(insert, 3, description.constData(), int(description.size()),
+                          SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 4, fileName.constData(), int(fileName.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_int(insert, 5, 1 + i % 4);
+        sqlite3_bind_text(insert, 6, "2026-12-05", -1, SQLITE_STATIC);
+        sqlite3_bind_int(insert, 7, 0);
+        sqlite3_bind_int(insert, 8, i % 3);
+        sqlite3_bind_int(insert, 9, 0);
+        sqlite3_bind_int(insert, 10, 5);
+        sqlite3_bind_int(insert, 11, 0);
+        sqlite3_bind_text(insert, 12, "", 0, SQLITE_STATIC);
+        if (!check(sqlite3_step(insert), db, "insert"))
+            return false;
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    const bool ok = check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
+    sqlite3_close(db);
+    return ok;
+}
+
+// What the library window does with each row.
+qint64 walkHost(DataLink &host, const QString &sql, int &rows)
+{
+    QElapsedTimer timer;
+    timer.start();
+    std::unique_ptr<Recordset> rs;
+    host.FillRecordSet(rs, sql);
+    qint64 touched = 0;
+    rows = 0;
+    for (; !rs->isEof(); rs->moveNext()) {
+        touched += rs->value(QStringLiteral("Entry_Code")).toInt();
+        touched += rs->value(QStringLiteral("FileName")).toString().size();
+        touched += rs->value(QStringLiteral("Description")).toString().size();
+        touched += rs->value(QStringLiteral("EntryType")).toInt();
+        touched += rs->value(QStringLiteral("CTEffect")).toInt();
+        ++rows;
+    }
+    rs->close();
+    const qint64 ns = timer.nsecsElapsed();
+    if (touched == 0)
+        std::printf(" ");
+    return ns;
+}
+
+// Prepares, steps every row and reads every column, as any host handing out
+// a SELECT * must.
+qint64 walkSqlite(sqlite3 *db, const QByteArray &sql, int &rows)
+{
+    QElapsedTimer timer;
+    timer.start();
+    sqlite3_stmt *stmt = nullptr;
+    check(sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, nullptr), db, "prepare");
+    const int columns = sqlite3_column_count(stmt);
+    qint64 touched = 0;
+    rows = 0;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        for (int c = 0; c < columns; ++c) {
+            if (sqlite3_column_type(stmt, c) == SQLITE_INTEGER)
+                touched += sqlite3_column_int(stmt, c);
+            else
+                touched
+                    += sqlite3_column_bytes(stmt, c) + (sqlite3_column_text(stmt, c) != nullptr);
+        }
+        ++rows;
+    }
+    sqlite3_finalize(stmt);
+    const qint64 ns = timer.nsecsElapsed();
+    if (touched == 0)
+        std::printf(" ");
+    return ns;
+}
+
+double median(std::vector<qint64> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2] / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    HostOptions options;
+    options.database = dir.filePath(QStringLiteral("practice.db"));
+    options.libraryFolder = dir.filePath(QStringLiteral("Library"));
+    options.dataFolder = dir.path();
+    auto opened = ReferenceHost::open(options);
+    if (!opened) {
+        std::fprintf(stderr, "cannot open the host: %s\n", qPrintable(opened.error()));
+        return 1;
+    }
+    std::shared_ptr<ReferenceHost> host = opened.value();
+    if (!fillPractice(options.database))
+        return 1;
+
+    const QString sql = LibrarySql::bookPages(BigBook, true);
+    const QByteArray translated = SqlDialect::translate(sql, Dialect::SQLite).toUtf8();
+    sqlite3 *db = nullptr;
+    if (!check(sqlite3_open_v2(options.database.toUtf8().constData(), &db, SQLITE_OPEN_READONLY,
+                               nullptr),
+               db, "open"))
+        return 1;
+
+    std::vector<qint64> ours, bare;
+    int hostRows = 0;
+    int sqliteRows = 0;
+    for (int run = -2; run < Runs; ++run) { // two warm-up rounds
+        const qint64 a = walkHost(*host, sql, hostRows);
+        const qint64 b = walkSqlite(db, translated, sqliteRows);
+        if (run >= 0) {
+            ours.push_back(a);
+            bare.push_back(b);
+        }
+    }
+    sqlite3_close(db);
+    if (hostRows != BookRows || sqliteRows != BookRows) {
+        std::fprintf(stderr, "expected %d rows, host gave %d, sqlite3 %d\n", BookRows, hostRows,
+                     sqliteRows);
+        return 1;
+    }
+
+    const double o = median(ours);
+    const double b = median(bare);
+    std::printf("book of %d entries among %d; statement: %s\n", BookRows, TotalRows,
+                qPrintable(sql));
+    std::printf("median of %d warm runs\n", Runs);
+    std::printf("reference host, recordset walked   %8.2f ms\n", o);
+    std::printf("sqlite3 C API, every column read   %8.2f ms\n", b);
+    std::printf("ratio (host / sqlite3)             %8.2f   (target <= 1.2)\n", o / b);
+    return 0;
+}
