@@ -6,8 +6,6 @@
 #include "support/recordingdatalink.h"
 #include "support/testhost.h"
 
-#include <tovradocs/recordset.h>
-
 #include <QDir>
 #include <QImage>
 #include <QTemporaryDir>
@@ -85,28 +83,19 @@ public:
                  .arg(indexImage ? QStringLiteral("true") : QStringLiteral("false")));
     }
 
-    qint64 scalar(const QString &sql)
+    // Picture pages code, code + 1, ... of a book, one per description; their files.
+    QStringList addPictures(qint32 book, qint32 code, const QStringList &descriptions)
     {
-        std::unique_ptr<tovradocs::Recordset> rs;
-        host->FillRecordSet(rs, sql);
-        return rs && rs->recordCount() > 0 ? rs->value(rs->fieldNames().constFirst()).toLongLong()
-                                           : -1;
+        QStringList files;
+        for (const QString &description : descriptions) {
+            files << picture(QStringLiteral("%1.png").arg(code));
+            addPage(code++, book, files.constLast(), 1, description);
+        }
+        return files;
     }
 
-    // One BookContents row by key, field names lower-cased; empty when absent.
-    QVariantMap row(qint32 entryCode)
-    {
-        std::unique_ptr<tovradocs::Recordset> rs;
-        QVariantMap values;
-        if (!host->FillRecordSet(rs, QStringLiteral("Select * From BookContents where Entry_Code = ")
-                                         + QString::number(entryCode))
-            || !rs || rs->isEof())
-            return values;
-        for (const QString &field : rs->fieldNames())
-            values.insert(field.toLower(), rs->value(field));
-        rs->close();
-        return values;
-    }
+    qint64 scalar(const QString &sql) { return tovradocs::Testing::scalar(*host, sql); }
+    QVariantMap row(qint32 entryCode) { return tovradocs::Testing::contentRow(*host, entryCode); }
 
     std::shared_ptr<tovradocs::ReferenceHost> host;
     std::shared_ptr<tovradocs::Testing::RecordingDataLink> link;

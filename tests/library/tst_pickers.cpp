@@ -29,10 +29,7 @@ namespace {
 
 void click(QDialog *dialog, const char *name)
 {
-    auto *button = dialog->findChild<QPushButton *>(QString::fromLatin1(name));
-    if (!button)
-        qFatal("no button %s", name);
-    button->click();
+    Testing::child<QPushButton>(dialog, name)->click();
 }
 
 QStringList comboItems(QDialog *dialog)
@@ -42,11 +39,6 @@ QStringList comboItems(QDialog *dialog)
     for (int i = 0; combo && i < combo->count(); ++i)
         items << combo->itemText(i);
     return items;
-}
-
-void chooseType(QDialog *dialog, int index)
-{
-    dialog->findChild<QComboBox *>(QStringLiteral("PatternCombo"))->setCurrentIndex(index);
 }
 
 
@@ -65,14 +57,13 @@ private Q_SLOTS:
     void systemImageTypeList();
     void doneNeedsAChoice();
     void unreadablePictureStaysChosen();
-    void closeChoosesNothing();
     void folderIsRememberedAcrossOpenings();
     void vanishedFolderIsNotRestored();
     void videoChooser();
     void helpKeyAsksForTheWindowsTopic();
 
 private:
-    QString makeFile(const QString &name, const QByteArray &content = QByteArray("x"));
+    void makeFile(const QString &name, const QByteArray &content = QByteArray("x"));
 
     QTemporaryDir m_dir;
     QString m_folder;
@@ -120,57 +111,47 @@ void TestPickers::cleanup()
     m_link.reset();
 }
 
-QString TestPickers::makeFile(const QString &name, const QByteArray &content)
+void TestPickers::makeFile(const QString &name, const QByteArray &content)
 {
-    QFile file(m_folder + u'/' + name);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!Testing::writeFile(m_folder + u'/' + name, content))
         qFatal("cannot write %s", qPrintable(name));
-    file.write(content);
-    return file.fileName();
 }
 
 void TestPickers::imageTypeList()
 {
-    QStringList types;
-    QString pattern;
-    QStringList listed;
-    QString allPattern;
-    QStringList all;
+    QStringList types, listed, all;
+    QString pattern, allPattern;
     m_responder->pushModal([&](QDialog *d) {
         auto *picker = static_cast<PicSelector *>(d);
         types = comboItems(d);
         pattern = picker->filePattern();
         listed = picker->listedFiles();
-        chooseType(d, 1);
+        Testing::child<QComboBox>(d, "PatternCombo")->setCurrentIndex(1);
         allPattern = picker->filePattern();
         all = picker->listedFiles();
+        picker->chooseFile(QStringLiteral("molar.jpg"));
         click(d, "cb_Cancel");
         return d->result();
     });
     PicSelector picker;
     QVERIFY(picker.SelectImage().isEmpty());
+    QVERIFY(picker.chosenPath().isEmpty());
     QCOMPARE(types,
              (QStringList {QStringLiteral("*.bmp;*.dcx;*.dib;*.jif;*.jpg;*.pbm;*.pcx;*.pgm;*.pic;*."
                                           "png;*.ppm;*.rle;*.tga;*.tif;*.wmf;*.wpg"),
                            QStringLiteral("All Files (*.*)")}));
     QCOMPARE(pattern, types.first());
     // Extensions match in any letter case.
-    QCOMPARE(listed,
-             (QStringList {QStringLiteral("arch.png"), QStringLiteral("broken.jpg"),
-                           QStringLiteral("CANINE.BMP"), QStringLiteral("molar.jpg")}));
+    QCOMPARE(listed, (QStringList{"arch.png", "broken.jpg", "CANINE.BMP", "molar.jpg"}));
     QCOMPARE(allPattern, QStringLiteral("*.*"));
     // Every file, those without a dot in their name too; folders are not files.
-    QCOMPARE(all,
-             (QStringList {QStringLiteral("arch.png"), QStringLiteral("broken.jpg"),
-                           QStringLiteral("CANINE.BMP"), QStringLiteral("clip.avi"),
-                           QStringLiteral("molar.jpg"), QStringLiteral("notes.txt"),
-                           QStringLiteral("README")}));
+    QCOMPARE(all, (QStringList{"arch.png", "broken.jpg", "CANINE.BMP", "clip.avi", "molar.jpg",
+                               "notes.txt", "README"}));
 }
 
 void TestPickers::systemImageTypeList()
 {
-    QStringList types;
-    QStringList listed;
+    QStringList types, listed;
     QWidget owner;
     QWidget *parentSeen = nullptr;
     m_responder->pushModal([&](QDialog *d) {
@@ -184,17 +165,14 @@ void TestPickers::systemImageTypeList()
     PicSelector picker;
     QCOMPARE(picker.SelectSystemImage(&owner), m_folder + QStringLiteral("/molar.jpg"));
     QCOMPARE(types, QStringList {QStringLiteral("*.bmp;*.jpg")});
-    QCOMPARE(listed,
-             (QStringList {QStringLiteral("broken.jpg"), QStringLiteral("CANINE.BMP"),
-                           QStringLiteral("molar.jpg")}));
+    QCOMPARE(listed, (QStringList{"broken.jpg", "CANINE.BMP", "molar.jpg"}));
     QCOMPARE(parentSeen, &owner);
 }
 
 void TestPickers::doneNeedsAChoice()
 {
-    bool stayedOpen = false;
+    bool stayedOpen = false, previewShown = false;
     QString caption;
-    bool previewShown = false;
     m_responder->pushAnswer(Answer::Ok);
     m_responder->pushModal([&](QDialog *d) {
         auto *picker = static_cast<PicSelector *>(d);
@@ -234,18 +212,6 @@ void TestPickers::unreadablePictureStaysChosen()
     QVERIFY(invalid);
 }
 
-void TestPickers::closeChoosesNothing()
-{
-    m_responder->pushModal([&](QDialog *d) {
-        static_cast<PicSelector *>(d)->chooseFile(QStringLiteral("molar.jpg"));
-        click(d, "cb_Cancel");
-        return d->result();
-    });
-    PicSelector picker;
-    QVERIFY(picker.SelectImage().isEmpty());
-    QVERIFY(picker.chosenPath().isEmpty());
-}
-
 void TestPickers::folderIsRememberedAcrossOpenings()
 {
     const QString sub = m_folder + QStringLiteral("/sub");
@@ -254,17 +220,14 @@ void TestPickers::folderIsRememberedAcrossOpenings()
         auto *picker = static_cast<PicSelector *>(d);
         firstFolder = picker->currentFolder();
         // Down into "sub" the way a user goes, by activating it in the folder list.
-        auto *folders = d->findChild<QListWidget *>(QStringLiteral("DirList"));
+        auto *folders = Testing::child<QListWidget>(d, "DirList");
         const auto found = folders->findItems(QStringLiteral("sub"), Qt::MatchExactly);
         if (!found.isEmpty())
             Q_EMIT folders->itemActivated(found.first());
         click(d, "cb_Cancel");
         return d->result();
     });
-    {
-        PicSelector picker;
-        picker.SelectImage();
-    }
+    PicSelector().SelectImage();
     QCOMPARE(firstFolder, m_folder);
     QCOMPARE(lastPickerFolder(), sub);
     QVERIFY(!lastPickerDrive().isEmpty());
@@ -274,16 +237,13 @@ void TestPickers::folderIsRememberedAcrossOpenings()
     QStringList secondFolders;
     m_responder->pushModal([&](QDialog *d) {
         secondFolder = static_cast<VidSelector *>(d)->currentFolder();
-        auto *folders = d->findChild<QListWidget *>(QStringLiteral("DirList"));
+        auto *folders = Testing::child<QListWidget>(d, "DirList");
         secondFolders << folders->item(0)->text();
         Q_EMIT folders->itemActivated(folders->item(0)); // ".." goes back up
         click(d, "cb_Cancel");
         return d->result();
     });
-    {
-        VidSelector picker;
-        picker.SelectVideo();
-    }
+    VidSelector().SelectVideo();
     QCOMPARE(secondFolder, sub);
     QCOMPARE(secondFolders, QStringList {QStringLiteral("..")});
     QCOMPARE(lastPickerFolder(), m_folder);
@@ -301,16 +261,13 @@ void TestPickers::vanishedFolderIsNotRestored()
         click(d, "cb_Cancel");
         return d->result();
     });
-    PicSelector picker;
-    picker.SelectImage();
-    QVERIFY(!folder.isEmpty());
-    QVERIFY(folder != vanished);
-    QVERIFY(QFileInfo(folder).isDir());
+    PicSelector().SelectImage();
+    QVERIFY(folder != vanished && QFileInfo(folder).isDir());
 
     // Choosing a drive goes to its top folder.
     QString atDriveRoot;
     m_responder->pushModal([&](QDialog *d) {
-        auto *drives = d->findChild<QComboBox *>(QStringLiteral("DriveList"));
+        auto *drives = Testing::child<QComboBox>(d, "DriveList");
         const int root = drives->findData(QStringLiteral("/"));
         drives->setCurrentIndex(root);
         Q_EMIT drives->activated(root);
@@ -318,18 +275,15 @@ void TestPickers::vanishedFolderIsNotRestored()
         click(d, "cb_Cancel");
         return d->result();
     });
-    PicSelector second;
-    second.SelectImage();
+    PicSelector().SelectImage();
     QCOMPARE(atDriveRoot, QStringLiteral("/"));
     QCOMPARE(lastPickerDrive(), QStringLiteral("/"));
 }
 
 void TestPickers::videoChooser()
 {
-    QStringList types;
-    QStringList listed;
-    bool stayedOpen = false;
-    bool invalid = false;
+    QStringList types, listed;
+    bool stayedOpen = false, invalid = false;
     m_responder->pushModal([&](QDialog *d) {
         auto *picker = static_cast<VidSelector *>(d);
         types = comboItems(d);
@@ -344,8 +298,7 @@ void TestPickers::videoChooser()
     });
     VidSelector picker;
     QCOMPARE(picker.SelectVideo(), m_folder + QStringLiteral("/clip.avi"));
-    QCOMPARE(types,
-             (QStringList {QStringLiteral("*.avi;*.mov"), QStringLiteral("All Files (*.*)")}));
+    QCOMPARE(types, (QStringList{"*.avi;*.mov", "All Files (*.*)"}));
     QCOMPARE(listed, QStringList {QStringLiteral("clip.avi")});
     QVERIFY(stayedOpen);
     QVERIFY(invalid);
@@ -368,8 +321,7 @@ void TestPickers::helpKeyAsksForTheWindowsTopic()
     });
     PicSelector().SelectImage();
     VidSelector().SelectVideo();
-    QCOMPARE(m_link->callsOf(QStringLiteral("ShowHelp")),
-             (QStringList {QStringLiteral("W208.htm"), QStringLiteral("W158.htm")}));
+    QCOMPARE(m_link->callsOf(QStringLiteral("ShowHelp")), (QStringList{"W208.htm", "W158.htm"}));
 }
 
 QTEST_MAIN(TestPickers)

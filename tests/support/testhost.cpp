@@ -2,7 +2,10 @@
 
 #include "component/dialogservice.h"
 
+#include <tovradocs/recordset.h>
+
 #include <QDebug>
+#include <QFile>
 
 namespace tovradocs::Testing {
 
@@ -28,6 +31,48 @@ QStringList messageTexts(const Internal::ScriptedResponder &responder)
         if (p.kind == Internal::Prompt::Message)
             texts << p.text;
     return texts;
+}
+
+qint64 scalar(DataLink &host, const QString &sql)
+{
+    std::unique_ptr<Recordset> rs;
+    host.FillRecordSet(rs, sql);
+    return rs && rs->recordCount() > 0 ? rs->value(rs->fieldNames().constFirst()).toLongLong() : -1;
+}
+
+QVariantMap contentRow(DataLink &host, qint32 entryCode)
+{
+    std::unique_ptr<Recordset> rs;
+    QVariantMap values;
+    if (!host.FillRecordSet(rs,
+                            QStringLiteral("Select * From BookContents where Entry_Code = ")
+                                + QString::number(entryCode))
+        || !rs || rs->isEof())
+        return values;
+    for (const QString &field : rs->fieldNames())
+        values.insert(field.toLower(), rs->value(field));
+    rs->close();
+    return values;
+}
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+QByteArray fileContents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QObject *findNamed(const QObject *parent, const char *name)
+{
+    QObject *found = parent->findChild<QObject *>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no control %s", name);
+    return found;
 }
 
 } // namespace tovradocs::Testing
