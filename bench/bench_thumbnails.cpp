@@ -151,7 +151,10 @@ Run runOurs(const QString &set, const QStringList &files, int workers, const QSt
     provider.setThumbnailBaseDir(cacheDir);
     provider.setWorkerCount(workers);
 
-    Run run{set, cold ? QStringLiteral("ours cold") : QStringLiteral("ours warm"), workers};
+    Run run;
+    run.set = set;
+    run.tool = cold ? QStringLiteral("ours cold") : QStringLiteral("ours warm");
+    run.workers = workers;
     run.pictures = int(files.size());
     QSet<QString> firstScreen(files.begin(), files.begin() + std::min<int>(screen, int(files.size())));
     int answered = 0;
@@ -193,7 +196,10 @@ Run runVips(const QString &set, const QStringList &files, int processes, const Q
 {
     QDir(outDir).removeRecursively();
     QDir().mkpath(outDir);
-    Run run{set, QStringLiteral("vipsthumbnail"), processes};
+    Run run;
+    run.set = set;
+    run.tool = QStringLiteral("vipsthumbnail");
+    run.workers = processes;
     run.pictures = int(files.size());
     QElapsedTimer timer;
     timer.start();

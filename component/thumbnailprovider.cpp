@@ -126,6 +126,7 @@ bool writeAtomically(const QImage &image, const QString &fileName, QString *erro
         return false;
     }
     QImageWriter writer(&temp, "png");
+    writer.setQuality(80); // zlib level 1: a fraction of the default's time, files barely larger
     if (!writer.write(image) || !temp.flush()) {
         *error = writer.errorString();
         return false;
@@ -173,6 +174,9 @@ Decoded decodeFitting(const QString &path, int edge)
             const int num = std::clamp(int(std::ceil(8.0 / factor)), 1, 8);
             reader.setScaledSize(QSize(std::max(1, d.original.width() * num / 8),
                                        std::max(1, d.original.height() * num / 8)));
+            // Below 50 the handler uses the fast integer DCT and plain chroma
+            // upsampling; the difference does not survive the reduction.
+            reader.setQuality(49);
         } else {
             reader.setScaledSize(fit);
         }
