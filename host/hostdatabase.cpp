@@ -195,14 +195,7 @@ void HostDatabase::endWrite()
 
 qint64 HostDatabase::counterUpdate(const QString &sql, const QVariantList &values, bool returnsValue)
 {
-    QSqlDatabase db = keyDatabase();
-    QSqlQuery q(db);
-    if (!q.prepare(sql))
-        throwSqlFailure(q.lastError(), sql);
-    for (int i = 0; i < values.size(); ++i)
-        q.bindValue(i, values.at(i));
-    if (!q.exec())
-        throwSqlFailure(q.lastError(), sql);
+    QSqlQuery q = execBound(keyDatabase(), sql, values);
     if (!returnsValue)
         return q.numRowsAffected();
     if (!q.next())
@@ -294,14 +287,9 @@ void HostDatabase::noteKeyWritten(const QString &table, qint64 key)
 
 QVariant HostDatabase::setting(int number)
 {
-    QSqlDatabase db = database();
-    QSqlQuery q(db);
     const QString sql = QStringLiteral("SELECT SettingValue, ValueType FROM %1 WHERE SettingNumber = ?")
                             .arg(Schema::settingsTable());
-    q.prepare(sql);
-    q.bindValue(0, number);
-    if (!q.exec())
-        throwSqlFailure(q.lastError(), sql);
+    QSqlQuery q = execBound(database(), sql, {number});
     if (!q.next())
         return QVariant();
     const QString value = q.value(0).toString();
@@ -342,16 +330,7 @@ void HostDatabase::setSetting(int number, const QVariant &value)
         "INSERT INTO %1 (SettingNumber, SettingValue, ValueType) VALUES (?, ?, ?) "
         "ON CONFLICT (SettingNumber) DO UPDATE SET SettingValue = excluded.SettingValue, "
         "ValueType = excluded.ValueType").arg(Schema::settingsTable());
-    guardedWrite([&] {
-        QSqlDatabase db = database();
-        QSqlQuery q(db);
-        q.prepare(sql);
-        q.bindValue(0, number);
-        q.bindValue(1, text);
-        q.bindValue(2, type);
-        if (!q.exec())
-            throwSqlFailure(q.lastError(), sql);
-    });
+    guardedWrite([&] { execBound(database(), sql, {number, text, type}); });
 }
 
 } // namespace tovradocs::Internal

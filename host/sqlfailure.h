@@ -2,7 +2,10 @@
 
 #include <tovradocs/recordset.h>
 
+#include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
+#include <QVariantList>
 #include <QString>
 
 namespace tovradocs::Internal {
@@ -24,6 +27,20 @@ namespace tovradocs::Internal {
     if (!sql.isEmpty())
         text += QStringLiteral("\nStatement: ") + sql;
     throw HostError(number, text);
+}
+
+// Prepares sql, binds values by position and runs it; a refusal at any step
+// is raised as above. The query is handed back for its rows or counts.
+inline QSqlQuery execBound(const QSqlDatabase &db, const QString &sql, const QVariantList &values)
+{
+    QSqlQuery q(db);
+    if (!q.prepare(sql))
+        throwSqlFailure(q.lastError(), sql);
+    for (int i = 0; i < values.size(); ++i)
+        q.bindValue(i, values.at(i));
+    if (!q.exec())
+        throwSqlFailure(q.lastError(), sql);
+    return q;
 }
 
 } // namespace tovradocs::Internal

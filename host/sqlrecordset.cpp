@@ -803,14 +803,7 @@ void SqlRecordset::updateRow()
     values.append(storageValue(key, m_columns.at(m_keyColumn).kind, dialect));
     const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?").arg(m_table, sets.join(u", "), m_keyName);
     m_db->guardedWrite([&] {
-        QSqlDatabase db = m_db->database();
-        QSqlQuery q(db);
-        if (!q.prepare(sql))
-            throwSqlFailure(q.lastError(), sql);
-        for (int i = 0; i < values.size(); ++i)
-            q.bindValue(i, values.at(i));
-        if (!q.exec())
-            throwSqlFailure(q.lastError(), sql);
+        const QSqlQuery q = execBound(m_db->database(), sql, values);
         if (q.numRowsAffected() == 0)
             throw HostError(3197, QStringLiteral("The record was deleted by another user."));
     });
@@ -846,13 +839,8 @@ void SqlRecordset::deleteCurrent()
     const QString sql = QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(m_table, m_keyName);
     ensureWriting();
     m_db->guardedWrite([&] {
-        QSqlDatabase db = m_db->database();
-        QSqlQuery q(db);
-        if (!q.prepare(sql))
-            throwSqlFailure(q.lastError(), sql);
-        q.bindValue(0, storageValue(key, m_columns.at(m_keyColumn).kind, m_db->dialect()));
-        if (!q.exec())
-            throwSqlFailure(q.lastError(), sql);
+        execBound(m_db->database(), sql,
+                  {storageValue(key, m_columns.at(m_keyColumn).kind, m_db->dialect())});
     });
     // The row stays current but unreadable until the next move, as a
     // deleting loop expects.
