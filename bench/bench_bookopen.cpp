@@ -3,6 +3,7 @@
 // recordset walked to the end, against the same statement stepped through the
 // bare sqlite3 C API reading every column. Warm runs, median of several.
 
+#include "benchhost.h"
 #include "host/referencehost.h"
 #include "host/sqldialect.h"
 #include "library/librarysql.h"
@@ -150,23 +151,14 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     if (!dir.isValid())
         return 1;
-    HostOptions options;
-    options.database = dir.filePath(QStringLiteral("practice.db"));
-    options.libraryFolder = dir.filePath(QStringLiteral("Library"));
-    options.dataFolder = dir.path();
-    auto opened = ReferenceHost::open(options);
-    if (!opened) {
-        std::fprintf(stderr, "cannot open the host: %s\n", qPrintable(opened.error()));
-        return 1;
-    }
-    std::shared_ptr<ReferenceHost> host = opened.value();
-    if (!fillPractice(options.database))
+    std::shared_ptr<ReferenceHost> host = openBenchHost(dir.path());
+    if (!host || !fillPractice(dir.filePath(QStringLiteral("practice.db"))))
         return 1;
 
     const QString sql = LibrarySql::bookPages(BigBook, true);
     const QByteArray translated = SqlDialect::translate(sql, Dialect::SQLite).toUtf8();
     sqlite3 *db = nullptr;
-    if (!check(sqlite3_open_v2(options.database.toUtf8().constData(), &db, SQLITE_OPEN_READONLY,
+    if (!check(sqlite3_open_v2(dir.filePath(QStringLiteral("practice.db")).toUtf8().constData(), &db, SQLITE_OPEN_READONLY,
                                nullptr),
                db, "open"))
         return 1;

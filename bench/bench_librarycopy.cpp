@@ -2,6 +2,7 @@
 // the same files with dd (bs=1M conv=fsync), on the same filesystem, and
 // prints both times.
 
+#include "benchhost.h"
 #include "host/referencehost.h"
 #include "library/librarycopier.h"
 
@@ -94,28 +95,22 @@ int main(int argc, char **argv)
     for (const QString &f : files)
         bytes += QFileInfo(f).size();
 
-    HostOptions options;
-    options.database = dir.filePath(QStringLiteral("practice.db"));
-    options.libraryFolder = dir.filePath(QStringLiteral("Library"));
-    options.dataFolder = dir.path();
-    auto host = ReferenceHost::open(options);
-    if (!host) {
-        std::fprintf(stderr, "cannot open the host: %s\n", qPrintable(host.error()));
+    const auto host = openBenchHost(dir.path());
+    if (!host)
         return 1;
-    }
 
     // Alternate the two so that neither gets a warmer cache; keep the best of each.
     qint64 bestOurs = std::numeric_limits<qint64>::max();
     qint64 bestDd = bestOurs;
     for (int round = 1; round <= 2; ++round) {
         const qint64 dd = runDd(files, dir.filePath(QStringLiteral("dd%1").arg(round)));
-        const qint64 ours = runLibraryCopier(*host.value(), files, round);
+        const qint64 ours = runLibraryCopier(*host, files, round);
         std::printf("round %d: LibraryCopier %8.1f ms   dd %8.1f ms\n", round, ours / 1e6, dd / 1e6);
         bestOurs = std::min(bestOurs, ours);
         bestDd = std::min(bestDd, dd);
         QDir(dir.filePath(QStringLiteral("dd%1").arg(round))).removeRecursively();
-        QDir(options.libraryFolder).removeRecursively();
-        QDir().mkpath(options.libraryFolder);
+        QDir(dir.filePath(QStringLiteral("Library"))).removeRecursively();
+        QDir().mkpath(dir.filePath(QStringLiteral("Library")));
     }
     std::printf("%d files, %.1f MB\n", PictureCount, bytes / 1048576.0);
     std::printf("LibraryCopier  %8.1f ms  %7.1f MB/s\n", bestOurs / 1e6, bytes / 1048576.0 / (bestOurs / 1e9));

@@ -3,6 +3,7 @@
 // transaction (the shell's time includes its start and reading the script),
 // median of several rounds, and prints both rates.
 
+#include "benchhost.h"
 #include "host/referencehost.h"
 #include "library/librarydata.h"
 
@@ -38,22 +39,15 @@ int main(int argc, char **argv)
     if (!dir.isValid())
         return 1;
 
-    HostOptions options;
-    options.database = dir.filePath(QStringLiteral("practice.db"));
-    options.libraryFolder = dir.filePath(QStringLiteral("Library"));
-    options.dataFolder = dir.path();
-    auto opened = ReferenceHost::open(options);
-    if (!opened) {
-        std::fprintf(stderr, "cannot open the host: %s\n", qPrintable(opened.error()));
+    std::shared_ptr<ReferenceHost> host = openBenchHost(dir.path());
+    if (!host)
         return 1;
-    }
-    std::shared_ptr<ReferenceHost> host = opened.value();
     LibraryData data(*host);
     const QString folder = host->GetLibraryFilesFolder();
 
     // The shell gets the table exactly as the host made it.
     QProcess schema;
-    schema.start(QStringLiteral("sqlite3"), {options.database, QStringLiteral(".schema BookContents")});
+    schema.start(QStringLiteral("sqlite3"), {dir.filePath(QStringLiteral("practice.db")), QStringLiteral(".schema BookContents")});
     schema.waitForFinished(-1);
     const QByteArray createTable = schema.readAllStandardOutput();
     if (schema.exitCode() != 0 || createTable.isEmpty()) {
