@@ -162,20 +162,20 @@ void bindSqlite(sqlite3_stmt *stmt, int index, const QVariant &value)
 }
 
 // What the driver would hand over for one column of the current row.
-QVariant sqliteRaw(sqlite3_stmt *stmt, int i)
+QVariant sqliteRaw(sqlite3_value *v)
 {
-    switch (sqlite3_column_type(stmt, i)) {
+    switch (sqlite3_value_type(v)) {
     case SQLITE_INTEGER:
-        return QVariant(qlonglong(sqlite3_column_int64(stmt, i)));
+        return QVariant(qlonglong(sqlite3_value_int64(v)));
     case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(stmt, i));
+        return QVariant(sqlite3_value_double(v));
     case SQLITE_BLOB:
-        return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, i)),
-                                   sqlite3_column_bytes(stmt, i)));
+        return QVariant(QByteArray(static_cast<const char *>(sqlite3_value_blob(v)),
+                                   sqlite3_value_bytes(v)));
     case SQLITE_TEXT:
         return QVariant(
-            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, i)),
-                              sqlite3_column_bytes(stmt, i)));
+            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(v)),
+                              sqlite3_value_bytes(v)));
     default:
         return QVariant();
     }
@@ -185,29 +185,33 @@ QVariant sqliteRaw(sqlite3_stmt *stmt, int i)
 // intermediate variant for the common cases (whole numbers, text, ISO dates).
 QVariant sqliteCell(sqlite3_stmt *stmt, int i, ColumnKind kind)
 {
-    const int type = sqlite3_column_type(stmt, i);
+    // One call into the connection per cell: the column accessors each take
+    // the connection's mutex, the value accessors do not. The value is read
+    // before the next step, on the thread that owns the connection.
+    sqlite3_value *v = sqlite3_column_value(stmt, i);
+    const int type = sqlite3_value_type(v);
     if (type == SQLITE_NULL)
         return QVariant();
     switch (kind) {
     case ColumnKind::Key:
     case ColumnKind::Long:
         if (type == SQLITE_INTEGER)
-            return intOrLong(sqlite3_column_int64(stmt, i));
+            return intOrLong(sqlite3_value_int64(v));
         break;
     case ColumnKind::Bool:
         if (type == SQLITE_INTEGER)
-            return QVariant(sqlite3_column_int64(stmt, i) != 0);
+            return QVariant(sqlite3_value_int64(v) != 0);
         break;
     case ColumnKind::Text:
         if (type == SQLITE_TEXT)
             return QVariant(
-                QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, i)),
-                                  sqlite3_column_bytes(stmt, i)));
+                QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(v)),
+                                  sqlite3_value_bytes(v)));
         break;
     case ColumnKind::Date:
         if (type == SQLITE_TEXT) {
-            const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
-            const int n = sqlite3_column_bytes(stmt, i);
+            const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(v));
+            const int n = sqlite3_value_bytes(v);
             if (n == 10 && t[4] == '-' && t[7] == '-') {
                 const auto digits = [t](int from, int to) {
                     int v = 0;
@@ -229,7 +233,7 @@ QVariant sqliteCell(sqlite3_stmt *stmt, int i, ColumnKind kind)
     default:
         break;
     }
-    return SqlRecordset::readValue(sqliteRaw(stmt, i), kind);
+    return SqlRecordset::readValue(sqliteRaw(v), kind);
 }
 
 } // namespace
