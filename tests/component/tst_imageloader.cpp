@@ -1,4 +1,5 @@
 #include "component/imageloader.h"
+#include "support/testhost.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <QtEndian>
 
 using namespace tovradocs::Internal;
+using tovradocs::Testing::writeFile;
 
 namespace {
 
@@ -140,7 +142,7 @@ private Q_SLOTS:
         QImage picture(60, 20, QImage::Format_RGB32);
         picture.fill(Qt::white);
         const QString path = file("turned.jpg");
-        writeFile(path, jpegWithOrientation(picture, 6));
+        QVERIFY(writeFile(path, jpegWithOrientation(picture, 6)));
 
         auto image = loadImage(path);
         QVERIFY(image.ok());
@@ -159,7 +161,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("empty") << QByteArray() << QStringLiteral("empty");
+        QTest::newRow("missing") << QByteArray() << QString();
+        QTest::newRow("empty") << QByteArray("") << QStringLiteral("empty");
         QTest::newRow("garbage") << QByteArray("this is not a picture at all") << QString();
         QTest::newRow("truncated png") << pngClaiming(50, 50).left(20) << QString();
         QTest::newRow("decompression bomb") << pngClaiming(60000, 60000) << QStringLiteral("too large");
@@ -174,28 +177,22 @@ private Q_SLOTS:
         QFETCH(QByteArray, content);
         QFETCH(QString, expected);
         const QString path = file(QStringLiteral("bad-%1.png").arg(QTest::currentDataTag()).replace(' ', '-'));
-        writeFile(path, content);
+        if (!content.isNull())
+            QVERIFY(writeFile(path, content));
 
         auto image = loadImage(path);
         QVERIFY(!image.ok());
-        QVERIFY(!image.error().isEmpty());
+        if (content.isNull())
+            QVERIFY(!imageSize(path).ok());
         QVERIFY2(image.error().contains(QFileInfo(path).fileName()), qPrintable(image.error()));
         if (!expected.isEmpty())
             QVERIFY2(image.error().contains(expected, Qt::CaseInsensitive), qPrintable(image.error()));
     }
 
-    void missingFile()
-    {
-        auto image = loadImage(file("nowhere.png"));
-        QVERIFY(!image.ok());
-        QVERIFY(image.error().contains(QStringLiteral("nowhere.png")));
-        QVERIFY(!imageSize(file("nowhere.png")).ok());
-    }
-
     void olderFormatsThroughTheImageLibrary()
     {
         const QString path = file("scan.pcx");
-        writeFile(path, pcx(16, 8, qRgb(0x20, 0x40, 0x80)));
+        QVERIFY(writeFile(path, pcx(16, 8, qRgb(0x20, 0x40, 0x80))));
         auto image = loadImage(path);
         QVERIFY2(image.ok(), qPrintable(image.error()));
         QCOMPARE(image->size(), QSize(16, 8));
@@ -226,14 +223,12 @@ private Q_SLOTS:
 
         // A TEM marker right after the start of the JPEG data sends the
         // toolkit's bit-depth scan into an endless loop; it must be refused.
-        QFile good(dcm);
-        QVERIFY(good.open(QIODevice::ReadOnly));
-        QByteArray bytes = good.readAll();
+        QByteArray bytes = tovradocs::Testing::fileContents(dcm);
         const qsizetype soi = bytes.indexOf(QByteArray("\xFF\xD8\xFF", 3));
         QVERIFY(soi > 0);
         bytes[soi + 3] = '\x01';
         const QString damaged = file("damaged.dcm");
-        writeFile(damaged, bytes);
+        QVERIFY(writeFile(damaged, bytes));
         auto refused = loadImage(damaged);
         QVERIFY(!refused.ok());
         QVERIFY2(refused.error().contains(QStringLiteral("damaged")), qPrintable(refused.error()));
@@ -241,12 +236,6 @@ private Q_SLOTS:
 
 private:
     QString file(const QString &name) const { return m_dir.filePath(name); }
-    static void writeFile(const QString &path, const QByteArray &bytes)
-    {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
 
     QTemporaryDir m_dir;
 };

@@ -34,11 +34,6 @@ int freeLoopbackPort()
     return port;
 }
 
-bool runningAsRoot()
-{
-    return ::geteuid() == 0;
-}
-
 } // namespace
 
 PgServer::PgServer() = default;
@@ -71,7 +66,7 @@ bool PgServer::run(const QString &program, const QStringList &args, int timeoutM
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    if (runningAsRoot()) {
+    if (::geteuid() == 0) {
         // initdb and the server refuse to run as root.
         p.start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), QStringLiteral("postgres"),
                                                        QStringLiteral("--"), program} + args);
@@ -109,7 +104,7 @@ bool PgServer::start()
     }
     m_dataDir = m_root->path() + QStringLiteral("/data");
     QDir().mkpath(m_dataDir);
-    if (runningAsRoot()) {
+    if (::geteuid() == 0) {
         // The server user must reach and own its folders.
         QFile::setPermissions(m_root->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                                   | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
@@ -150,36 +145,24 @@ QString PgServer::url(const QString &database) const
     return QStringLiteral("postgresql://postgres@127.0.0.1:%1/%2").arg(m_port).arg(database);
 }
 
-bool PgServer::execSql(const QString &database, const QString &sql)
+bool PgServer::createDatabase(const QString &name)
 {
-    const QString name = QStringLiteral("pgserver-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString connection = QStringLiteral("pgserver-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     bool ok = false;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
         db.setHostName(QStringLiteral("127.0.0.1"));
         db.setPort(m_port);
         db.setUserName(QStringLiteral("postgres"));
-        db.setDatabaseName(database);
-        if (!db.open()) {
-            m_error = db.lastError().text();
-        } else {
+        db.setDatabaseName(QStringLiteral("postgres"));
+        if (db.open()) {
             QSqlQuery q(db);
-            ok = q.exec(sql);
-            if (!ok)
-                m_error = q.lastError().text();
+            ok = q.exec(QStringLiteral("CREATE DATABASE %1").arg(name));
+            m_error = ok ? QString() : q.lastError().text();
+        } else {
+            m_error = db.lastError().text();
         }
-        db.close();
     }
-    QSqlDatabase::removeDatabase(name);
+    QSqlDatabase::removeDatabase(connection);
     return ok;
-}
-
-bool PgServer::createDatabase(const QString &name)
-{
-    return execSql(QStringLiteral("postgres"), QStringLiteral("CREATE DATABASE %1").arg(name));
-}
-
-bool PgServer::resetDatabase(const QString &name)
-{
-    return execSql(name, QStringLiteral("DROP SCHEMA public CASCADE; CREATE SCHEMA public"));
 }

@@ -21,17 +21,13 @@ public:
 
     bool start();
     QString errorString() const { return m_error; }
-    int port() const { return m_port; }
     // "postgresql://postgres@127.0.0.1:<port>/<database>"
     QString url(const QString &database = QStringLiteral("postgres")) const;
     // Creates an empty database; false with errorString() on failure.
     bool createDatabase(const QString &name);
-    // Drops and recreates the public schema of a database: a clean start.
-    bool resetDatabase(const QString &name);
 
 private:
     bool run(const QString &program, const QStringList &args, int timeoutMs);
-    bool execSql(const QString &database, const QString &sql);
 
     std::unique_ptr<QTemporaryDir> m_root;
     QString m_dataDir;

@@ -55,12 +55,8 @@ private:
     }
 
 public:
-    explicit RecordingDataLink(std::shared_ptr<DataLink> inner)
-        : m_inner(std::move(inner))
-    {
-    }
+    explicit RecordingDataLink(std::shared_ptr<DataLink> inner) : m_inner(std::move(inner)) { }
 
-    QStringList calls() const { return m_calls; }
     // Only the statements (the fill operations and ExecuteStmt), in order.
     QStringList sqlTexts() const { return m_sqlTexts; }
     // The lines of one operation, without the "Name: " prefix.
@@ -70,8 +66,6 @@ public:
     // Replaces the host's answer to NextFileName (the call is still recorded).
     using NextFileNameHook = std::function<QString(qint16, qint32, qint32, const QString &)>;
     void setNextFileNameHook(NextFileNameHook hook) { m_nextFileName = std::move(hook); }
-
-    DataLink &inner() { return *m_inner; }
 
     bool FillRecordSet(std::unique_ptr<Recordset> &rs, const QString &sql) override
     {
@@ -90,10 +84,6 @@ public:
         m_sqlTexts << sql;
         forward(&DataLink::ExecuteStmt, "ExecuteStmt", flag, sql);
     }
-    qint32 GenerateEntrycode(bool flag, const QString &table, const QString &keyField) override
-    {
-        return forward(&DataLink::GenerateEntrycode, "GenerateEntrycode", flag, table, keyField);
-    }
     QString NextFileName(qint16 kind, qint32 bookCode, qint32 entryCode,
                          const QString &extension) override
     {
@@ -103,73 +93,34 @@ public:
         record("NextFileName", kind, bookCode, entryCode, extension);
         return m_nextFileName(kind, bookCode, entryCode, extension);
     }
-    QString GetLibraryFilesFolder() override
-    {
-        return forward(&DataLink::GetLibraryFilesFolder, "GetLibraryFilesFolder");
-    }
-    QVariant GetSystemSetting(qint16 number) override
-    {
-        return forward(&DataLink::GetSystemSetting, "GetSystemSetting", number);
-    }
-    void SetSystemSetting(qint16 &number, qint16 &value) override
-    {
-        forward(&DataLink::SetSystemSetting, "SetSystemSetting", number, value);
-    }
     void PassMessage(const QString &text, qint32 style, const QString &title = QString(),
                      qint32 reserved = 0) override
     {
         forward(&DataLink::PassMessage, "PassMessage", text, style, title, reserved);
     }
-    void ShowHelp(const QString &topicFile) override
-    {
-        forward(&DataLink::ShowHelp, "ShowHelp", topicFile);
-    }
-    void SpeakControlText(QWidget *control) override
-    {
-        forward(&DataLink::SpeakControlText, "SpeakControlText", control);
-    }
-    qint32 GetPatientData(QString &patientName) override
-    {
-        return forward(&DataLink::GetPatientData, "GetPatientData", patientName);
-    }
-    QString GetNameOfPatient(qint32 &patientCode) override
-    {
-        return forward(&DataLink::GetNameOfPatient, "GetNameOfPatient", patientCode);
-    }
-    qint32 GetLibraryEntry(QString &bookName) override
-    {
-        return forward(&DataLink::GetLibraryEntry, "GetLibraryEntry", bookName);
-    }
-    QString SelectDocument(qint32 contentType) override
-    {
-        return forward(&DataLink::SelectDocument, "SelectDocument", contentType);
-    }
-    QString GetDBPath(bool flag) override
-    {
-        return forward(&DataLink::GetDBPath, "GetDBPath", flag);
-    }
-    qint32 GetColor() override { return forward(&DataLink::GetColor, "GetColor"); }
-    QImage GetRemoteIcon(qint16 iconSet, qint16 iconNumber) override
-    {
-        return forward(&DataLink::GetRemoteIcon, "GetRemoteIcon", iconSet, iconNumber);
-    }
-    void EmailDocuments(Dokumentz &documents) override
-    {
-        forward(&DataLink::EmailDocuments, "EmailDocuments", documents);
-    }
-    void AddFileToLib(QString &filePath, qint16 &entryType) override
-    {
-        forward(&DataLink::AddFileToLib, "AddFileToLib", filePath, entryType);
-    }
-    void ViewOtherDocument(QString &filePath, QString &description) override
-    {
-        forward(&DataLink::ViewOtherDocument, "ViewOtherDocument", filePath, description);
-    }
-    bool ViewExtendedFile(qint32 &viewerKind, QString &filePath, QString &caption) override
-    {
-        return forward(&DataLink::ViewExtendedFile, "ViewExtendedFile", viewerKind, filePath,
-                       caption);
-    }
+
+    // The rest record their arguments and forward unchanged.
+#define TOVRA_FORWARD(Result, Name, Params, ...)                                                   \
+    Result Name Params override { return forward(&DataLink::Name, #Name __VA_OPT__(, ) __VA_ARGS__); }
+    TOVRA_FORWARD(qint32, GenerateEntrycode, (bool f, const QString &t, const QString &k), f, t, k)
+    TOVRA_FORWARD(QString, GetLibraryFilesFolder, ())
+    TOVRA_FORWARD(QVariant, GetSystemSetting, (qint16 number), number)
+    TOVRA_FORWARD(void, SetSystemSetting, (qint16 &number, qint16 &value), number, value)
+    TOVRA_FORWARD(void, ShowHelp, (const QString &topicFile), topicFile)
+    TOVRA_FORWARD(void, SpeakControlText, (QWidget *control), control)
+    TOVRA_FORWARD(qint32, GetPatientData, (QString &patientName), patientName)
+    TOVRA_FORWARD(QString, GetNameOfPatient, (qint32 &patientCode), patientCode)
+    TOVRA_FORWARD(qint32, GetLibraryEntry, (QString &bookName), bookName)
+    TOVRA_FORWARD(QString, SelectDocument, (qint32 contentType), contentType)
+    TOVRA_FORWARD(QString, GetDBPath, (bool flag), flag)
+    TOVRA_FORWARD(qint32, GetColor, ())
+    TOVRA_FORWARD(QImage, GetRemoteIcon, (qint16 set, qint16 number), set, number)
+    TOVRA_FORWARD(void, EmailDocuments, (Dokumentz &documents), documents)
+    TOVRA_FORWARD(void, AddFileToLib, (QString &filePath, qint16 &entryType), filePath, entryType)
+    TOVRA_FORWARD(void, ViewOtherDocument, (QString &path, QString &description), path, description)
+    TOVRA_FORWARD(bool, ViewExtendedFile, (qint32 &kind, QString &path, QString &caption), kind,
+                  path, caption)
+#undef TOVRA_FORWARD
 
 private:
     std::shared_ptr<DataLink> m_inner;
