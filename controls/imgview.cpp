@@ -4,6 +4,7 @@
 #include "component/thumbnailprovider.h"
 
 #include <QClipboard>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageWriter>
@@ -52,10 +53,26 @@ void ImgView::clearPicture()
     m_scaled = QPixmap();
     m_error.clear();
     m_waiting = false;
+    m_decoding = false;
 }
 
 void ImgView::loadFull()
 {
+    if (m_background) {
+        if (const Result<QSize> size = imageSize(m_fileName))
+            m_fullSize = *size;
+        if (!m_decoder) {
+            m_decoder = new QFutureWatcher<Decoded>(this);
+            connect(m_decoder, &QFutureWatcherBase::finished, this, &ImgView::fullArrived);
+        }
+        m_decoding = true;
+        update();
+        m_decoder->setFuture(QtConcurrent::run([path = m_fileName] {
+            const Result<QImage> image = loadImage(path);
+            return image ? Decoded{path, *image, {}} : Decoded{path, {}, image.error()};
+        }));
+        return;
+    }
     const Result<QImage> image = loadImage(m_fileName);
     if (!image) {
         m_error = image.error();
@@ -66,6 +83,23 @@ void ImgView::loadFull()
     }
     update();
     Q_EMIT loaded(image.ok());
+}
+
+void ImgView::fullArrived()
+{
+    const Decoded decoded = m_decoder->result();
+    // A later file name, or none, replaced this one while it was read.
+    if (!m_decoding || decoded.path != m_fileName)
+        return;
+    m_decoding = false;
+    m_error = decoded.error;
+    m_full = decoded.image;
+    m_shown = m_full;
+    if (!m_full.isNull())
+        m_fullSize = m_full.size();
+    m_scaled = QPixmap();
+    update();
+    Q_EMIT loaded(!m_full.isNull());
 }
 
 void ImgView::setThumbnailMode(int pixels)
@@ -154,7 +188,8 @@ void ImgView::setSelected(bool selected)
 
 QImage ImgView::picture() const
 {
-    if (m_full.isNull() && !m_shown.isNull() && m_thumbnailPixels > 0) {
+    // Asked for while the worker still reads it (copy, save): read it here too.
+    if (m_full.isNull() && (m_decoding || (!m_shown.isNull() && m_thumbnailPixels > 0))) {
         if (const Result<QImage> image = loadImage(m_fileName))
             m_full = *image;
     }
@@ -163,6 +198,8 @@ QImage ImgView::picture() const
 
 QSize ImgView::pictureSize() const
 {
+    if (m_decoding)
+        return m_fullSize;
     if (m_shown.isNull())
         return {};
     if (!m_fullSize.isValid()) {
@@ -231,7 +268,7 @@ void ImgView::paintEvent(QPaintEvent *)
         const QSize drawn = m_scaled.deviceIndependentSize().toSize();
         p.drawPixmap(inner.x() + (inner.width() - drawn.width()) / 2,
                      inner.y() + (inner.height() - drawn.height()) / 2, m_scaled);
-    } else if (m_waiting) {
+    } else if (m_waiting || m_decoding) {
         p.fillRect(inner.adjusted(inner.width() / 8, inner.height() / 8, -inner.width() / 8,
                                   -inner.height() / 8),
                    ImgViewLook::placeholder);

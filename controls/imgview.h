@@ -2,6 +2,7 @@
 
 #include "component/result.h"
 
+#include <QFutureWatcher>
 #include <QImage>
 #include <QPixmap>
 #include <QPointer>
@@ -38,6 +39,9 @@ public:
     int thumbnailMode() const { return m_thumbnailPixels; }
     // The shared service unless set; the view does not own it.
     void setThumbnailProvider(ThumbnailProvider *provider);
+    // Full pictures decode on a worker thread and loaded() follows; the size
+    // is known at once from the file's header. For viewers of large pictures.
+    void setBackgroundLoading(bool on) { m_background = on; }
 
     // Shown centred while the view holds no picture ("Video", "Document").
     QString caption() const { return m_caption; }
@@ -82,6 +86,13 @@ private:
     void requestThumbnail();
     void thumbnailArrived(const QString &path, const QImage &image);
     void thumbnailMissing(const QString &path, const QString &message);
+    struct Decoded
+    {
+        QString path;
+        QImage image;
+        QString error;
+    };
+    void fullArrived();
     ThumbnailProvider *provider() const;
 
     QString m_fileName;
@@ -94,6 +105,9 @@ private:
     QPixmap m_scaled; // m_shown fitted to the current size
     int m_thumbnailPixels = 0;
     bool m_waiting = false; // thumbnail asked for, not yet here
+    bool m_background = false;
+    bool m_decoding = false; // whole picture being read on a worker thread
+    QFutureWatcher<Decoded> *m_decoder = nullptr;
     bool m_selected = false;
     Qt::MouseButton m_pressed = Qt::NoButton;
     QPointer<ThumbnailProvider> m_provider;

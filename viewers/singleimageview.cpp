@@ -55,6 +55,7 @@ SingleImageView::SingleImageView(QWidget *owner)
     setWindowTitle(QStringLiteral("Image Viewer"));
     setWindowIcon(QIcon(QPixmap::fromImage(mediaIcon(ImageViewerIcon))));
     m_view->setObjectName(QStringLiteral("ImxView"));
+    m_view->setBackgroundLoading(true);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);

@@ -132,6 +132,7 @@ ImgView *ViewImg::paneAt(int index)
     while (m_panes.size() <= index) {
         const int k = int(m_panes.size());
         auto *view = new ImgView(this);
+        view->setBackgroundLoading(true); // a large radiograph must not freeze the window
         view->setObjectName(QStringLiteral("ImxSnap_%1").arg(k));
         view->setVisible(false);
         connect(view, &ImgView::mouseUp, this,
@@ -283,7 +284,9 @@ void ViewImg::showModeless()
 QImage ViewImg::CovertFiletoPicture(const QString &path)
 {
     ImgView *view = paneAt(0);
+    view->setBackgroundLoading(false); // the caller wants the picture now
     view->setFileName(localPath(path));
+    view->setBackgroundLoading(true);
     view->setVisible(true);
     const QImage picture = view->picture();
     close();

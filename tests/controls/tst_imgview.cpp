@@ -29,6 +29,7 @@ private Q_SLOTS:
     void unreadableFileLeavesNoPicture_data();
     void unreadableFileLeavesNoPicture();
     void thumbnailModeFillsInLater();
+    void backgroundLoadingKeepsTheLatestFile();
 
 private:
     QString writePicture(const QString &name, QSize size, QColor colour);
@@ -191,6 +192,29 @@ void TestImgView::unreadableFileLeavesNoPicture()
     QCOMPARE(loaded.at(0).at(0).toBool(), false);
     QVERIFY(!view.hasPicture());
     QVERIFY(!view.errorString().isEmpty());
+}
+
+void TestImgView::backgroundLoadingKeepsTheLatestFile()
+{
+    const QString first = writePicture(QStringLiteral("first.png"), QSize(300, 200), Qt::red);
+    const QString second = writePicture(QStringLiteral("second.png"), QSize(120, 90), Qt::blue);
+    ImgView view;
+    view.setBackgroundLoading(true);
+    QSignalSpy loaded(&view, &ImgView::loaded);
+    view.setFileName(first);
+    QVERIFY(!view.hasPicture());
+    QCOMPARE(view.pictureSize(), QSize(300, 200)); // from the header, before the pixels
+    // Replaced while the first is still being read: only the second may arrive.
+    view.setFileName(second);
+    QVERIFY(loaded.wait(5000));
+    QCOMPARE(view.shownImage().size(), QSize(120, 90));
+    QCOMPARE(view.shownImage().pixelColor(5, 5), QColor(Qt::blue));
+    QCOMPARE(loaded.count(), 1);
+
+    // A copy asked for during the read gets the picture at once.
+    view.setFileName(first);
+    QCOMPARE(view.picture().size(), QSize(300, 200));
+    QVERIFY(loaded.wait(5000));
 }
 
 void TestImgView::thumbnailModeFillsInLater()

@@ -17,6 +17,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace tovradocs;
@@ -344,6 +345,8 @@ void TestViewImg::singleImageViewTakesItsShareOfTheScreen()
     QCOMPARE(view->windowTitle(), QStringLiteral("Front view"));
     const QSize area = view->screen()->availableGeometry().size();
     QCOMPARE(view->size(), QSize(int(area.width() * share), int(area.height() * share)));
+    QSignalSpy loaded(view->view(), &ImgView::loaded);
+    QVERIFY(loaded.wait(5000)); // read off the UI thread
     QVERIFY(view->view()->hasPicture());
     QCOMPARE(view->view()->geometry(), view->rect());
 }
