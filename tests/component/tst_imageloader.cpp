@@ -56,6 +56,15 @@ QByteArray pngClaiming(quint32 width, quint32 height)
     return png;
 }
 
+// Fit into a side x side box, keeping the proportions.
+ImageLoadOptions box(int side)
+{
+    ImageLoadOptions options;
+    options.scaledTo = QSize(side, side);
+    options.keepAspect = true;
+    return options;
+}
+
 // A JPEG with an EXIF APP1 segment carrying only the orientation tag.
 QByteArray jpegWithOrientation(const QImage &image, quint16 orientation)
 {
@@ -123,10 +132,7 @@ private Q_SLOTS:
         QVERIFY2(full.ok(), qPrintable(full.error()));
         QCOMPARE(full->size(), QSize(400, 300));
 
-        ImageLoadOptions box;
-        box.scaledTo = QSize(100, 100);
-        box.keepAspect = true;
-        auto thumb = loadImage(jpg, box);
+        auto thumb = loadImage(jpg, box(100));
         QVERIFY(thumb.ok());
         QCOMPARE(thumb->size(), QSize(100, 75));
         QCOMPARE(imageSize(jpg).value(), QSize(400, 300));
@@ -149,10 +155,7 @@ private Q_SLOTS:
         QCOMPARE(image->size(), QSize(20, 60));
         QCOMPARE(imageSize(path).value(), QSize(20, 60));
 
-        ImageLoadOptions box;
-        box.scaledTo = QSize(30, 30);
-        box.keepAspect = true;
-        auto small = loadImage(path, box);
+        auto small = loadImage(path, box(30));
         QVERIFY(small.ok());
         QCOMPARE(small->size(), QSize(10, 30));
     }
