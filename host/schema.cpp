@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 namespace tovradocs::Internal {
 
@@ -45,7 +46,8 @@ QList<TableDef> makeTables()
         t("BookContents", {c("BookCode", K::Long), c("Description", K::Text), c("FileName", K::Text),
                            c("EntryType", K::Long), c("EntryDate", K::Date), c("IndexImage", K::Bool),
                            c("CTEffect", K::Long), c("Category", K::Long), c("OnScreenTime", K::Long),
-                           c("PlaySound", K::Bool), c("SoundFile", K::Text)}),
+                           c("PlaySound", K::Bool), c("SoundFile", K::Text),
+                           c("Comments", K::Text)}),
         t("Patients", {c("Title", K::Text), c("FirstName", K::Text), c("LastName", K::Text),
                        c("Sex", K::Text), c("BirthDate", K::Date),
                        c("ResAdd1", K::Text), c("ResAdd2", K::Text), c("ResAdd3", K::Text),
@@ -161,6 +163,14 @@ void Schema::create(QSqlDatabase &db, Dialect dialect)
         for (const ColumnDef &col : t.columns)
             cols.append(col.name + u' ' + columnType(col.kind, dialect));
         run(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)").arg(t.name, cols.join(u", ")));
+        // A database made by an older build gains the columns added since.
+        const QSqlRecord existing = db.record(t.name);
+        for (const ColumnDef &col : t.columns) {
+            if (!existing.isEmpty() && existing.indexOf(col.name) < 0
+                && existing.indexOf(col.name.toLower()) < 0)
+                run(db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                            .arg(t.name, col.name, columnType(col.kind, dialect)));
+        }
     }
     run(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (SettingNumber INTEGER PRIMARY KEY, "
                            "SettingValue TEXT, ValueType TEXT)").arg(settingsTable()));

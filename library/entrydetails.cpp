@@ -5,6 +5,8 @@
 #include "component/hostlink.h"
 #include "component/windowutils.h"
 #include "controls/tovracombo.h"
+#include "library/librarycopier.h"
+#include "library/librarylogging.h"
 #include "library/librarysql.h"
 #include "library/pathlabel.h"
 
@@ -23,6 +25,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <optional>
 
 namespace tovradocs::Internal {
 
@@ -271,6 +276,8 @@ void EntryDetails::loadControls()
     const QVariant play = rs.value(QStringLiteral("PlaySound"));
     m_chkPlaySound->setChecked(!play.isNull() && play.toInt() != 0);
     m_txtSndFile->setText(EntryDetailsDetail::textOf(rs.value(QStringLiteral("SoundFile"))));
+    if (hasCommentsField())
+        m_txtComments->setPlainText(EntryDetailsDetail::textOf(rs.value(QStringLiteral("Comments"))));
     const QVariant time = rs.value(QStringLiteral("OnScreenTime"));
     if (!time.isNull())
         m_hsbOnScreenTime->setValue(time.toInt());
@@ -314,11 +321,30 @@ bool EntryDetails::writeRow()
     DataLink *link = dataLink();
     if (!link)
         return false;
+    // A new entry's file must live in the library, so the copy is made here,
+    // at save time, under the key the row gets; closing unsaved copies nothing.
+    std::optional<LibraryCopier> copier;
+    QString copiedTo;
     const bool written = trapErrors(EntryDetailsDetail::windowName, [&] {
         Recordset &rs = *m_recordset;
+        qint32 key = m_entryCode;
+        if (key == 0)
+            key = link->GenerateEntrycode(false, QStringLiteral("BookContents"),
+                                          QStringLiteral("Entry_code"));
+        QString fileName = m_lblFileName->text();
+        if (m_newRow) {
+            copier.emplace(*link);
+            const Result<QString> stored
+                = copier->copy(fileName, 1, qAbs(m_bookCode), key, false);
+            if (!stored)
+                throw HostError(5, stored.error());
+            if (*stored != fileName)
+                copiedTo = *stored;
+            fileName = *stored;
+        }
         rs.setValue(QStringLiteral("Description"), m_txtDescription->text());
         rs.setValue(QStringLiteral("EntryType"), qint32(m_entryType));
-        rs.setValue(QStringLiteral("FileName"), m_lblFileName->text());
+        rs.setValue(QStringLiteral("FileName"), fileName);
         rs.setValue(QStringLiteral("BookCode"), qAbs(m_bookCode));
         rs.setValue(QStringLiteral("EntryDate"), m_dtpEntryDate->date());
         rs.setValue(QStringLiteral("IndexImage"), false);
@@ -335,22 +361,41 @@ bool EntryDetails::writeRow()
             category = m_unlistedCategory;
         rs.setValue(QStringLiteral("Category"), category.isNull() ? 0 : category.toInt());
 
-        qint32 key = m_entryCode;
-        if (key == 0)
-            key = link->GenerateEntrycode(false, QStringLiteral("BookContents"),
-                                          QStringLiteral("Entry_code"));
         if (m_entryCode == 0)
             rs.setValue(QStringLiteral("Entry_Code"), key);
 
         rs.setValue(QStringLiteral("PlaySound"), m_chkPlaySound->isChecked());
         rs.setValue(QStringLiteral("SoundFile"), m_txtSndFile->text());
         rs.setValue(QStringLiteral("OnScreenTime"), qint16(m_hsbOnScreenTime->value()));
+        // Hosts without the column keep the box as a scratch pad.
+        if (hasCommentsField())
+            rs.setValue(QStringLiteral("Comments"), m_txtComments->toPlainText());
         rs.update();
         m_entryCode = key;
     });
-    if (written)
+    if (!written && !copiedTo.isEmpty())
+        copier->discard(copiedTo);
+    if (copier) {
+        const Outcome synced = copier->finish();
+        if (!synced)
+            qCWarning(lcLibrary) << synced.error();
+    }
+    if (written) {
         m_description = m_txtDescription->text();
+        if (!copiedTo.isEmpty())
+            m_lblFileName->setPath(copiedTo);
+    }
     return written;
+}
+
+bool EntryDetails::hasCommentsField() const
+{
+    if (!m_recordset)
+        return false;
+    const QStringList fields = m_recordset->fieldNames();
+    return std::any_of(fields.cbegin(), fields.cend(), [](const QString &field) {
+        return field.compare(QLatin1String("Comments"), Qt::CaseInsensitive) == 0;
+    });
 }
 
 void EntryDetails::done(int result)

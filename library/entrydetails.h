@@ -58,6 +58,7 @@ private:
     void chooseSoundFile();
     void save();
     bool writeRow();
+    bool hasCommentsField() const;
     void releaseRecordset();
     void adoptOwner(QWidget *owner);
     int runModal(QWidget *owner);

@@ -1,5 +1,6 @@
 #include "library/entrywriter.h"
 
+#include "component/filetypes.h"
 #include "library/librarylogging.h"
 #include "library/librarysql.h"
 
@@ -67,8 +68,16 @@ EntryOutcome EntryWriter::add(const NewEntry &entry)
 
     Result<QString> path = Result<QString>::failure(QString());
     try {
-        path = m_copier.copy(entry.sourcePath, 1, entry.bookCode, outcome.entryCode, entry.deleteSource,
-                             entry.extension);
+        if (entry.alwaysCopy) {
+            const QString target = m_link.NextFileName(
+                1, entry.bookCode, outcome.entryCode,
+                entry.extension.isEmpty() ? fileExtension(entry.sourcePath) : entry.extension);
+            const Outcome copied = m_copier.copyTo(entry.sourcePath, target);
+            path = copied ? Result<QString>(target) : Result<QString>::failure(copied.error());
+        } else {
+            path = m_copier.copy(entry.sourcePath, 1, entry.bookCode, outcome.entryCode,
+                                 entry.deleteSource, entry.extension);
+        }
     } catch (const std::exception &e) {
         outcome.error = entrywriter::describe(e);
         return outcome;

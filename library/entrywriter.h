@@ -34,6 +34,9 @@ struct NewEntry
     // Extension for the library file name; empty takes the source's. Pictures the
     // component makes itself use the configured picture extension.
     QString extension;
+    // Copy even a file already in the library, so the new entry owns its file
+    // (a page added to another book must not share its picture).
+    bool alwaysCopy = false;
 };
 
 struct EntryOutcome

@@ -5,9 +5,15 @@
 
 #include <tovradocs/datalink.h>
 
+#include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <atomic>
 
 #include <cerrno>
 #include <cstdio>
@@ -20,6 +26,10 @@
 namespace tovradocs::Internal {
 
 namespace librarycopy {
+
+// Tests force the way taken where a folder refuses unnamed temporary files
+// and hard links.
+std::atomic<bool> forceNamedTemporary{false};
 
 QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
@@ -143,9 +153,12 @@ Outcome copyNoReplace(const QString &source, const QString &target)
 
     // An unnamed file vanishes by itself if anything below fails.
     QByteArray tempName;
-    FileHandle out(::open(folderName.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-    if (!out.valid() && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-        tempName = folderName + "/.tovra-copy-XXXXXX";
+    FileHandle out;
+    if (!forceNamedTemporary)
+        out.reset(::open(folderName.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    if (!out.valid()
+        && (forceNamedTemporary || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        tempName = folderName + "/" + QByteArray(LibraryCopier::kTemporaryPrefix.data()) + "XXXXXX";
         out.reset(::mkostemp(tempName.data(), O_CLOEXEC));
         if (out.valid())
             ::fchmod(out.get(), 0644);
@@ -179,7 +192,10 @@ Outcome copyNoReplace(const QString &source, const QString &target)
         if (placed != 0 && errno == ENOENT)
             placed = ::linkat(out.get(), "", AT_FDCWD, targetName.constData(), AT_EMPTY_PATH);
     } else {
-        placed = ::link(tempName.constData(), targetName.constData());
+        // The forced way stands for shares without hard links: rename only.
+        placed = forceNamedTemporary ? -1 : ::link(tempName.constData(), targetName.constData());
+        if (forceNamedTemporary)
+            errno = EPERM;
         if (placed != 0 && errno != EEXIST)
             // Folders without hard links (network shares) still refuse to replace.
             placed = ::renameat2(AT_FDCWD, tempName.constData(), AT_FDCWD, targetName.constData(),
@@ -209,11 +225,37 @@ bool syncFolder(const QString &folder)
     return dir.valid() && ::fsync(dir.get()) == 0;
 }
 
-QString comparablePath(const QString &path)
+// The cleaned absolute path split into its names, upper-cased: ".." and "."
+// are resolved first, so "/a/Library/../x" is not inside "/a/Library".
+QStringList pathNames(const QString &path)
 {
-    QString p = path.toUpper();
+    QString p = path;
     p.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return p;
+    if (p.isEmpty())
+        return {};
+    // Drive-letter paths from other workstations are absolute too.
+    const bool driveLetter = p.size() > 1 && p.at(1) == QLatin1Char(':');
+    if (!driveLetter && !QDir::isAbsolutePath(p))
+        p = QDir::current().absoluteFilePath(p);
+    p = QDir::cleanPath(p).toUpper();
+    return p.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+}
+
+// Stray temporaries come from copies cut short by a crash on folders that
+// refuse unnamed temporary files; a day old means no copy still writes them.
+void removeStaleOnce(const QString &folder)
+{
+    static QMutex mutex;
+    static QSet<QString> cleaned;
+    {
+        QMutexLocker lock(&mutex);
+        if (folder.isEmpty() || cleaned.contains(folder))
+            return;
+        cleaned.insert(folder);
+    }
+    (void)QtConcurrent::run([folder] {
+        LibraryCopier::removeStaleTemporaries(folder, QDateTime::currentDateTime().addDays(-1));
+    });
 }
 
 } // namespace librarycopy
@@ -229,17 +271,44 @@ LibraryCopier::~LibraryCopier()
 
 bool LibraryCopier::isInLibrary(const QString &libraryFolder, const QString &path)
 {
-    const QString folder = librarycopy::comparablePath(libraryFolder);
-    const QString candidate = librarycopy::comparablePath(path);
-    return !folder.isEmpty() && candidate.size() > folder.size() && candidate.startsWith(folder);
+    const QStringList folder = librarycopy::pathNames(libraryFolder);
+    const QStringList candidate = librarycopy::pathNames(path);
+    if (folder.isEmpty() || candidate.size() <= folder.size())
+        return false;
+    for (qsizetype i = 0; i < folder.size(); ++i) {
+        if (candidate.at(i) != folder.at(i))
+            return false;
+    }
+    return true;
+}
+
+int LibraryCopier::removeStaleTemporaries(const QString &folder, const QDateTime &olderThan)
+{
+    int removed = 0;
+    QDirIterator it(folder, {QString(kTemporaryPrefix) + QLatin1Char('*')},
+                    QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo file(it.nextFileInfo());
+        if (file.lastModified() < olderThan && QFile::remove(file.absoluteFilePath()))
+            ++removed;
+    }
+    if (removed > 0)
+        qCInfo(lcLibrary) << "removed" << removed << "stray copies from" << folder;
+    return removed;
+}
+
+void LibraryCopier::setForceNamedTemporary(bool force)
+{
+    librarycopy::forceNamedTemporary = force;
 }
 
 Result<QString> LibraryCopier::copy(const QString &source, qint16 kind, qint32 bookCode,
                                     qint32 entryCode, bool deleteSource, const QString &extension)
 {
     if (!m_folderRead) {
-        m_libraryFolder = m_link.GetLibraryFilesFolder().toUpper();
+        m_libraryFolder = m_link.GetLibraryFilesFolder();
         m_folderRead = true;
+        librarycopy::removeStaleOnce(m_libraryFolder);
     }
     if (isInLibrary(m_libraryFolder, source))
         return source;

@@ -7,6 +7,8 @@
 #include <QSet>
 #include <QString>
 
+class QDateTime;
+
 namespace tovradocs {
 class DataLink;
 }
@@ -48,8 +50,18 @@ public:
 
     int copiedCount() const { return m_copied; }
 
-    // True when path lies inside folder (letter case and \ or / ignored).
+    // True when path lies inside folder: cleaned absolute paths compared name
+    // by name, letter case and \ or / ignored.
     static bool isInLibrary(const QString &libraryFolder, const QString &path);
+
+    // Hidden temporaries a killed copy left behind; the first use of a library
+    // folder in a process removes those older than a day in the background.
+    static constexpr QLatin1StringView kTemporaryPrefix{".tovra-copy-"};
+    static int removeStaleTemporaries(const QString &folder, const QDateTime &olderThan);
+
+    // Makes every copy take the way network shares need: a named temporary
+    // file renamed into place without replacing.
+    static void setForceNamedTemporary(bool force);
 
 private:
     DataLink &m_link;

@@ -1,6 +1,7 @@
 #include "library/librarydata.h"
 
 #include "component/filetypes.h"
+#include "library/entryopeners.h"
 #include "library/librarycopier.h"
 
 #include <tovradocs/datalink.h>
@@ -26,6 +27,41 @@ std::unique_ptr<Recordset> rowsOf(DataLink &link, const QString &sql)
         return nullptr;
     }
     return rs;
+}
+
+// Every row of sql with all its columns.
+QList<QVariantMap> allRows(DataLink &link, const QString &sql)
+{
+    QList<QVariantMap> rows;
+    auto rs = rowsOf(link, sql);
+    if (!rs)
+        return rows;
+    const QStringList fields = rs->fieldNames();
+    for (; !rs->isEof(); rs->moveNext()) {
+        QVariantMap row;
+        for (const QString &field : fields)
+            row.insert(field, rs->value(field));
+        rows.append(row);
+    }
+    rs->close();
+    return rows;
+}
+
+void addRows(DataLink &link, const QString &emptySet, const QList<QVariantMap> &rows)
+{
+    if (rows.isEmpty())
+        return;
+    std::unique_ptr<Recordset> rs;
+    link.FillRecordSet(rs, emptySet);
+    if (!rs)
+        throw HostError(5, QStringLiteral("The host opened no recordset to put the rows back."));
+    for (const QVariantMap &row : rows) {
+        rs->addNew();
+        for (auto it = row.cbegin(); it != row.cend(); ++it)
+            rs->setValue(it.key(), it.value());
+        rs->update();
+    }
+    rs->close();
 }
 
 } // namespace librarydata
@@ -83,6 +119,29 @@ void LibraryData::deleteBook(qint32 bookCode)
 {
     m_link.ExecuteStmt(false, LibrarySql::deleteBook(bookCode));
     m_link.ExecuteStmt(false, LibrarySql::deleteBookPages(bookCode));
+}
+
+DeletedRows LibraryData::bookRows(qint32 bookCode)
+{
+    DeletedRows rows;
+    rows.books = librarydata::allRows(m_link, LibrarySql::book(bookCode));
+    rows.pages = librarydata::allRows(m_link, LibrarySql::bookPages(bookCode, true));
+    return rows;
+}
+
+DeletedRows LibraryData::pageRows(const QList<qint32> &entryCodes)
+{
+    DeletedRows rows;
+    for (qint32 code : entryCodes)
+        rows.pages += librarydata::allRows(m_link, LibrarySql::pageRow(code));
+    return rows;
+}
+
+void LibraryData::restore(const DeletedRows &rows)
+{
+    // Books first, so no page is ever back without its book.
+    librarydata::addRows(m_link, LibrarySql::emptyBooks(), rows.books);
+    librarydata::addRows(m_link, LibrarySql::emptyContentsByEntry(), rows.pages);
 }
 
 PageTable LibraryData::loadPages(qint32 bookCode, bool includeIndexImage)
@@ -153,7 +212,7 @@ Result<qint32> LibraryData::duplicateEntry(qint32 entryCode, qint32 bookCode)
         return Result<qint32>::failure(
             QStringLiteral("The library has no entry %1 to duplicate.").arg(entryCode));
     }
-    const QString source = librarydata::text(rs->value(QStringLiteral("FileName")));
+    const QString source = localLibraryPath(librarydata::text(rs->value(QStringLiteral("FileName"))));
     const QString description = librarydata::text(rs->value(QStringLiteral("Description")));
     const QVariant sourceBook = rs->value(QStringLiteral("BookCode"));
     const QVariant entryType = rs->value(QStringLiteral("EntryType"));

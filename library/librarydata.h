@@ -6,6 +6,7 @@
 #include "library/pagetable.h"
 
 #include <QList>
+#include <QVariantMap>
 #include <QString>
 
 #include <optional>
@@ -32,6 +33,15 @@ struct EntryRun
     int failedCount() const { return int(items.size()) - addedCount(); }
 };
 
+// Rows taken out of the library, kept whole (every column, their own keys) so
+// a delete can be taken back. The files were never touched.
+struct DeletedRows
+{
+    QList<QVariantMap> books;
+    QList<QVariantMap> pages;
+    bool isEmpty() const { return books.isEmpty() && pages.isEmpty(); }
+};
+
 // Books and pages of the library, read and written through the host.
 // Host failures are thrown as HostError to the calling window, which traps
 // them; addEntries instead reports every entry. No files are deleted here.
@@ -45,6 +55,11 @@ public:
     // A new book; patientCode 0 makes a practice book. Returns its code.
     qint32 addBook(const QString &description, qint32 patientCode);
     void deleteBook(qint32 bookCode);
+    // Reads what deleteBook / deletePage would remove, for undoing them.
+    DeletedRows bookRows(qint32 bookCode);
+    DeletedRows pageRows(const QList<qint32> &entryCodes);
+    // Puts deleted rows back through the empty updatable sets, one set a table.
+    void restore(const DeletedRows &rows);
 
     PageTable loadPages(qint32 bookCode, bool includeIndexImage);
     void deletePage(qint32 entryCode);

@@ -2,11 +2,16 @@
 
 #include "component/dialogservice.h"
 #include "component/hostlink.h"
+#include "library/librarycopier.h"
 #include "controls/tovracombo.h"
 #include "support/recordingdatalink.h"
 #include "support/testhost.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDirIterator>
+#include <QFile>
+#include <QPlainTextEdit>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
@@ -47,6 +52,10 @@ private Q_SLOTS:
     void closingAnEditKeepsTheRow();
     void editOfAMissingEntryTellsTheUser();
     void durationAndSoundFile();
+    void newFileIsCopiedIntoTheLibraryAtSave();
+    void commentsAreKept();
+    void enterMovesOnAndNeverSaves_data();
+    void enterMovesOnAndNeverSaves();
 
 private:
     qint64 contentCount()
@@ -330,6 +339,111 @@ void TestEntryDetails::durationAndSoundFile()
     QVERIFY2(asked.filter.contains(QStringLiteral("*.wav"))
                  && asked.filter.contains(QStringLiteral("*.mid")),
              qPrintable(asked.filter));
+}
+
+void TestEntryDetails::newFileIsCopiedIntoTheLibraryAtSave()
+{
+    // A picture on a camera card: the entry must not point at the card.
+    const QString card = m_dir->filePath(QStringLiteral("card/DCIM/IMG_0042.JPG"));
+    QVERIFY(QDir().mkpath(QFileInfo(card).absolutePath()));
+    QVERIFY(Testing::writeFile(card, "jpeg bytes of a camera picture"));
+    const QString library = m_dir->filePath(QStringLiteral("Library"));
+    auto libraryFiles = [&] {
+        QStringList files;
+        for (QDirIterator it(library, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+             it.hasNext();)
+            files << it.next();
+        return files;
+    };
+    const QStringList before = libraryFiles();
+
+    // Closing without saving copies nothing.
+    m_responder->pushModal([&](QDialog *d) {
+        Testing::child<QLineEdit>(d, "txtDescription")->setText(QStringLiteral("Smile"));
+        click(d, "cbClose");
+        return d->result();
+    });
+    QString text;
+    QCOMPARE(EntryDetails().AddLibraryEntry(1, QStringLiteral("Ann Lee"), 3, card, text, nullptr), 0);
+    QCOMPARE(libraryFiles(), before);
+    QVERIFY(m_link->callsOf(QStringLiteral("NextFileName")).isEmpty());
+
+    QString shownAfterSave;
+    m_responder->pushModal([&](QDialog *d) {
+        Testing::child<QLineEdit>(d, "txtDescription")->setText(QStringLiteral("Smile"));
+        click(d, "cbOK");
+        shownAfterSave = Testing::child<QLabel>(d, "lblFileName")->text();
+        return d->result();
+    });
+    const qint32 key
+        = EntryDetails().AddLibraryEntry(1, QStringLiteral("Ann Lee"), 3, card, text, nullptr);
+    QVERIFY(key > 0);
+    QCOMPARE(m_link->callsOf(QStringLiteral("NextFileName")),
+             QStringList{QStringLiteral("1, 3, %1, JPG").arg(key)});
+    const QString stored = row(key).value("filename").toString();
+    QVERIFY2(LibraryCopier::isInLibrary(library, stored), qPrintable(stored));
+    QCOMPARE(shownAfterSave, stored);
+    QVERIFY(QFile::exists(card)); // the card is the user's; nothing is taken from it
+
+    QVERIFY(QFile::remove(card)); // the card goes back into the camera
+    QCOMPARE(Testing::fileContents(stored), QByteArray("jpeg bytes of a camera picture"));
+    QCOMPARE(libraryFiles().size(), before.size() + 1);
+}
+
+void TestEntryDetails::commentsAreKept()
+{
+    m_responder->pushModal([&](QDialog *d) {
+        Testing::child<QLineEdit>(d, "txtDescription")->setText(QStringLiteral("Crown"));
+        Testing::child<QPlainTextEdit>(d, "txtComments")->setPlainText(QStringLiteral("Shade A2\nrecheck"));
+        click(d, "cbOK");
+        return d->result();
+    });
+    QString text;
+    const qint32 key = EntryDetails().AddLibraryEntry(1, QStringLiteral("Ann Lee"), 3, m_file, text, nullptr);
+    QCOMPARE(row(key).value("comments").toString(), QStringLiteral("Shade A2\nrecheck"));
+
+    QString loaded;
+    m_responder->pushModal([&](QDialog *d) {
+        loaded = Testing::child<QPlainTextEdit>(d, "txtComments")->toPlainText();
+        click(d, "cbClose");
+        return d->result();
+    });
+    EntryDetails().EditLibraryEntry(key, QStringLiteral("Ann Lee"), nullptr);
+    QCOMPARE(loaded, QStringLiteral("Shade A2\nrecheck"));
+}
+
+void TestEntryDetails::enterMovesOnAndNeverSaves_data()
+{
+    QTest::addColumn<QByteArray>("control");
+    QTest::newRow("play sound") << QByteArray("chkPlaySound");
+    QTest::newRow("sound file button") << QByteArray("cmdSndFile");
+    QTest::newRow("close button") << QByteArray("cbClose");
+    QTest::newRow("description") << QByteArray("txtDescription");
+}
+
+void TestEntryDetails::enterMovesOnAndNeverSaves()
+{
+    QFETCH(QByteArray, control);
+    const qint64 before = contentCount();
+    bool stillOpen = false;
+    bool focusMoved = false;
+    m_responder->pushModal([&](QDialog *d) {
+        Testing::child<QLineEdit>(d, "txtDescription")->setText(QStringLiteral("Filled in"));
+        auto *widget = Testing::child<QWidget>(d, control.constData());
+        d->activateWindow();
+        widget->setFocus();
+        QTest::keyClick(widget, Qt::Key_Return);
+        stillOpen = d->isVisible() && d->result() == QDialog::Rejected;
+        focusMoved = QApplication::focusWidget() != widget;
+        if (d->isVisible())
+            click(d, "cbClose");
+        return d->result();
+    });
+    QString text;
+    QCOMPARE(EntryDetails().AddLibraryEntry(1, QStringLiteral("Ann Lee"), 3, m_file, text, nullptr), 0);
+    QVERIFY2(stillOpen, "Enter reached the Save button");
+    QCOMPARE(contentCount(), before);
+    QVERIFY2(focusMoved, "Enter moves to the next control");
 }
 
 QTEST_MAIN(TestEntryDetails)

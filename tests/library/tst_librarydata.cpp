@@ -8,6 +8,7 @@
 
 #include <tovradocs/recordset.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -55,6 +56,8 @@ private Q_SLOTS:
     void copierDeletesSourcesOnlyWhenFinished();
     void isInLibrary_data();
     void isInLibrary();
+    void staleTemporariesAreRemoved();
+    void deletedRowsComeBack();
 
     void deleteBookKeepsFiles();
     void duplicateEntry();
@@ -506,6 +509,11 @@ void TestLibraryData::isInLibrary_data()
     QTest::newRow("the folder itself") << "/data/Library" << "/data/library" << false;
     QTest::newRow("elsewhere") << "/data/Library" << "/home/me/e1.jpg" << false;
     QTest::newRow("no folder") << "" << "/home/me/e1.jpg" << false;
+    QTest::newRow("sibling with a longer name") << "/data/Library" << "/data/LibraryOld/e1.jpg" << false;
+    QTest::newRow("climbing out with ..") << "/data/Library" << "/data/Library/../x.jpg" << false;
+    QTest::newRow("climbing out with \\..") << "/data/Library" << "/data/Library\\..\\x.jpg" << false;
+    QTest::newRow(".. that stays inside") << "/data/Library" << "/data/Library/b1/../e1.jpg" << true;
+    QTest::newRow("folder given with a slash") << "/data/Library/" << "/data/library/e1.jpg" << true;
 }
 
 void TestLibraryData::isInLibrary()
@@ -514,6 +522,67 @@ void TestLibraryData::isInLibrary()
     QFETCH(QString, path);
     QFETCH(bool, inside);
     QCOMPARE(LibraryCopier::isInLibrary(folder, path), inside);
+}
+
+void TestLibraryData::staleTemporariesAreRemoved()
+{
+    QDir().mkpath(m_libraryFolder + QStringLiteral("/b7"));
+    const QString stale = m_libraryFolder + QStringLiteral("/b7/.tovra-copy-AbC123");
+    const QString fresh = m_libraryFolder + QStringLiteral("/.tovra-copy-XyZ789");
+    const QString picture = m_libraryFolder + QStringLiteral("/b7/old.JPG");
+    for (const QString &file : {stale, fresh, picture})
+        QVERIFY(Testing::writeFile(file, "bytes"));
+    const QDateTime twoDaysAgo = QDateTime::currentDateTime().addDays(-2);
+    for (const QString &file : {stale, picture}) {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(twoDaysAgo, QFileDevice::FileModificationTime));
+    }
+
+    QCOMPARE(LibraryCopier::removeStaleTemporaries(m_libraryFolder,
+                                                   QDateTime::currentDateTime().addDays(-1)),
+             1);
+    QVERIFY(!QFile::exists(stale));
+    QVERIFY2(QFile::exists(fresh), "a copy may still be writing it");
+    QVERIFY2(QFile::exists(picture), "only our temporaries are touched, however old");
+}
+
+void TestLibraryData::deletedRowsComeBack()
+{
+    const qint32 book = m_data->addBook(QStringLiteral("Ann Lee"), 12);
+    NewEntry first = entry(book, makeFile("a.jpg", "a"), 1, QStringLiteral("Before"));
+    first.ctEffect = 4;
+    first.category = 2;
+    first.soundFile = QStringLiteral("/snd/a.wav");
+    const EntryRun run = m_data->addEntries({first, entry(book, makeFile("b.mp4", "b"), 2),
+                                             entry(book, makeFile("c.pdf", "c"), 5)});
+    QCOMPARE(run.addedCount(), 3);
+    m_data->setIndexImage(book, run.items[0].entryCode);
+    QList<QVariantMap> rowsBefore;
+    for (const EntryOutcome &item : run.items)
+        rowsBefore << row(item.entryCode);
+    const auto bookRow = [&] {
+        return Testing::scalar(*m_host, QStringLiteral("Select PatientCode From Books where Entry_Code = %1").arg(book));
+    };
+
+    // One page.
+    DeletedRows pages = m_data->pageRows({run.items[1].entryCode});
+    m_data->deletePage(run.items[1].entryCode);
+    QCOMPARE(m_data->loadPages(book, true).count(), 2);
+    m_data->restore(pages);
+    QCOMPARE(row(run.items[1].entryCode), rowsBefore[1]);
+
+    // The whole book, with its own keys and every column.
+    const DeletedRows whole = m_data->bookRows(book);
+    QCOMPARE(whole.books.size(), 1);
+    QCOMPARE(whole.pages.size(), 3);
+    m_data->deleteBook(book);
+    QCOMPARE(bookRow(), -1);
+    m_data->restore(whole);
+    QCOMPARE(bookRow(), 12);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(row(run.items[i].entryCode), rowsBefore[i]);
+    QCOMPARE(m_data->indexPicture(book), run.items[0].fileName);
 }
 
 // --- deleting and duplicating -----------------------------------------------
@@ -575,5 +644,15 @@ void TestLibraryData::duplicateOfMissingFileAddsNoRow()
     QCOMPARE(m_data->loadPages(book, true).count(), 1);
 }
 
-QTEST_GUILESS_MAIN(TestLibraryData)
+// The copy tests run twice: once as on local disks, once the way taken where a
+// folder refuses unnamed temporary files (network shares).
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    TestLibraryData test;
+    int failures = QTest::qExec(&test, argc, argv);
+    LibraryCopier::setForceNamedTemporary(true);
+    failures += QTest::qExec(&test, argc, argv);
+    return failures;
+}
 #include "tst_librarydata.moc"
