@@ -121,7 +121,10 @@ bool doesFileExist(const QString &fileName)
         name.chop(1);
     if (name.isEmpty())
         return false;
-    // Opening for reading is the test: a folder or an unreadable file is not a file we can use.
+    // Only ordinary files: opening a pipe or a device blocks the window for ever.
+    if (!QFileInfo(slashPath(name)).isFile())
+        return false;
+    // Opening for reading is the test: an unreadable file is not a file we can use.
     QFile file(slashPath(name));
     if (!file.open(QIODevice::ReadOnly))
         return false;

@@ -328,6 +328,62 @@ Result<QImage> loadDicom(const QString &path, const ImageLoadOptions &options)
     }
 }
 
+// The canvas a GIF decoder needs: the logical screen grown to hold every
+// frame. Read from the block structure without decoding; a damaged or cut
+// file gives what was read so far, and an empty screen with no frame gives
+// an empty size, which the caller refuses.
+QSize gifCanvasSize(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const qint64 size = file.size();
+    const uchar *data = file.map(0, size);
+    if (!data || size < 13)
+        return {};
+    auto word = [data](qint64 at) { return qint64(data[at]) | qint64(data[at + 1]) << 8; };
+    qint64 width = word(6);
+    qint64 height = word(8);
+    qint64 at = 13;
+    if (data[10] & 0x80)
+        at += 3LL << ((data[10] & 7) + 1);
+    // Skips a chain of data sub-blocks; false when the file ends inside it.
+    auto skipSubBlocks = [&]() {
+        while (at < size) {
+            const int length = data[at++];
+            if (length == 0)
+                return true;
+            at += length;
+        }
+        return false;
+    };
+    while (at < size) {
+        const uchar block = data[at++];
+        if (block == 0x3B)
+            break;
+        if (block == 0x21) {
+            ++at; // label
+            if (!skipSubBlocks())
+                break;
+        } else if (block == 0x2C) {
+            if (at + 9 > size)
+                break;
+            width = std::max(width, word(at) + word(at + 4));
+            height = std::max(height, word(at + 2) + word(at + 6));
+            const uchar packed = data[at + 8];
+            at += 9;
+            if (packed & 0x80)
+                at += 3LL << ((packed & 7) + 1);
+            ++at; // LZW code size
+            if (!skipSubBlocks())
+                break;
+        } else {
+            break;
+        }
+    }
+    return QSize(int(width), int(height));
+}
+
 QByteArray readHead(const QString &path)
 {
     QFile file(path);
@@ -343,6 +399,10 @@ QString readableCheck(const QString &path)
         return QStringLiteral("The picture \"%1\" does not exist.").arg(path);
     if (info.isDir())
         return QStringLiteral("\"%1\" is a folder, not a picture.").arg(path);
+    // Opening a pipe or a device would block or never end.
+    if (!info.isFile())
+        return QStringLiteral("\"%1\" is not an ordinary file (a device, pipe or socket), so it "
+                              "cannot be shown as a picture.").arg(path);
     if (!info.isReadable())
         return QStringLiteral("The picture \"%1\" cannot be opened for reading.").arg(path);
     return QString();
@@ -370,13 +430,12 @@ Result<QImage> loadImage(const QString &fileName, const ImageLoadOptions &option
     if (looksLikeDicom(path, head))
         return loadDicom(path, options);
 
-    // Qt paints a GIF onto its whole logical screen, whatever size the first
-    // frame declares; a few bytes can ask for gigabytes.
-    if (head.size() >= 10 && head.startsWith("GIF8")) {
-        const qint64 screenWidth = quint8(head.at(6)) | quint8(head.at(7)) << 8;
-        const qint64 screenHeight = quint8(head.at(8)) | quint8(head.at(9)) << 8;
-        if (screenWidth * screenHeight > options.maxPixels)
-            return tooLarge<QImage>(path, screenWidth, screenHeight, options.maxPixels);
+    // Qt paints a GIF onto a canvas as large as its logical screen and every
+    // frame together; a few bytes can ask for gigabytes.
+    if (head.startsWith("GIF8")) {
+        const QSize canvas = gifCanvasSize(path);
+        if (exceedsLimit(canvas.width(), canvas.height(), options.maxPixels))
+            return tooLarge<QImage>(path, canvas.width(), canvas.height(), options.maxPixels);
     }
 
     QString qtError;
@@ -413,6 +472,20 @@ Result<QImage> loadImage(const QString &fileName, const ImageLoadOptions &option
     if (!coder.isEmpty())
         return loadWithMagick(coder, path, options);
     return loadFailure(path, qtError.isEmpty() ? QStringLiteral("the format is not supported") : qtError);
+}
+
+QString pictureProblem(const QString &fileName)
+{
+    const QFileInfo info(normalisedPath(fileName));
+    if (fileName.trimmed().isEmpty() || !info.exists())
+        return QStringLiteral("File missing");
+    if (!info.isFile())
+        return QStringLiteral("Not a file");
+    if (info.size() == 0)
+        return QStringLiteral("Empty file");
+    if (!imageSize(fileName))
+        return QStringLiteral("Cannot read picture");
+    return QString();
 }
 
 Result<QSize> imageSize(const QString &fileName)

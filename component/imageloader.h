@@ -27,4 +27,9 @@ Result<QImage> loadImage(const QString &path, const ImageLoadOptions &options = 
 // The pixel size from the file's header, without decoding the pixels.
 Result<QSize> imageSize(const QString &path);
 
+// What keeps a picture file from being shown, in a few words for a tile
+// ("File missing", "Empty file", "Cannot read picture"); empty when its
+// header reads. Reads the header only.
+QString pictureProblem(const QString &path);
+
 } // namespace tovradocs::Internal

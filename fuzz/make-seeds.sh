@@ -53,4 +53,6 @@ fi
 # Found by fuzzing: a GIF whose decoder produced more pixels than its header declared.
 printf 'GIF89a4.1.\000\377b!\371\004\377\377\377\374\000,\000\000\000\000\000\010;\000A\001\000' > "$tmp/b.gif"
 seed_img 9 7 "$tmp/b.gif"
+# An empty logical screen with one wide frame: each dimension must be guarded.
+echo 'B0dJRjg5YQAAACIA/2Ih+QT////8ACwAAAAAADsIAEEBAA==' | base64 -d > "$img/seed11"
 exit 0

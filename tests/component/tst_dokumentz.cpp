@@ -44,6 +44,17 @@ private Q_SLOTS:
         QVERIFY(docs.begin() == docs.end());
     }
 
+    void documentsWithoutKeysNeverClash()
+    {
+        Dokumentz docs;
+        docs.Add(1, QStringLiteral("a.jpg"), {}, 1, 1, 0, 0);
+        docs.Add(2, QStringLiteral("b.jpg"), {}, 1, 1, 0, 0);
+        docs.Add(3, QStringLiteral("c.jpg"), {}, 1, 1, 0, 0, QString());
+        QCOMPARE(docs.Count(), 3);
+        QCOMPARE(docs.Item(2)->FileName, QStringLiteral("b.jpg"));
+        QVERIFY_THROWS_EXCEPTION(CollectionError, docs.Item(QString()));
+    }
+
     void errorsLeaveTheCollectionUnchanged()
     {
         Dokumentz docs;

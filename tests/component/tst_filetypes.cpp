@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace tovradocs;
 using namespace tovradocs::Internal;
 
@@ -67,6 +69,9 @@ private Q_SLOTS:
 
     void extensionAndViewer_data();
     void extensionAndViewer();
+    void everyExtensionOfTheTable_data();
+    void everyExtensionOfTheTable();
+    void nonRegularFilesAreNotFiles();
     void viewerFilters_data();
     void viewerFilters();
     void docTypeFilters();
@@ -140,6 +145,48 @@ void tst_FileTypes::extensionAndViewer()
     QCOMPARE(fileViewer(fileExtension(name)), kind);
     QCOMPARE(fileViewer(extension.toLower()), kind);
     QCOMPARE(Internal::fileTitle(name), title);
+}
+
+void tst_FileTypes::everyExtensionOfTheTable_data()
+{
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<int>("kind");
+    const QList<std::pair<int, QStringList>> table = {
+        {1, {"BMP", "JPG", "TIF", "PCX", "DCX"}},
+        {2, {"AVI", "FLI", "FLC"}},
+        {3, {"HTM", "HTML", "SHTML", "ASP", "COM"}},
+        {4, {"RTF", "TXT"}},
+        {5, {"PDF"}},
+        {6, {"SHW", "DCR"}},
+        {7, {"DOC"}},
+        {8, {"XLS"}},
+        {9, {"PPT"}},
+        {100, {"TGA", "3DS"}},
+        // Near misses fall through to "unknown".
+        {101, {"TIFF", "JPEG", "HT", "PD", "DOCX", "XLSX", "PPTX", "AV", "FLV", "3D", "WRI", ""}},
+    };
+    for (const auto &[kind, extensions] : table)
+        for (const QString &ext : extensions)
+            QTest::addRow("%s", ext.isEmpty() ? "(none)" : qPrintable(ext)) << ext << kind;
+}
+
+void tst_FileTypes::everyExtensionOfTheTable()
+{
+    QFETCH(QString, extension);
+    QFETCH(int, kind);
+    QCOMPARE(fileViewer(extension), kind);
+    QCOMPARE(fileViewer(extension.toLower()), kind);
+    QCOMPARE(fileViewer(fileExtension(QStringLiteral("/x/file.") + extension.toLower())), kind);
+}
+
+void tst_FileTypes::nonRegularFilesAreNotFiles()
+{
+    // Opening a pipe blocks until a writer comes: a picture test must never open one.
+    const QString fifo = m_dir.filePath(QStringLiteral("picture.jpg"));
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    QVERIFY(!doesFileExist(fifo));
+    QVERIFY(!doesFileExist(QStringLiteral("/dev/zero")));
+    QVERIFY(!folderExists(fifo));
 }
 
 void tst_FileTypes::viewerFilters_data()

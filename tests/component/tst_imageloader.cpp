@@ -173,6 +173,9 @@ private Q_SLOTS:
         QTest::newRow("gif screen bomb")
             << QByteArray("GIF89a4.1.\x00\xff" "b!\xf9\x04\xff\xff\xff\xfc\x00,\x00\x00\x00\x00\x00\x08;\x00" "A\x01\x00", 33)
             << QStringLiteral("too large");
+        // 0 x 34 screen, a 15104 x 8 frame: every dimension counts, not the screen's product.
+        QTest::newRow("gif with an empty screen")
+            << QByteArray::fromBase64("R0lGODlhAAAAIgD/YiH5BP////wALAAAAAAAOwgAQQEA") << QString();
     }
 
     void badInputGetsAClearMessage()
