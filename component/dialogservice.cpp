@@ -8,6 +8,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QWidget>
 
 #include <deque>
 
@@ -38,6 +39,31 @@ QMessageBox::Icon messageIcon(Severity severity)
     return QMessageBox::NoIcon;
 }
 
+QWidget *windowOf(QWidget *widget)
+{
+    return widget ? widget->window() : nullptr;
+}
+
+// When a dialog closes, the window that asked gets the keyboard back; some
+// window managers would otherwise raise whichever window they last had.
+class Refocus
+{
+public:
+    explicit Refocus(QWidget *parent) : m_window(windowOf(parent)) {}
+    ~Refocus()
+    {
+        if (m_window && m_window->isVisible()) {
+            m_window->raise();
+            m_window->activateWindow();
+        }
+    }
+    Refocus(const Refocus &) = delete;
+    Refocus &operator=(const Refocus &) = delete;
+
+private:
+    QPointer<QWidget> m_window;
+};
+
 } // namespace
 
 void DialogService::setResponder(DialogResponder *responder) { currentResponder() = responder; }
@@ -48,8 +74,9 @@ Answer DialogService::message(QWidget *parent, const QString &text, const QStrin
                               Buttons buttons, Severity severity)
 {
     if (DialogResponder *r = responder())
-        return r->answerMessage({Prompt::Message, text, title, {}, {}});
+        return r->answerMessage({Prompt::Message, text, title, {}, {}, windowOf(parent)});
 
+    const Refocus refocus(parent);
     QMessageBox box(messageIcon(severity), dialogTitle(title), text, QMessageBox::NoButton, parent);
     box.setTextFormat(Qt::PlainText);
     switch (buttons) {
@@ -80,7 +107,7 @@ std::optional<QString> DialogService::input(QWidget *parent, const QString &prom
                                             const QString &title, const QString &initial)
 {
     if (DialogResponder *r = responder())
-        return r->answerText({Prompt::Input, prompt, title, {}, initial});
+        return r->answerText({Prompt::Input, prompt, title, {}, initial, windowOf(parent)});
 
     bool ok = false;
     const QString text = QInputDialog::getText(parent, dialogTitle(title), prompt,
@@ -94,7 +121,7 @@ QString DialogService::openFile(QWidget *parent, const QString &title, const QSt
                                 const QString &initial)
 {
     if (DialogResponder *r = responder())
-        return r->answerText({Prompt::OpenFile, {}, title, filter, initial}).value_or(QString());
+        return r->answerText({Prompt::OpenFile, {}, title, filter, initial, windowOf(parent)}).value_or(QString());
     return QFileDialog::getOpenFileName(parent, title, initial, filter);
 }
 
@@ -102,21 +129,21 @@ QString DialogService::saveFile(QWidget *parent, const QString &title, const QSt
                                 const QString &initial)
 {
     if (DialogResponder *r = responder())
-        return r->answerText({Prompt::SaveFile, {}, title, filter, initial}).value_or(QString());
+        return r->answerText({Prompt::SaveFile, {}, title, filter, initial, windowOf(parent)}).value_or(QString());
     return QFileDialog::getSaveFileName(parent, title, initial, filter);
 }
 
 QString DialogService::folder(QWidget *parent, const QString &title, const QString &initial)
 {
     if (DialogResponder *r = responder())
-        return r->answerText({Prompt::Folder, {}, title, {}, initial}).value_or(QString());
+        return r->answerText({Prompt::Folder, {}, title, {}, initial, windowOf(parent)}).value_or(QString());
     return QFileDialog::getExistingDirectory(parent, title, initial, QFileDialog::ShowDirsOnly);
 }
 
 std::optional<QFont> DialogService::font(QWidget *parent, const QFont &initial, const QString &title)
 {
     if (DialogResponder *r = responder())
-        return r->answerFont({Prompt::Font, {}, title, {}, initial.family()}, initial);
+        return r->answerFont({Prompt::Font, {}, title, {}, initial.family(), windowOf(parent)}, initial);
 
     bool ok = false;
     const QFont chosen = QFontDialog::getFont(&ok, initial, parent, title);
@@ -129,7 +156,7 @@ std::optional<QColor> DialogService::color(QWidget *parent, const QColor &initia
                                            const QString &title)
 {
     if (DialogResponder *r = responder())
-        return r->answerColor({Prompt::Color, {}, title, {}, initial.name()}, initial);
+        return r->answerColor({Prompt::Color, {}, title, {}, initial.name(), windowOf(parent)}, initial);
 
     const QColor chosen = QColorDialog::getColor(initial, parent, title);
     if (!chosen.isValid())
@@ -143,6 +170,7 @@ int DialogService::showModal(QDialog *dialog)
         return QDialog::Rejected;
     if (DialogResponder *r = responder())
         return r->answerModal(dialog);
+    const Refocus refocus(dialog->parentWidget());
     return dialog->exec();
 }
 
@@ -230,7 +258,8 @@ std::optional<QColor> ScriptedResponder::answerColor(const Prompt &prompt, const
 
 int ScriptedResponder::answerModal(QDialog *dialog)
 {
-    d->prompts.append({Prompt::Modal, dialog->objectName(), dialog->windowTitle(), {}, {}});
+    d->prompts.append({Prompt::Modal, dialog->objectName(), dialog->windowTitle(), {}, {},
+                       windowOf(dialog->parentWidget())});
     if (d->modals.empty()) {
         ++d->unexpected;
         return QDialog::Rejected;

@@ -30,6 +30,7 @@ struct Prompt
     QString title;
     QString filter; // file dialogs: "Description (*.a *.b);;..." as Qt takes it
     QString initial; // default input text, initial file or folder
+    QWidget *owner = nullptr; // the window the prompt was parented to
 };
 
 class DialogResponder

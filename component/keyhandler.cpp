@@ -3,8 +3,6 @@
 #include "component/hostlink.h"
 #include "component/windowutils.h"
 
-#include <QAbstractButton>
-#include <QAbstractItemView>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
@@ -14,14 +12,17 @@ namespace tovradocs::Internal {
 
 namespace {
 
-// Controls where Enter already means something of its own.
+// Controls where Enter means something of its own: multi-line text, and
+// controls that say so (the library's page grid views a page). Buttons and
+// lists move on like the rest; left to them, Enter would reach the dialog's
+// default button and save by accident.
 bool keepsEnter(const QWidget *focus)
 {
     if (const auto *text = qobject_cast<const QTextEdit *>(focus))
         return !text->isReadOnly();
     if (const auto *plain = qobject_cast<const QPlainTextEdit *>(focus))
         return !plain->isReadOnly();
-    return qobject_cast<const QAbstractButton *>(focus) || qobject_cast<const QAbstractItemView *>(focus);
+    return focus->property(KeyHandler::kKeepsEnter).toBool();
 }
 
 } // namespace

@@ -23,6 +23,9 @@ public:
 
     static KeyHandler *install(QWidget *window);
 
+    // A control with this property true gets Enter itself instead of moving on.
+    static constexpr const char *kKeepsEnter = "tovraKeepsEnter";
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

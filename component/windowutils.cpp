@@ -3,9 +3,15 @@
 #include "component/dialogservice.h"
 #include "component/hostlink.h"
 
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSettings>
 #include <QComboBox>
 #include <QPrinterInfo>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace tovradocs::Internal {
 
@@ -161,6 +167,81 @@ QString bytesToText(const QByteArray &bytes)
 {
     const qsizetype end = bytes.indexOf('\0');
     return QString::fromLocal8Bit(end < 0 ? bytes : bytes.left(end));
+}
+
+} // namespace tovradocs::Internal
+
+namespace tovradocs::Internal {
+
+namespace placement {
+
+QString settingsKey(const QString &key)
+{
+    return QStringLiteral("windows/") + key + QStringLiteral("/geometry");
+}
+
+class Keeper : public QObject
+{
+public:
+    Keeper(QWidget *window, const QString &key) : QObject(window), m_window(window), m_key(key)
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_window && event->type() == QEvent::Hide && !m_window->isMinimized()) {
+            QSettings settings;
+            settings.setValue(settingsKey(m_key), m_window->saveGeometry());
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+    QString m_key;
+};
+
+// Moved and shrunk as little as needed to lie wholly inside area.
+QRect fitted(QRect frame, const QRect &area)
+{
+    frame.setWidth(std::min(frame.width(), area.width()));
+    frame.setHeight(std::min(frame.height(), area.height()));
+    frame.moveLeft(std::clamp(frame.left(), area.left(), area.right() - frame.width() + 1));
+    frame.moveTop(std::clamp(frame.top(), area.top(), area.bottom() - frame.height() + 1));
+    return frame;
+}
+
+} // namespace placement
+
+void rememberPlacement(QWidget *window, const QString &key, QWidget *owner)
+{
+    if (!window)
+        return;
+    const QSettings settings;
+    const QByteArray saved = settings.value(placement::settingsKey(key)).toByteArray();
+    QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    if (saved.isEmpty() || !window->restoreGeometry(saved)) {
+        if (owner && owner->isVisible()) {
+            QRect frame = window->geometry();
+            frame.moveCenter(owner->window()->geometry().center());
+            window->setGeometry(frame);
+        } else if (screen) {
+            QRect frame = window->geometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            window->setGeometry(frame);
+        }
+    } else if (QScreen *at = QGuiApplication::screenAt(window->geometry().center())) {
+        screen = at;
+    }
+    if (screen) {
+        const QRect inside = placement::fitted(window->geometry(), screen->availableGeometry());
+        if (inside != window->geometry())
+            window->setGeometry(inside);
+    }
+    if (!window->findChild<placement::Keeper *>(QString(), Qt::FindDirectChildrenOnly))
+        new placement::Keeper(window, key);
 }
 
 } // namespace tovradocs::Internal

@@ -63,6 +63,12 @@ bool chooseFont(QWidget *control);
 // True when a default printer is set and its name can be read. Never throws.
 bool defaultPrinterAvailable();
 
+// Gives a top-level window the size and place it had when it was last closed
+// (kept under key), else centres it over owner; either way it ends up wholly
+// on one screen, the owner's when the saved screen is gone. It is saved
+// again whenever it is hidden.
+void rememberPlacement(QWidget *window, const QString &key, QWidget *owner);
+
 // Text up to the first zero byte.
 QString bytesToText(const QByteArray &bytes);
 

@@ -6,10 +6,12 @@
 #include "sqlrecordset.h"
 
 #include "component/dialogservice.h"
+#include "library/entrywriter.h"
 
 #include <tovradocs/dokumentz.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
@@ -22,6 +24,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProcess>
 #include <QSet>
 #include <QStandardPaths>
@@ -226,6 +229,17 @@ QString ReferenceHost::GetDBPath(bool)
 
 // ---- messages, help, speech -----------------------------------------------
 
+QWidget *ReferenceHost::dialogOwner() const
+{
+    // The window the user is working in asked; owning the dialog by the front
+    // desk would raise the front desk over it.
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    return d->parent;
+}
+
 void ReferenceHost::PassMessage(const QString &text, qint32 style, const QString &title, qint32)
 {
     Severity severity = Severity::Plain;
@@ -237,7 +251,7 @@ void ReferenceHost::PassMessage(const QString &text, qint32 style, const QString
         severity = Severity::Information;
     else if ((style & 0x70) == 32)
         severity = Severity::Question;
-    DialogService::message(d->parent, text, title.isEmpty() ? QStringLiteral("TovraDocs") : title,
+    DialogService::message(dialogOwner(), text, title.isEmpty() ? QStringLiteral("TovraDocs") : title,
                            Buttons::Ok, severity);
 }
 
@@ -304,7 +318,7 @@ qint32 ReferenceHost::GetPatientData(QString &patientName)
         }
     }
     rs.reset();
-    PickerDialog dialog(QStringLiteral("Select Patient"), QStringLiteral("lstPatients"), items, d->parent);
+    PickerDialog dialog(QStringLiteral("Select Patient"), QStringLiteral("lstPatients"), items, dialogOwner());
     if (DialogService::showModal(&dialog) != QDialog::Accepted || dialog.chosenCode() <= 0)
         return 0;
     patientName = dialog.chosenName();
@@ -332,7 +346,7 @@ qint32 ReferenceHost::GetLibraryEntry(QString &bookName)
                           rs->value(QStringLiteral("Description")).toString()});
     }
     rs.reset();
-    PickerDialog dialog(QStringLiteral("Select Book"), QStringLiteral("lstBooks"), items, d->parent);
+    PickerDialog dialog(QStringLiteral("Select Book"), QStringLiteral("lstBooks"), items, dialogOwner());
     if (DialogService::showModal(&dialog) != QDialog::Accepted || dialog.chosenCode() <= 0)
         return 0;
     bookName = dialog.chosenName();
@@ -342,14 +356,14 @@ qint32 ReferenceHost::GetLibraryEntry(QString &bookName)
 QString ReferenceHost::SelectDocument(qint32)
 {
     return DialogService::openFile(
-        d->parent, QStringLiteral("Select Document"),
+        dialogOwner(), QStringLiteral("Select Document"),
         QStringLiteral("Documents (*.pdf *.doc *.docx *.odt *.rtf *.txt *.htm *.html *.xls *.xlsx "
                        "*.ods *.ppt *.pptx *.odp *.csv);;All Files (*)"));
 }
 
 qint32 ReferenceHost::GetColor()
 {
-    const auto color = DialogService::color(d->parent, Qt::white, QStringLiteral("Color"));
+    const auto color = DialogService::color(dialogOwner(), Qt::white, QStringLiteral("Color"));
     if (!color || !color->isValid())
         return -1;
     return color->red() + 256 * color->green() + 65536 * color->blue();
@@ -450,16 +464,85 @@ void ReferenceHost::EmailDocuments(Dokumentz &documents)
                                                               : QStringLiteral("Documents")};
         for (const QString &path : mail.attachments())
             args << QStringLiteral("--attach") << path;
-        if (QProcess::startDetached(xdgEmail, args))
-            return;
+        // xdg-email returns at once; a non-zero end means no mail program took
+        // the message, and the user must hear of it, not lose it silently.
+        auto *mailer = new QProcess(qApp);
+        const Opener opener = d->opener;
+        QPointer<QWidget> owner = dialogOwner();
+        auto giveUp = [mailer, opener, owner, emlPath](const QString &why) {
+            mailer->deleteLater();
+            const QUrl folder = QUrl::fromLocalFile(QFileInfo(emlPath).absolutePath());
+            if (opener)
+                opener(folder);
+            else
+                QDesktopServices::openUrl(folder);
+            DialogService::message(owner, QStringLiteral("%1 The message was saved as %2; it can be "
+                                                         "attached by hand.").arg(why, emlPath),
+                                   QStringLiteral("TovraDocs"), Buttons::Ok, Severity::Warning);
+        };
+        QObject::connect(mailer, &QProcess::finished, mailer, [mailer, giveUp](int code, QProcess::ExitStatus status) {
+            if (status == QProcess::NormalExit && code == 0)
+                mailer->deleteLater();
+            else
+                giveUp(QStringLiteral("The mail program could not take the message (xdg-email ended with %1).")
+                           .arg(code));
+        });
+        QObject::connect(mailer, &QProcess::errorOccurred, mailer, [giveUp](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart)
+                giveUp(QStringLiteral("The mail program could not be started."));
+        });
+        mailer->start(xdgEmail, args);
+        return;
     }
-    if (!openUrl(QUrl::fromLocalFile(emlPath)))
-        PassMessage(QStringLiteral("No mail program is set up. The message was saved as %1.").arg(emlPath), 0);
+    // No mail program at all: show the user where the message is.
+    openUrl(QUrl::fromLocalFile(QFileInfo(emlPath).absolutePath()));
+    PassMessage(QStringLiteral("No mail program is set up. The message was saved as %1.").arg(emlPath), 0);
 }
 
-void ReferenceHost::AddFileToLib(QString &filePath, qint16 &)
+void ReferenceHost::AddFileToLib(QString &filePath, qint16 &entryType)
 {
-    openStoredFile(filePath);
+    const QString source = resolvePath(filePath);
+    const QFileInfo info(source);
+    if (!info.isFile()) {
+        PassMessage(QStringLiteral("File not found: %1").arg(QDir::toNativeSeparators(source)), 0);
+        return;
+    }
+    QString bookName;
+    const qint32 book = GetLibraryEntry(bookName);
+    if (book <= 0)
+        return;
+
+    // The page keeps its caption in the other book when it is one of ours.
+    QString description = info.completeBaseName();
+    std::unique_ptr<Recordset> rs;
+    QString quoted = filePath;
+    quoted.replace(u'\'', QStringLiteral("''"));
+    if (fill(rs, QStringLiteral("Select Description From BookContents where FileName = '%1'").arg(quoted))
+        && !rs->isEof() && !rs->value(QStringLiteral("Description")).toString().isEmpty())
+        description = rs->value(QStringLiteral("Description")).toString();
+    rs.reset();
+
+    NewEntry entry;
+    entry.bookCode = book;
+    entry.sourcePath = source;
+    entry.entryType = entryType > 0 ? entryType : 1;
+    entry.description = description;
+    entry.alwaysCopy = true;
+    EntryOutcome outcome;
+    {
+        EntryWriter writer(*this);
+        outcome = writer.add(entry);
+        const Outcome synced = writer.finish();
+        if (outcome.added && !synced)
+            qCWarning(lcHost) << synced.error();
+    }
+    if (!outcome.added) {
+        PassMessage(QStringLiteral("The file could not be added to \"%1\":\n%2")
+                        .arg(bookName, outcome.error),
+                    16);
+        return;
+    }
+    PassMessage(QStringLiteral("\"%1\" was added to \"%2\".").arg(description, bookName), 64);
 }
 
 void ReferenceHost::ViewOtherDocument(QString &filePath, QString &)

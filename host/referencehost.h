@@ -93,6 +93,7 @@ private:
     ReferenceHost();
     bool fill(std::unique_ptr<Recordset> &rs, const QString &sql);
     bool openUrl(const QUrl &url);
+    QWidget *dialogOwner() const;
     // Opens a library file with the desktop's program; tells the user why not.
     bool openStoredFile(const QString &storedPath);
 

@@ -190,6 +190,7 @@ void tst_WindowUtils::enterMovesFocusOn_data()
     QTest::newRow("text box, keypad Enter") << "txtSecond" << "txtNotes" << int(Qt::Key_Enter);
     QTest::newRow("spin box") << "txtCount" << "txtSecond" << int(Qt::Key_Return);
     QTest::newRow("multi-line text keeps Enter") << "txtNotes" << "txtNotes" << int(Qt::Key_Return);
+    QTest::newRow("button moves on, never presses the default") << "cmdSave" << "txtFirst" << int(Qt::Key_Return);
 }
 
 void tst_WindowUtils::enterMovesFocusOn()

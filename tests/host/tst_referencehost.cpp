@@ -18,6 +18,8 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -121,6 +123,9 @@ private Q_SLOTS:
     void relativePathsResolveInDataFolder();
     void mailDropGetsMessageWithAttachment();
     void patientPicker();
+    void addFileToLibCopiesIntoChosenBook();
+    void messagesBelongToTheActiveWindow();
+    void olderDatabaseGainsNewColumns();
     void remoteIconsAreReal();
     void demoPracticeCreatedOnce();
 
@@ -491,6 +496,102 @@ void HostContract::patientPicker()
     QCOMPARE(m_host->GetPatientData(name), 0);
     qint32 code = 3;
     QCOMPARE(m_host->GetNameOfPatient(code), QStringLiteral("Ivy Marsh"));
+}
+
+void HostContract::addFileToLibCopiesIntoChosenBook()
+{
+    m_host->ExecuteStmt(false, QStringLiteral("Insert Into Books (Entry_Code, Description, PatientCode) Values (5, 'Ivy Marsh', 3)"));
+    m_host->ExecuteStmt(false, QStringLiteral("Insert Into Books (Entry_Code, Description, PatientCode) Values (6, 'Implant cases', 0)"));
+    const QString file = m_dir->filePath(QStringLiteral("Library/b5/p1.JPG"));
+    QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+    QVERIFY(Testing::writeFile(file, "radiograph"));
+    m_host->ExecuteStmt(false, QStringLiteral("Insert Into BookContents (Entry_Code, BookCode, FileName, Description, EntryType) "
+                                              "Values (70, 5, '%1', 'Implant 36 after 3 months', 1)").arg(file));
+    ScriptedResponder responder;
+    ResponderGuard guard(&responder);
+    responder.pushModal([](QDialog *dialog) {
+        auto *list = dialog->findChild<QListWidget *>(QStringLiteral("lstBooks"));
+        auto *search = dialog->findChild<QLineEdit *>(QStringLiteral("txtSearch"));
+        if (!list || !search)
+            return int(QDialog::Rejected);
+        search->setText(QStringLiteral("implant"));
+        return int(QDialog::Accepted);
+    });
+    responder.pushAnswer(Answer::Ok);
+    QString path = file;
+    qint16 type = 1;
+    m_host->AddFileToLib(path, type);
+
+    std::unique_ptr<Recordset> rs;
+    QVERIFY(m_host->FillRecordSet(rs, QStringLiteral("Select * From BookContents where BookCode = 6")));
+    QCOMPARE(rs->recordCount(), 1);
+    const QString stored = rs->value(QStringLiteral("FileName")).toString();
+    QVERIFY2(stored != file, "the new page owns a copy of its own");
+    QCOMPARE(Testing::fileContents(stored), QByteArray("radiograph"));
+    QCOMPARE(rs->value(QStringLiteral("Description")).toString(), QStringLiteral("Implant 36 after 3 months"));
+    QCOMPARE(rs->value(QStringLiteral("EntryType")).toInt(), 1);
+    QCOMPARE(Testing::messageTexts(responder).size(), 1);
+
+    // Cancelling the book chooser adds nothing; a missing file says so.
+    responder.pushModal([](QDialog *) { return int(QDialog::Rejected); });
+    m_host->AddFileToLib(path, type);
+    QCOMPARE(scalar(*m_host, QStringLiteral("Select Count(*) From BookContents")), 2);
+    responder.pushAnswer(Answer::Ok);
+    QString missing = m_dir->filePath(QStringLiteral("gone.jpg"));
+    m_host->AddFileToLib(missing, type);
+    QVERIFY(Testing::messageTexts(responder).constLast().contains(QStringLiteral("gone.jpg")));
+    QCOMPARE(scalar(*m_host, QStringLiteral("Select Count(*) From BookContents")), 2);
+}
+
+void HostContract::messagesBelongToTheActiveWindow()
+{
+    QWidget frontDesk;
+    QWidget library;
+    frontDesk.show();
+    library.show();
+    m_host->setParentWindow(&frontDesk);
+    ScriptedResponder responder;
+    ResponderGuard guard(&responder);
+    responder.pushAnswer(Answer::Ok);
+    responder.pushAnswer(Answer::Ok);
+    QApplication::setActiveWindow(&library);
+    m_host->PassMessage(QStringLiteral("from the library"), 0);
+    QApplication::setActiveWindow(nullptr);
+    m_host->PassMessage(QStringLiteral("from nowhere"), 0);
+    const QList<Prompt> prompts = responder.prompts();
+    QCOMPARE(prompts.size(), 2);
+    QCOMPARE(prompts[0].owner, &library);
+    QCOMPARE(prompts[1].owner, &frontDesk);
+    m_host->setParentWindow(nullptr);
+}
+
+void HostContract::olderDatabaseGainsNewColumns()
+{
+    if (m_backend != SQLite)
+        QSKIP("one backend shows the upgrade");
+    m_host.reset();
+    const QString file = m_dir->filePath(QStringLiteral("old.sqlite"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        db.setDatabaseName(file);
+        QVERIFY(db.open());
+        QSqlQuery(db).exec(QStringLiteral("CREATE TABLE BookContents (Entry_Code INTEGER PRIMARY KEY, BookCode INTEGER, "
+                                          "Description TEXT, FileName TEXT, EntryType INTEGER)"));
+        QSqlQuery(db).exec(QStringLiteral("INSERT INTO BookContents VALUES (1, 2, 'kept', 'a.jpg', 1)"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+    HostOptions o = options();
+    o.database = file;
+    auto host = openOrFail(o);
+    QVERIFY(host);
+    std::unique_ptr<Recordset> rs;
+    QVERIFY(host->FillRecordSet(rs, QStringLiteral("Select * From BookContents where Entry_Code = 1")));
+    QCOMPARE(rs->value(QStringLiteral("Description")).toString(), QStringLiteral("kept"));
+    QVERIFY(rs->fieldNames().contains(QStringLiteral("Comments"), Qt::CaseInsensitive));
+    rs->setValue(QStringLiteral("Comments"), QStringLiteral("shade A2"));
+    rs->update();
+    QCOMPARE(scalar(*host, QStringLiteral("Select Count(*) From BookContents where Comments = 'shade A2'")), 1);
 }
 
 void HostContract::remoteIconsAreReal()
