@@ -2,8 +2,11 @@
 
 #include <tovradocs/mediamanager.h>
 
+#include "app/optionswindow.h"
 #include "component/dialogservice.h"
 #include "component/hostlink.h"
+#include "component/windowutils.h"
+#include "host/referencehost.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,7 +15,9 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
@@ -39,13 +44,26 @@ QTableView *makeTable(QAbstractItemModel *model, const QString &name, QWidget *p
     view->verticalHeader()->hide();
     view->horizontalHeader()->setStretchLastSection(true);
     view->setAlternatingRowColors(true);
+    // Tab leaves the table for the next control instead of walking its cells.
+    view->setTabKeyNavigation(false);
     return view;
+}
+
+// Columns sort on what they mean, not on their text: dates as dates.
+constexpr int kSortRole = Qt::UserRole + 1;
+
+QStandardItem *textItem(const QString &text)
+{
+    auto *item = new QStandardItem(text);
+    item->setData(text.toLower(), kSortRole);
+    return item;
 }
 
 QStandardItem *codeItem(qint32 code)
 {
     auto *item = new QStandardItem;
     item->setData(code, Qt::DisplayRole);
+    item->setData(code, kSortRole);
     return item;
 }
 
@@ -122,6 +140,9 @@ FrontDesk::FrontDesk(std::shared_ptr<DataLink> link, MediaManager &manager, cons
     fileMenu->addSeparator();
     auto *quit = fileMenu->addAction(QStringLiteral("&Quit"), qApp, &QApplication::closeAllWindows);
     quit->setShortcut(QKeySequence::Quit);
+    auto *toolsMenu = menuBar()->addMenu(QStringLiteral("&Tools"));
+    toolsMenu->addAction(QStringLiteral("&Options..."), this, &FrontDesk::showOptions)
+        ->setObjectName(QStringLiteral("mnuOptions"));
     auto *libraryMenu = menuBar()->addMenu(QStringLiteral("&Library"));
     libraryMenu->addAction(QStringLiteral("&Documents"), this, &FrontDesk::openDocuments);
     libraryMenu->addAction(QStringLiteral("Practice &library"), this, &FrontDesk::openPracticeLibrary);
@@ -130,6 +151,7 @@ FrontDesk::FrontDesk(std::shared_ptr<DataLink> link, MediaManager &manager, cons
 
     connect(m_search, &QLineEdit::textChanged, m_patientFilter,
             &QSortFilterProxyModel::setFilterFixedString);
+    m_search->installEventFilter(this);
     connect(m_documents, &QPushButton::clicked, this, &FrontDesk::openDocuments);
     connect(m_practice, &QPushButton::clicked, this, &FrontDesk::openPracticeLibrary);
     connect(m_patientView, &QTableView::activated, this, &FrontDesk::openDocuments);
@@ -137,8 +159,12 @@ FrontDesk::FrontDesk(std::shared_ptr<DataLink> link, MediaManager &manager, cons
     connect(m_patientView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &FrontDesk::updateButtons);
 
+    m_patientFilter->setSortRole(kSortRole);
+    m_books->setSortRole(kSortRole);
     resize(900, 560);
+    Internal::rememberPlacement(this, QStringLiteral("FrontDesk"), nullptr);
     reload();
+    m_loaded = true;
 }
 
 void FrontDesk::reload()
@@ -153,16 +179,21 @@ void FrontDesk::reload()
         m_link->FillRecordSet(rs, QStringLiteral("Select Entry_Code , Title , FirstName , LastName , BirthDate From Patients Where ( Entry_Code > 0 ) Order by LastName"));
         for (; rs && rs->isOpen() && !rs->isEof(); rs->moveNext()) {
             const qint32 code = rs->value(QStringLiteral("Entry_Code")).toInt();
-            const QString name = QStringList{rs->value(QStringLiteral("Title")).toString(),
-                                             rs->value(QStringLiteral("FirstName")).toString(),
-                                             rs->value(QStringLiteral("LastName")).toString()}
-                                     .join(QLatin1Char(' '))
-                                     .simplified();
+            // The book is named without the courtesy title, as the library's
+            // own "Add Patient" names it, so it files under the name's letter.
+            const QString bookName = QStringList{rs->value(QStringLiteral("FirstName")).toString(),
+                                                 rs->value(QStringLiteral("LastName")).toString()}
+                                         .join(QLatin1Char(' '))
+                                         .simplified();
+            const QString name = QString(rs->value(QStringLiteral("Title")).toString()
+                                         + QLatin1Char(' ') + bookName).simplified();
             patientNames.insert(code, name);
             const QDate born = rs->value(QStringLiteral("BirthDate")).toDate();
-            m_patients->appendRow({codeItem(code), new QStandardItem(name),
-                                   new QStandardItem(born.toString(Qt::ISODate)),
-                                   new QStandardItem});
+            auto *nameItem = textItem(name);
+            nameItem->setData(bookName, Qt::UserRole);
+            auto *bornItem = new QStandardItem(QLocale().toString(born, QLocale::ShortFormat));
+            bornItem->setData(born, kSortRole);
+            m_patients->appendRow({codeItem(code), nameItem, bornItem, textItem(QString())});
         }
         if (rs)
             rs->close();
@@ -174,17 +205,18 @@ void FrontDesk::reload()
             const QString description = rs->value(QStringLiteral("Description")).toString();
             if (patient > 0)
                 bookOfPatient.insert(patient, description);
-            auto *owner = new QStandardItem(patient > 0 ? patientNames.value(patient)
-                                                        : QStringLiteral("Practice"));
+            auto *owner = textItem(patient > 0 ? patientNames.value(patient) : QStringLiteral("Practice"));
             owner->setData(patient, Qt::UserRole);
-            m_books->appendRow({codeItem(code), new QStandardItem(description), owner});
+            m_books->appendRow({codeItem(code), textItem(description), owner});
         }
         if (rs)
             rs->close();
 
         for (int row = 0; row < m_patients->rowCount(); ++row) {
             const qint32 code = m_patients->item(row, 0)->data(Qt::DisplayRole).toInt();
-            m_patients->item(row, 3)->setText(bookOfPatient.value(code, QStringLiteral("-")));
+            const QString book = bookOfPatient.value(code, QStringLiteral("-"));
+            m_patients->item(row, 3)->setText(book);
+            m_patients->item(row, 3)->setData(book.toLower(), kSortRole);
         }
         m_patientView->resizeColumnsToContents();
         m_bookView->resizeColumnsToContents();
@@ -219,7 +251,7 @@ void FrontDesk::openDocuments()
         Internal::DialogService::message(this, QStringLiteral("Select a patient first."));
         return;
     }
-    m_manager.ViewLibrary(true, code, m_patientFilter->index(row, 1).data().toString());
+    m_manager.ViewLibrary(true, code, m_patientFilter->index(row, 1).data(Qt::UserRole).toString());
 }
 
 void FrontDesk::openPracticeLibrary()
@@ -235,9 +267,55 @@ void FrontDesk::openBook()
     const QModelIndex owner = m_books->index(row, 2);
     const qint32 patient = owner.data(Qt::UserRole).toInt();
     if (patient > 0)
-        m_manager.ViewLibrary(true, patient, owner.data().toString());
+        m_manager.ViewLibrary(true, patient, m_books->index(row, 1).data().toString());
     else
         m_manager.ViewLibrary(false, 0, QString());
+}
+
+void FrontDesk::showOptions()
+{
+    auto host = std::dynamic_pointer_cast<ReferenceHost>(m_link);
+    if (!host)
+        return;
+    OptionsWindow options(host, this);
+    Internal::DialogService::showModal(&options);
+}
+
+bool FrontDesk::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter or Down in the find box goes to the first patient that matches.
+    if (watched == m_search && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Down)
+            && m_patientFilter->rowCount() > 0) {
+            m_patientView->setFocus();
+            m_patientView->selectRow(0);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void FrontDesk::changeEvent(QEvent *event)
+{
+    // The library window may have added or removed books meanwhile.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_loaded)
+        reloadKeepingSelection();
+    QMainWindow::changeEvent(event);
+}
+
+void FrontDesk::reloadKeepingSelection()
+{
+    const qint32 patient = selectedCode(m_patientView);
+    reload();
+    if (patient <= 0)
+        return;
+    for (int row = 0; row < m_patientFilter->rowCount(); ++row) {
+        if (m_patientFilter->index(row, 0).data().toInt() == patient) {
+            m_patientView->selectRow(row);
+            break;
+        }
+    }
 }
 
 void FrontDesk::showFileProperties()

@@ -26,7 +26,13 @@ public:
 
     void reload();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
 private:
+    void showOptions();
+    void reloadKeepingSelection();
     void openDocuments();
     void openPracticeLibrary();
     void openBook();
@@ -45,6 +51,7 @@ private:
     QPushButton *m_documents = nullptr;
     QPushButton *m_practice = nullptr;
     QLabel *m_patientLabel = nullptr;
+    bool m_loaded = false;
 };
 
 } // namespace tovradocs

@@ -6,38 +6,81 @@
 #include "host/referencehost.h"
 
 #include <QApplication>
+#include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
 
 #include <cstdio>
 #include <unistd.h>
 
+namespace {
+
+struct Options
+{
+    QCommandLineOption database{
+        QStringLiteral("database"),
+        QStringLiteral("Practice database: a SQLite file, or postgresql://user@host:port/database."),
+        QStringLiteral("file-or-url")};
+    QCommandLineOption library{QStringLiteral("library"),
+                               QStringLiteral("Folder that holds the library files."),
+                               QStringLiteral("folder")};
+    QCommandLineOption demo{QStringLiteral("demo"),
+                            QStringLiteral("Fill an empty --database with the demo practice.")};
+};
+
+void describe(QCommandLineParser &parser, const Options &options)
+{
+    parser.setApplicationDescription(
+        QStringLiteral("Documents and media of a dental practice, on a demo practice by default."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption(options.database);
+    parser.addOption(options.library);
+    parser.addOption(options.demo);
+}
+
+void nameApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("TovraDocs"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("0.1"));
+}
+
+// --help and --version answer on a terminal with no display at all.
+void answerWithoutDisplay(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--help" || arg == "-h" || arg == "-?" || arg == "--help-all"
+            || arg == "--version" || arg == "-v") {
+            QCoreApplication app(argc, argv);
+            nameApplication();
+            QCommandLineParser parser;
+            const Options options;
+            describe(parser, options);
+            parser.process(app); // prints and exits
+        }
+    }
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
+    answerWithoutDisplay(argc, argv);
+
     // The web page window's engine refuses to start as root with its sandbox on.
     if (::geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("TovraDocs"));
-    QApplication::setApplicationVersion(QStringLiteral("0.1"));
+    nameApplication();
     QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Documents and media of a dental practice, on a demo practice by default."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption databaseOption(
-        QStringLiteral("database"),
-        QStringLiteral("Practice database: a SQLite file, or postgresql://user@host:port/database."),
-        QStringLiteral("file-or-url"));
-    const QCommandLineOption libraryOption(QStringLiteral("library"),
-                                           QStringLiteral("Folder that holds the library files."),
-                                           QStringLiteral("folder"));
-    parser.addOption(databaseOption);
-    parser.addOption(libraryOption);
+    const Options cli;
+    describe(parser, cli);
     parser.process(app);
 
     const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
@@ -45,13 +88,13 @@ int main(int argc, char **argv)
 
     tovradocs::HostOptions options;
     options.dataFolder = dataFolder;
-    options.database = parser.isSet(databaseOption)
-                           ? parser.value(databaseOption)
+    options.database = parser.isSet(cli.database)
+                           ? parser.value(cli.database)
                            : QDir(dataFolder).filePath(QStringLiteral("practice.sqlite"));
-    options.libraryFolder = parser.isSet(libraryOption)
-                                ? parser.value(libraryOption)
+    options.libraryFolder = parser.isSet(cli.library)
+                                ? parser.value(cli.library)
                                 : QDir(dataFolder).filePath(QStringLiteral("Library"));
-    options.createDemoPractice = !parser.isSet(databaseOption);
+    options.createDemoPractice = !parser.isSet(cli.database) || parser.isSet(cli.demo);
 
     auto host = tovradocs::ReferenceHost::open(options);
     if (!host) {

@@ -9,7 +9,9 @@
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QMouseEvent>
+#include <QIcon>
 #include <QPainter>
+#include <QStyle>
 
 namespace tovradocs::Internal {
 
@@ -52,30 +54,56 @@ void ImgView::clearPicture()
     m_fullSize = QSize();
     m_scaled = QPixmap();
     m_error.clear();
+    m_problem.clear();
+    m_fittedBox = QSize();
+    m_fitPending = false;
     m_waiting = false;
     m_decoding = false;
+}
+
+// The size to decode at in fit mode: the view's pixels, never more than the
+// picture has. Invalid: decode the whole picture.
+QSize ImgView::fitBox() const
+{
+    const QSize box = size() * devicePixelRatioF();
+    if (!m_fullSize.isValid() || box.width() >= m_fullSize.width()
+        || box.height() >= m_fullSize.height())
+        return {};
+    return box;
 }
 
 void ImgView::loadFull()
 {
     if (m_background) {
-        if (const Result<QSize> size = imageSize(m_fileName))
-            m_fullSize = *size;
+        if (!m_fullSize.isValid()) {
+            if (const Result<QSize> size = imageSize(m_fileName))
+                m_fullSize = *size;
+        }
         if (!m_decoder) {
             m_decoder = new QFutureWatcher<Decoded>(this);
             connect(m_decoder, &QFutureWatcherBase::finished, this, &ImgView::fullArrived);
         }
         m_decoding = true;
         update();
-        m_decoder->setFuture(QtConcurrent::run([path = m_fileName] {
-            const Result<QImage> image = loadImage(path);
+        // A hidden view has no size yet; it decodes when it is first shown.
+        m_fitPending = m_fit && !isVisible();
+        if (m_fitPending)
+            return;
+        ImageLoadOptions options;
+        if (m_fit) {
+            options.scaledTo = fitBox();
+            options.keepAspect = true;
+            m_fittedBox = options.scaledTo.isValid() ? size() * devicePixelRatioF() : QSize();
+        }
+        m_decoder->setFuture(QtConcurrent::run([path = m_fileName, options] {
+            const Result<QImage> image = loadImage(path, options);
             return image ? Decoded{path, *image, {}} : Decoded{path, {}, image.error()};
         }));
         return;
     }
     const Result<QImage> image = loadImage(m_fileName);
     if (!image) {
-        m_error = image.error();
+        noteFailure(image.error());
     } else {
         m_full = *image;
         m_fullSize = m_full.size();
@@ -92,14 +120,18 @@ void ImgView::fullArrived()
     if (!m_decoding || decoded.path != m_fileName)
         return;
     m_decoding = false;
-    m_error = decoded.error;
-    m_full = decoded.image;
-    m_shown = m_full;
-    if (!m_full.isNull())
+    if (!decoded.error.isEmpty())
+        noteFailure(decoded.error);
+    const bool reduced = m_fit && m_fittedBox.isValid();
+    // A picture decoded to fit the view is all that is kept; the whole one is
+    // read again only when asked for (copy, save).
+    m_full = reduced ? QImage() : decoded.image;
+    m_shown = decoded.image;
+    if (!reduced && !m_full.isNull())
         m_fullSize = m_full.size();
     m_scaled = QPixmap();
     update();
-    Q_EMIT loaded(!m_full.isNull());
+    Q_EMIT loaded(!decoded.image.isNull());
 }
 
 void ImgView::setThumbnailMode(int pixels)
@@ -162,9 +194,18 @@ void ImgView::thumbnailMissing(const QString &path, const QString &message)
     if (!m_waiting || path != m_fileName)
         return;
     m_waiting = false;
-    m_error = message;
+    noteFailure(message);
     update();
     Q_EMIT loaded(false);
+}
+
+void ImgView::noteFailure(const QString &message)
+{
+    m_error = message;
+    m_problem = pictureProblem(m_fileName);
+    // The header read but the pixels did not.
+    if (m_problem.isEmpty())
+        m_problem = QStringLiteral("Cannot read picture");
 }
 
 void ImgView::setCaption(const QString &caption)
@@ -178,6 +219,14 @@ void ImgView::setTag(const QString &tag)
     m_tag = tag;
 }
 
+void ImgView::setCurrent(bool current)
+{
+    if (m_current == current)
+        return;
+    m_current = current;
+    update();
+}
+
 void ImgView::setSelected(bool selected)
 {
     if (m_selected == selected)
@@ -189,7 +238,7 @@ void ImgView::setSelected(bool selected)
 QImage ImgView::picture() const
 {
     // Asked for while the worker still reads it (copy, save): read it here too.
-    if (m_full.isNull() && (m_decoding || (!m_shown.isNull() && m_thumbnailPixels > 0))) {
+    if (m_full.isNull() && (m_decoding || (!m_shown.isNull() && (m_thumbnailPixels > 0 || m_fit)))) {
         if (const Result<QImage> image = loadImage(m_fileName))
             m_full = *image;
     }
@@ -275,6 +324,19 @@ void ImgView::paintEvent(QPaintEvent *)
     } else if (!m_caption.isEmpty()) {
         p.setPen(ImgViewLook::captionText);
         p.drawText(inner, Qt::AlignCenter | Qt::TextWordWrap, m_caption);
+    } else if (!m_problem.isEmpty() && inner.isValid()) {
+        // A broken file must not look like a picture still on its way.
+        const int side = std::min({32, inner.width() / 2, inner.height() / 2});
+        const QIcon icon = style()->standardIcon(m_problem == QLatin1String("File missing")
+                                                     ? QStyle::SP_FileDialogDetailedView
+                                                     : QStyle::SP_MessageBoxWarning);
+        const QRect iconRect(inner.center().x() - side / 2, inner.y() + inner.height() / 2 - side,
+                             side, side);
+        icon.paint(&p, iconRect);
+        p.setPen(ImgViewLook::captionText);
+        p.drawText(QRect(inner.x(), iconRect.bottom() + 2, inner.width(),
+                         inner.bottom() - iconRect.bottom() - 2),
+                   Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_problem);
     }
 
     if (m_selected) {
@@ -284,12 +346,47 @@ void ImgView::paintEvent(QPaintEvent *)
         p.setPen(ImgViewLook::frame);
         p.drawRect(rect().adjusted(0, 0, -1, -1));
     }
+    if (m_current) {
+        p.setPen(QPen(palette().color(QPalette::Text), 1, Qt::DashLine));
+        p.drawRect(rect().adjusted(4, 4, -5, -5));
+    }
 }
 
 void ImgView::resizeEvent(QResizeEvent *event)
 {
     m_scaled = QPixmap();
     QWidget::resizeEvent(event);
+    // Grown well past what was decoded: decode again at the new size, once
+    // the layout has settled.
+    const QSize now = size() * devicePixelRatioF();
+    if (m_fit && m_fittedBox.isValid() && !m_fileName.isEmpty() && !m_refitQueued
+        && (now.width() > m_fittedBox.width() * 5 / 4 || now.height() > m_fittedBox.height() * 5 / 4)) {
+        m_refitQueued = true;
+        QMetaObject::invokeMethod(this, [this] {
+            m_refitQueued = false;
+            if (!m_fileName.isEmpty() && m_problem.isEmpty())
+                loadFull();
+        }, Qt::QueuedConnection);
+    }
+}
+
+void ImgView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_fitPending && !m_fileName.isEmpty()) {
+        // After the layout that comes with showing, so the size is final.
+        QMetaObject::invokeMethod(this, [this] {
+            if (m_fitPending && isVisible())
+                loadFull();
+        }, Qt::QueuedConnection);
+    }
+}
+
+void ImgView::setFitDecoding(bool on)
+{
+    m_fit = on;
+    if (on)
+        m_background = true;
 }
 
 void ImgView::mousePressEvent(QMouseEvent *event)

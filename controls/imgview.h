@@ -42,6 +42,10 @@ public:
     // Full pictures decode on a worker thread and loaded() follows; the size
     // is known at once from the file's header. For viewers of large pictures.
     void setBackgroundLoading(bool on) { m_background = on; }
+    // With background loading: decode only as many pixels as the view shows
+    // (again when it grows), so many large pictures side by side cost what
+    // the screen holds, not what the files hold.
+    void setFitDecoding(bool on);
 
     // Shown centred while the view holds no picture ("Video", "Document").
     QString caption() const { return m_caption; }
@@ -52,6 +56,9 @@ public:
 
     bool isSelected() const { return m_selected; }
     void setSelected(bool selected);
+    // The keyboard's place in a grid of views: drawn with a focus frame.
+    bool isCurrent() const { return m_current; }
+    void setCurrent(bool current);
 
     bool hasPicture() const { return !m_shown.isNull(); }
     // What is drawn: the picture, or its thumbnail in thumbnail mode.
@@ -61,6 +68,9 @@ public:
     QSize pictureSize() const; // pixels of the whole picture
     QSize pictureSizeTwips() const;
     QString errorString() const { return m_error; }
+    // Why no picture is shown, in a few words ("File missing"); empty while
+    // it is shown or still coming.
+    QString problem() const { return m_problem; }
 
     bool copyToClipboard() const;
     // Format from the extension (".png", ".jpg", ".bmp", ...).
@@ -77,11 +87,13 @@ Q_SIGNALS:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     void clearPicture();
+    void noteFailure(const QString &message);
     void loadFull();
     void requestThumbnail();
     void thumbnailArrived(const QString &path, const QImage &image);
@@ -94,11 +106,13 @@ private:
     };
     void fullArrived();
     ThumbnailProvider *provider() const;
+    QSize fitBox() const;
 
     QString m_fileName;
     QString m_caption;
     QString m_tag;
     QString m_error;
+    QString m_problem;
     QImage m_shown;
     mutable QImage m_full; // whole picture, when read
     mutable QSize m_fullSize;
@@ -109,6 +123,11 @@ private:
     bool m_decoding = false; // whole picture being read on a worker thread
     QFutureWatcher<Decoded> *m_decoder = nullptr;
     bool m_selected = false;
+    bool m_current = false;
+    bool m_fit = false;
+    bool m_refitQueued = false;
+    bool m_fitPending = false; // decode waits for the view to be shown
+    QSize m_fittedBox; // view pixels the shown picture was decoded for
     Qt::MouseButton m_pressed = Qt::NoButton;
     QPointer<ThumbnailProvider> m_provider;
     QMetaObject::Connection m_loadedConnection;

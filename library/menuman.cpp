@@ -222,6 +222,7 @@ void MenuMan::libCommand(int index)
                 QString file = m_fileName;
                 qint16 type = m_entryType;
                 link->AddFileToLib(file, type);
+                target->RefreshDocuments();
             }
             break;
         case RefreshItem:

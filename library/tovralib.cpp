@@ -2,6 +2,7 @@
 
 #include "component/dialogservice.h"
 #include "component/hostlink.h"
+#include "component/imageloader.h"
 #include "component/keyhandler.h"
 #include "component/twips.h"
 #include "controls/imgview.h"
@@ -26,8 +27,11 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QCursor>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
+#include <QKeyEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -35,16 +39,21 @@
 #include <QToolButton>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTabBar>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+
+#include <algorithm>
+#include <utility>
 
 namespace tovradocs::Internal {
 
@@ -117,6 +126,7 @@ TovraLib::TovraLib(QWidget *owner)
     buildMenu();
     KeyHandler::install(this);
     resize(1000, 700);
+    rememberPlacement(this, QStringLiteral("TovraLib"), owner);
 }
 
 TovraLib::~TovraLib()
@@ -207,6 +217,12 @@ void TovraLib::buildControls()
     m_indexImage->setThumbnailMode(128);
     m_indexImage->setFixedSize(96, 72);
     m_indexImage->setToolTip(QStringLiteral("Index picture of the book"));
+    connect(m_indexImage, &ImgView::clicked, this, [this](Qt::MouseButton button) {
+        if (button == Qt::RightButton)
+            showPageMenu(kIndexSlot, QCursor::pos());
+        else if (button == Qt::LeftButton)
+            viewSlot(kIndexSlot);
+    });
 
     m_pageArea = new QWidget(central);
     m_pageArea->setObjectName(QStringLiteral("PicPages"));
@@ -214,6 +230,10 @@ void TovraLib::buildControls()
     m_pageArea->setAutoFillBackground(true);
     m_pageArea->setBackgroundRole(QPalette::Base);
     m_pageArea->setMinimumSize(200, 160);
+    m_pageArea->setFocusPolicy(Qt::StrongFocus);
+    m_pageArea->setProperty(KeyHandler::kKeepsEnter, true);
+    m_pageArea->setToolTip(QStringLiteral("Arrow keys move between pages, Space chooses, Enter views, "
+                                          "the Menu key opens the page menu"));
     m_pageArea->installEventFilter(this);
 
     m_scroll = new QScrollBar(Qt::Vertical, m_pageArea);
@@ -331,6 +351,14 @@ void TovraLib::buildToolbars()
                QStringLiteral("Select All Pages"), false);
     addCommand(lib, QStringLiteral("DeSelect All"), QStringLiteral("DeSelect All"),
                QStringLiteral("DeSelect All Pages"), false);
+    lib->addSeparator();
+    m_undo = new QAction(style()->standardIcon(QStyle::SP_ArrowBack), QStringLiteral("Undo"), lib);
+    m_undo->setObjectName(QStringLiteral("cmdUndoDelete"));
+    m_undo->setShortcut(QKeySequence::Undo);
+    m_undo->setToolTip(QStringLiteral("Bring back the book or pages just deleted (Ctrl+Z)"));
+    m_undo->setEnabled(false);
+    connect(m_undo, &QAction::triggered, this, [this] { undoDelete(); });
+    lib->addAction(m_undo);
     lib->addSeparator();
     addCommand(lib, QStringLiteral("Close"), QStringLiteral("Close"), QString(), false);
 
@@ -494,6 +522,8 @@ void TovraLib::drawGrid()
         const Slot &slot = m_slots.at(i);
         const int page = first + i;
         if (page > m_pages.count()) {
+            slot.picture->setSelected(false);
+            slot.picture->setCurrent(false);
             slot.picture->hide();
             slot.picture->setFileName(QString());
             slot.check->hide();
@@ -505,7 +535,10 @@ void TovraLib::drawGrid()
         slot.check->setToolTip(description);
         slot.check->setText(metrics.elidedText(description, Qt::ElideRight,
                                                std::max(0, slot.check->width() - 24)));
-        slot.check->setChecked(m_pages.at(PageTable::SelectedRow, page) == QLatin1String("1"));
+        const bool chosen = m_pages.at(PageTable::SelectedRow, page) == QLatin1String("1");
+        slot.check->setChecked(chosen);
+        slot.picture->setSelected(chosen);
+        slot.picture->setCurrent(page == m_currentPage && m_pageArea->hasFocus());
         slot.check->setProperty("tag", code);
         slot.picture->setTag(code);
         const int type = m_pages.at(PageTable::EntryTypeRow, page).toInt();
@@ -522,6 +555,16 @@ void TovraLib::drawGrid()
     }
 }
 
+// The page-table row behind a slot, or behind the index picture box.
+std::optional<PageTable::Page> TovraLib::rowOfSlot(int slot) const
+{
+    if (slot == kIndexSlot)
+        return m_indexRow;
+    if (const int page = pageOfSlot(slot))
+        return m_pages.pages.at(page - 1);
+    return std::nullopt;
+}
+
 int TovraLib::pageOfSlot(int slot) const
 {
     if (slot < 0 || slot >= m_slots.size())
@@ -534,25 +577,121 @@ int TovraLib::pageOfSlot(int slot) const
 
 void TovraLib::checkClicked(int slot, bool checked)
 {
-    if (const int page = pageOfSlot(slot))
+    if (const int page = pageOfSlot(slot)) {
         m_pages.at(PageTable::SelectedRow, page) = checked ? QStringLiteral("1") : QStringLiteral("0");
+        m_slots.at(slot).picture->setSelected(checked);
+    }
 }
 
 void TovraLib::pictureClicked(int slot, Qt::MouseButton button)
 {
-    const int page = pageOfSlot(slot);
-    if (!page)
+    if (button == Qt::RightButton)
+        showPageMenu(slot, QCursor::pos());
+    else
+        viewSlot(slot);
+}
+
+void TovraLib::viewSlot(int slot)
+{
+    const std::optional<PageTable::Page> row = rowOfSlot(slot);
+    if (!row)
         return;
-    const QString file = m_pages.at(PageTable::FileNameRow, page);
-    const QString description = m_pages.at(PageTable::DescriptionRow, page);
-    const auto type = qint16(m_pages.at(PageTable::EntryTypeRow, page).toInt());
-    if (button == Qt::RightButton) {
-        if (MenuMan *menu = menuMan())
-            menu->ShowLibMenu(this, m_slots.at(slot).picture, slot, false, type, file,
-                              description, QCursor::pos());
+    ViewEntry(row->at(PageTable::FileNameRow - 1), row->at(PageTable::DescriptionRow - 1),
+              qint16(row->at(PageTable::EntryTypeRow - 1).toInt()), false);
+}
+
+void TovraLib::showPageMenu(int slot, const QPoint &globalPos)
+{
+    const std::optional<PageTable::Page> row = rowOfSlot(slot);
+    if (!row)
         return;
+    ImgView *tile = slot == kIndexSlot ? m_indexImage : m_slots.at(slot).picture;
+    if (MenuMan *menu = menuMan())
+        menu->ShowLibMenu(this, tile, slot, false, qint16(row->at(PageTable::EntryTypeRow - 1).toInt()),
+                          row->at(PageTable::FileNameRow - 1), row->at(PageTable::DescriptionRow - 1),
+                          globalPos);
+}
+
+// With the index picture left out of the grid, its box stands in for the
+// page, so the picture can still be viewed, printed, edited or deleted.
+void TovraLib::findIndexRow()
+{
+    m_indexRow.reset();
+    const QString file = m_indexImage->fileName();
+    if (m_includeIndexImage || file.isEmpty() || !hasBook())
+        return;
+    const qint32 book = currentBookCode();
+    withLibrary([&](LibraryData &data) {
+        const PageTable all = data.loadPages(book, true);
+        for (const PageTable::Page &row : all.pages) {
+            if (localLibraryPath(row.at(PageTable::FileNameRow - 1)) == file) {
+                m_indexRow = row;
+                return;
+            }
+        }
+    });
+}
+
+// The page grid by keyboard: arrows move, Space chooses, Enter views, the
+// Menu key or Shift+F10 opens the page menu.
+bool TovraLib::gridKey(QKeyEvent *event)
+{
+    const int count = m_pages.count();
+    if (count == 0 || m_slots.isEmpty())
+        return false;
+    const int columns = std::max(1, m_columns);
+    const int current = std::clamp(m_currentPage, 1, count);
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    int target = current;
+    switch (event->key()) {
+    case Qt::Key_Left: target = current - 1; break;
+    case Qt::Key_Right: target = current + 1; break;
+    case Qt::Key_Up: target = current - columns; break;
+    case Qt::Key_Down: target = current + columns; break;
+    case Qt::Key_PageUp: target = current - int(m_slots.size()); break;
+    case Qt::Key_PageDown: target = current + int(m_slots.size()); break;
+    case Qt::Key_Home: target = 1; break;
+    case Qt::Key_End: target = count; break;
+    case Qt::Key_Space: {
+        m_currentPage = current;
+        QString &flag = m_pages.at(PageTable::SelectedRow, current);
+        flag = flag == QLatin1String("1") ? QStringLiteral("0") : QStringLiteral("1");
+        drawGrid();
+        return true;
     }
-    ViewEntry(file, description, type, false);
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (mods != Qt::NoModifier)
+            return false;
+        m_currentPage = current;
+        viewSlot(current - m_scroll->value());
+        return true;
+    case Qt::Key_Menu:
+    case Qt::Key_F10:
+        if (event->key() == Qt::Key_F10 && mods != Qt::ShiftModifier)
+            return false;
+        m_currentPage = current;
+        if (const int slot = current - m_scroll->value(); slot >= 0 && slot < m_slots.size()) {
+            ImgView *tile = m_slots.at(slot).picture;
+            showPageMenu(slot, tile->mapToGlobal(tile->rect().center()));
+        }
+        return true;
+    default:
+        return false;
+    }
+    m_currentPage = std::clamp(target, 1, count);
+    // Scroll by whole rows until the page is on the screen.
+    int first = m_scroll->value();
+    while (m_currentPage < first)
+        first -= columns;
+    while (m_currentPage >= first + m_slots.size())
+        first += columns;
+    first = std::clamp(first, 1, m_scroll->maximum());
+    if (first != m_scroll->value())
+        m_scroll->setValue(first); // redraws
+    else
+        drawGrid();
+    return true;
 }
 
 void TovraLib::setAllSelected(bool selected)
@@ -561,8 +700,10 @@ void TovraLib::setAllSelected(bool selected)
     for (auto &page : m_pages.pages)
         page[PageTable::SelectedRow - 1] = flag;
     for (const Slot &slot : std::as_const(m_slots))
-        if (slot.check->isVisible() || slot.check->property("tag").isValid())
+        if (slot.check->isVisible() || slot.check->property("tag").isValid()) {
             slot.check->setChecked(selected);
+            slot.picture->setSelected(selected);
+        }
 }
 
 QList<int> TovraLib::selectedPages() const
@@ -595,9 +736,25 @@ bool TovraLib::eventFilter(QObject *watched, QEvent *event)
         case QEvent::Resize:
             layoutGrid();
             break;
-        case QEvent::Wheel:
-            QApplication::sendEvent(m_scroll, event);
+        case QEvent::Wheel: {
+            // One notch, one row of pages, whatever the desktop's lines per notch.
+            m_wheelRemainder += static_cast<QWheelEvent *>(event)->angleDelta().y();
+            const int notches = m_wheelRemainder / QWheelEvent::DefaultDeltasPerStep;
+            m_wheelRemainder -= notches * QWheelEvent::DefaultDeltasPerStep;
+            if (notches)
+                m_scroll->setValue(m_scroll->value() - notches * std::max(1, m_columns));
             return true;
+        }
+        case QEvent::KeyPress:
+            if (gridKey(static_cast<QKeyEvent *>(event)))
+                return true;
+            break;
+        case QEvent::FocusIn:
+        case QEvent::FocusOut:
+            if (m_currentPage < 1 && m_pages.count() > 0)
+                m_currentPage = m_scroll->value();
+            drawGrid();
+            break;
         case QEvent::DragEnter: {
             auto *drag = static_cast<QDragEnterEvent *>(event);
             if (drag->mimeData()->hasUrls() && hasBook()) {
@@ -731,9 +888,24 @@ void TovraLib::addBook()
     const QString name = answer.value_or(QString()).trimmed();
     if (name.isEmpty())
         return;
+    bool taken = false;
+    withLibrary([&](LibraryData &data) {
+        const QList<BookItem> books = data.listBooks(BookView::Both, AllBooksTab);
+        taken = std::any_of(books.cbegin(), books.cend(), [&](const BookItem &book) {
+            return book.description.trimmed().compare(name, Qt::CaseInsensitive) == 0;
+        });
+    });
+    if (taken
+        && DialogService::message(this,
+                                  QStringLiteral("A book named \"%1\" already exists. Add a second "
+                                                 "book with the same name?").arg(name),
+                                  QStringLiteral("Add Book"), Buttons::YesNo, Severity::Question)
+               != Answer::Yes)
+        return;
     qint32 code = 0;
     if (!withLibrary([&](LibraryData &data) { code = data.addBook(name, 0); }) || code <= 0)
         return;
+    forgetUndo();
     m_books->addItem(name, code);
     m_books->setCurrentIndex(m_books->count() - 1);
 }
@@ -756,8 +928,13 @@ void TovraLib::deleteBook()
     if (!hasBook())
         return;
     const qint32 code = currentBookCode();
-    if (!withLibrary([&](LibraryData &data) { data.deleteBook(code); }))
+    DeletedRows removed;
+    if (!withLibrary([&](LibraryData &data) {
+            removed = data.bookRows(code);
+            data.deleteBook(code);
+        }))
         return;
+    keepForUndo(std::move(removed), code);
     {
         BusyMark busy(m_books);
         m_books->removeItem(m_books->currentIndex());
@@ -772,10 +949,46 @@ void TovraLib::deleteSelectedPages()
     const QList<int> pages = selectedPages();
     if (pages.isEmpty())
         return;
+    QList<qint32> codes;
+    for (int page : pages)
+        codes.append(m_pages.at(PageTable::EntryCodeRow, page).toInt());
+    DeletedRows removed;
+    const qint32 book = currentBookCode();
     withLibrary([&](LibraryData &data) {
-        for (int page : pages)
-            data.deletePage(m_pages.at(PageTable::EntryCodeRow, page).toInt());
+        removed = data.pageRows(codes);
+        for (qint32 code : std::as_const(codes))
+            data.deletePage(code);
     });
+    keepForUndo(std::move(removed), book);
+    loadPages();
+}
+
+// The delete buttons act at once; this makes a misclick cheap to take back.
+void TovraLib::keepForUndo(DeletedRows rows, qint32 bookCode)
+{
+    m_undoRows = std::move(rows);
+    m_undoBook = bookCode;
+    m_undo->setEnabled(!m_undoRows.isEmpty());
+}
+
+void TovraLib::forgetUndo()
+{
+    m_undoRows = DeletedRows();
+    m_undo->setEnabled(false);
+}
+
+void TovraLib::undoDelete()
+{
+    if (m_undoRows.isEmpty())
+        return;
+    const DeletedRows rows = std::exchange(m_undoRows, DeletedRows());
+    m_undo->setEnabled(false);
+    if (!withLibrary([&](LibraryData &data) { data.restore(rows); }))
+        return;
+    if (!rows.books.isEmpty())
+        fillBookList(false);
+    if (!selectComboByItemData(m_books, m_undoBook, true))
+        return;
     loadPages();
 }
 
@@ -791,6 +1004,8 @@ void TovraLib::loadPages()
         m_indexImage->setFileName(localLibraryPath(data.indexPicture(code)));
         m_pages = data.loadPages(code, m_includeIndexImage);
     });
+    m_currentPage = m_pages.count() > 0 ? 1 : 0;
+    findIndexRow();
     {
         BusyMark busy(m_scroll);
         m_scroll->setValue(1);
@@ -802,6 +1017,19 @@ void TovraLib::loadPages()
 void TovraLib::ViewEntry(const QString &FileName, const QString &Description, qint16 EntryType,
                          bool bFullScreen)
 {
+    if (EntryType == 1) {
+        // An empty viewer would only puzzle; say what is wrong with the file.
+        const QString problem = pictureProblem(localLibraryPath(FileName));
+        if (!problem.isEmpty()) {
+            DialogService::message(this,
+                                   QStringLiteral("%1: %2\n%3")
+                                       .arg(Description.isEmpty() ? QStringLiteral("This page") : Description,
+                                            problem,
+                                            QDir::toNativeSeparators(localLibraryPath(FileName))),
+                                   QString(), Buttons::Ok, Severity::Warning);
+            return;
+        }
+    }
     trapErrors(tovralib::kWindowName, [&] {
         if (EntryType == 1) {
             if (bFullScreen) {
@@ -834,8 +1062,8 @@ void TovraLib::PrintImages(int index, bool singlePage)
         DialogService::message(this, QStringLiteral("Default Printer not available !"));
         return;
     }
-    if (index >= 0 && singlePage) {
-        if (pageOfSlot(index))
+    if ((index >= 0 || index == kIndexSlot) && singlePage) {
+        if (rowOfSlot(index))
             notifyNotAvailable(QStringLiteral("Print preview"));
         return;
     }
@@ -865,8 +1093,8 @@ void TovraLib::PrintImages(int index, bool singlePage)
 
 void TovraLib::SetIndexImage(int index)
 {
-    const int page = pageOfSlot(index);
-    if (!page || !hasBook())
+    const std::optional<PageTable::Page> row = rowOfSlot(index);
+    if (!row || !hasBook() || index == kIndexSlot)
         return;
     if (!m_indexImage->fileName().isEmpty()) {
         const Answer answer = DialogService::message(
@@ -877,14 +1105,30 @@ void TovraLib::SetIndexImage(int index)
             return;
     }
     const qint32 book = currentBookCode();
-    const qint32 entry = m_pages.at(PageTable::EntryCodeRow, page).toInt();
-    const QString file = m_pages.at(PageTable::FileNameRow, page);
-    if (withLibrary([&](LibraryData &data) { data.setIndexImage(book, entry); }))
-        m_indexImage->setFileName(localLibraryPath(file));
+    const qint32 entry = row->at(PageTable::EntryCodeRow - 1).toInt();
+    const QString file = row->at(PageTable::FileNameRow - 1);
+    if (withLibrary([&](LibraryData &data) { data.setIndexImage(book, entry); })) {
+        // Left out of the grid, the new index picture leaves it: read the book again.
+        if (!m_includeIndexImage)
+            loadPages();
+        else
+            m_indexImage->setFileName(localLibraryPath(file));
+    }
 }
 
 void TovraLib::EditPageDetails(int index)
 {
+    if (index == kIndexSlot) {
+        if (const std::optional<PageTable::Page> row = rowOfSlot(index)) {
+            trapErrors(tovralib::kWindowName, [&] {
+                EntryDetails details(this);
+                details.EditLibraryEntry(row->at(PageTable::EntryCodeRow - 1).toInt(),
+                                         currentBookName(), this);
+            });
+            loadPages();
+        }
+        return;
+    }
     if (const int page = pageOfSlot(index))
         editPage(page);
 }
@@ -918,10 +1162,10 @@ qint32 TovraLib::newEntryCode()
 
 void TovraLib::DuplicateEntry(int index)
 {
-    const int page = pageOfSlot(index);
-    if (!page || !hasBook())
+    const std::optional<PageTable::Page> row = rowOfSlot(index);
+    if (!row || !hasBook())
         return;
-    const qint32 entry = m_pages.at(PageTable::EntryCodeRow, page).toInt();
+    const qint32 entry = row->at(PageTable::EntryCodeRow - 1).toInt();
     const qint32 book = currentBookCode();
     std::optional<QString> failure;
     const bool ran = withLibrary([&](LibraryData &data) {
@@ -931,14 +1175,16 @@ void TovraLib::DuplicateEntry(int index)
     });
     if (failure)
         DialogService::message(this, *failure, QString(), Buttons::Ok, Severity::Warning);
-    if (ran && !failure)
+    if (ran && !failure) {
+        forgetUndo();
         loadPages();
+    }
 }
 
 void TovraLib::OpenInExternalEditor(int index)
 {
-    const int page = pageOfSlot(index);
-    if (!page)
+    const std::optional<PageTable::Page> row = rowOfSlot(index);
+    if (!row)
         return;
     const QString editor = tovralib::setting(164).toString().trimmed();
     if (editor.isEmpty()) {
@@ -946,9 +1192,18 @@ void TovraLib::OpenInExternalEditor(int index)
                                                     "under the Library section in the Options window"));
         return;
     }
-    // No shell: the path is one argument whatever characters it holds.
-    const QString file = localLibraryPath(m_pages.at(PageTable::FileNameRow, page));
-    if (!QProcess::startDetached(editor, {file}))
+    // The setting may carry arguments; split as a command line, never by a
+    // shell, and the path is one argument whatever characters it holds.
+    const QString file = localLibraryPath(row->at(PageTable::FileNameRow - 1));
+    QStringList arguments;
+    QString program = editor;
+    // A program path with blanks in it is taken whole; anything else as a command line.
+    if (!QFileInfo(editor).isExecutable()) {
+        arguments = QProcess::splitCommand(editor);
+        program = arguments.isEmpty() ? editor : arguments.takeFirst();
+    }
+    arguments << file;
+    if (!QProcess::startDetached(program, arguments))
         DialogService::message(this, QStringLiteral("The external editor \"%1\" could not be started.")
                                          .arg(editor),
                                QString(), Buttons::Ok, Severity::Warning);
@@ -956,18 +1211,22 @@ void TovraLib::OpenInExternalEditor(int index)
 
 // ---------------------------------------------------------------- commands
 
-void TovraLib::addEntry(qint16 entryType, const QString &fileName)
+qint32 TovraLib::addEntry(qint16 entryType, const QString &fileName)
 {
     if (fileName.isEmpty() || !hasBook())
-        return;
+        return 0;
     const qint32 book = currentBookCode();
     const QString bookName = currentBookName();
+    qint32 added = 0;
     trapErrors(tovralib::kWindowName, [&] {
         EntryDetails details(this);
         QString description;
-        details.AddLibraryEntry(entryType, bookName, book, fileName, description, this);
+        added = details.AddLibraryEntry(entryType, bookName, book, fileName, description, this);
     });
+    if (added)
+        forgetUndo();
     RefreshDocuments();
+    return added;
 }
 
 void TovraLib::pasteImage()
@@ -976,19 +1235,27 @@ void TovraLib::pasteImage()
     if (!link || !hasBook())
         return;
     QString path;
+    QPointer<ViewImg> viewer;
     const bool ran = trapErrors(tovralib::kWindowName, [&] {
         const qint32 key = newEntryCode();
         QString extension = link->GetSystemSetting(61).toString().trimmed();
         if (extension.isEmpty())
             extension = QStringLiteral("jpg");
         const QString target = link->NextFileName(1, currentBookCode(), key, extension);
-        auto *viewer = new ViewImg(this);
+        viewer = new ViewImg(this);
+        viewer->setAttribute(Qt::WA_DeleteOnClose);
         path = viewer->PasteNSaveImage(target);
         if (path.isEmpty())
             viewer->deleteLater(); // nothing was shown
     });
-    if (ran && !path.isEmpty())
-        addEntry(1, path);
+    if (!ran || path.isEmpty())
+        return;
+    if (addEntry(1, path) != 0)
+        return;
+    // The entry was never saved: the picture we wrote belongs to nothing.
+    if (viewer)
+        viewer->close();
+    QFile::remove(localLibraryPath(path));
 }
 
 void TovraLib::editSelected()

@@ -2,6 +2,7 @@
 
 #include "component/windowutils.h"
 #include "library/pagetable.h"
+#include "library/librarydata.h"
 #include "library/librarysql.h"
 #include "viewers/menutarget.h"
 
@@ -19,6 +20,8 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QKeyEvent;
+class QPoint;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
@@ -56,7 +59,7 @@ public:
 
     // Opens the patient's book when asked, then shows the window modeless.
     void DisplayData(bool bPatientsOnly, qint32 PatientID, const QString &PatientName);
-    void RefreshDocuments();
+    void RefreshDocuments() override;
 
     QWidget *menuWindow() override { return this; }
     void ViewEntry(const QString &FileName, const QString &Description, qint16 EntryType,
@@ -121,6 +124,9 @@ private:
     void addPatient();
     void deleteBook();
     void deleteSelectedPages();
+    void keepForUndo(DeletedRows rows, qint32 bookCode);
+    void forgetUndo();
+    void undoDelete();
 
     void clearGrid();
     void loadPages();
@@ -130,13 +136,18 @@ private:
     void placeScrollBar();
     void checkClicked(int slot, bool checked);
     void pictureClicked(int slot, Qt::MouseButton button);
+    void viewSlot(int slot);
+    std::optional<PageTable::Page> rowOfSlot(int slot) const;
+    void findIndexRow();
+    void showPageMenu(int slot, const QPoint &globalPos);
+    bool gridKey(QKeyEvent *event);
     int pageOfSlot(int slot) const;
     void setAllSelected(bool selected);
 
     void editPage(int page);
     QList<int> selectedPages() const;
     qint32 newEntryCode();
-    void addEntry(qint16 entryType, const QString &fileName);
+    qint32 addEntry(qint16 entryType, const QString &fileName);
     void pasteImage();
     void editSelected();
     void copyFirstChecked();
@@ -175,6 +186,14 @@ private:
     ImgView *m_indexImage = nullptr;
     QPointer<QWidget> m_singleView; // the single-image view, reused
     QList<QAction *> m_commands;
+    QAction *m_undo = nullptr;
+    DeletedRows m_undoRows;
+    qint32 m_undoBook = 0;
+    // The index picture box's entry when the grid leaves it out.
+    static constexpr int kIndexSlot = -2;
+    std::optional<PageTable::Page> m_indexRow;
+    int m_currentPage = 0;    // the keyboard's page in the grid, 1-based
+    int m_wheelRemainder = 0; // wheel angle short of a notch
 };
 
 } // namespace tovradocs::Internal

@@ -27,6 +27,8 @@ public:
     virtual void SetIndexImage(int index) { Q_UNUSED(index) }
     virtual void DuplicateEntry(int index) { Q_UNUSED(index) }
     virtual void OpenInExternalEditor(int index) { Q_UNUSED(index) }
+    // The host may have added pages ("Add to book"); reread the book.
+    virtual void RefreshDocuments() {}
 };
 
 // The library's popup menu lives above the viewers; the library installs this

@@ -133,6 +133,7 @@ ImgView *ViewImg::paneAt(int index)
         const int k = int(m_panes.size());
         auto *view = new ImgView(this);
         view->setBackgroundLoading(true); // a large radiograph must not freeze the window
+        view->setFitDecoding(true);       // many pictures side by side cost a screenful
         view->setObjectName(QStringLiteral("ImxSnap_%1").arg(k));
         view->setVisible(false);
         connect(view, &ImgView::mouseUp, this,

@@ -11,7 +11,9 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QAction>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
@@ -21,6 +23,7 @@
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTest>
+#include <QWheelEvent>
 
 using namespace tovradocs;
 using namespace tovradocs::Internal;
@@ -81,9 +84,15 @@ private Q_SLOTS:
     void duplicateEntry();
     void externalEditor();
     void pasting();
+    void pastedThenClosedLeavesNothing();
+    void undoOfDeletes();
     void copyToFileManagerAndPrinting();
     void helpKey();
     void thumbnailClicks();
+    void keyboardOnThePageGrid();
+    void wheelScrollsOneRow();
+    void brokenFilesGetTheirOwnTiles();
+    void indexBoxStandsInForItsPage();
     void viewLibraryFromHost();
 
 private:
@@ -288,7 +297,8 @@ void TestTovraLib::deleteSelectedPages()
     check(*lib, 3)->click();
     m_fx.link->clear();
     child<QPushButton>(lib, "cmdDelSelPages")->click();
-    QCOMPARE(m_fx.link->sqlTexts().mid(0, 2),
+    QStringList deletes = m_fx.link->sqlTexts().filter(QStringLiteral("Delete"));
+    QCOMPARE(deletes,
              (QStringList{QStringLiteral("Delete From BookContents where entry_Code = 11"),
                           QStringLiteral("Delete From BookContents where entry_Code = 13")}));
     QCOMPARE(lib->pageTable().count(), 2);
@@ -465,6 +475,14 @@ void TestTovraLib::externalEditor()
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 10000);
     QCOMPARE(QString::fromUtf8(fileContents(out)), QStringLiteral("1\n") + file + u'\n');
     QVERIFY(m_responder->prompts().isEmpty());
+
+    // With arguments: split as a command line, never by a shell.
+    QFile::remove(out);
+    m_fx.host->setSetting(164, QString(u'"' + script + QStringLiteral("\" --new-window '$HOME'")));
+    lib->OpenInExternalEditor(0);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 10000);
+    QCOMPARE(QString::fromUtf8(fileContents(out)),
+             QStringLiteral("3\n--new-window\n'$HOME'\n") + file + u'\n');
 }
 
 void TestTovraLib::pasting()
@@ -496,6 +514,72 @@ void TestTovraLib::pasting()
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w->objectName() != QLatin1String("TovraLib"))
             w->close();
+}
+
+void TestTovraLib::pastedThenClosedLeavesNothing()
+{
+    auto lib = openBook(3);
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QGuiApplication::clipboard()->setImage(picture);
+    m_fx.link->clear();
+    m_responder->pushModal(reject);
+    lib->tbrLibCommand(QStringLiteral("Paste Image"));
+
+    const QStringList names = m_fx.link->callsOf(QStringLiteral("NextFileName"));
+    QCOMPARE(names.size(), 1);
+    QDir library(m_fx.libraryFolder);
+    QCOMPARE(library.entryList(QDir::Files | QDir::Hidden, QDir::Name), QStringList());
+    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents")), 0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (QWidget *w : QApplication::topLevelWidgets())
+        QVERIFY2(w == lib.get() || !w->isVisible(), qPrintable(w->objectName()));
+}
+
+void TestTovraLib::undoOfDeletes()
+{
+    const QStringList files = m_fx.addPictures(1, 10, {QStringLiteral("Before"), QStringLiteral("After"),
+                                                       QStringLiteral("Recall")});
+    m_fx.exec(QStringLiteral("Update BookContents Set IndexImage = true, CTEffect = 4, "
+                             "SoundFile = '/snd/a.wav' where Entry_Code = 11"));
+    const QVariantMap eleven = m_fx.row(11);
+    m_fx.host->setSetting(130, true);
+    auto lib = openBook(1);
+    QAction *undo = lib->findChild<QAction *>(QStringLiteral("cmdUndoDelete"));
+    QVERIFY(undo);
+    QVERIFY(!undo->isEnabled());
+    QCOMPARE(undo->shortcut(), QKeySequence(QKeySequence::Undo));
+
+    // Pages: a misclick is taken back whole.
+    check(*lib, 1)->click();
+    check(*lib, 2)->click();
+    child<QPushButton>(lib, "cmdDelSelPages")->click();
+    QCOMPARE(lib->pageTable().count(), 1);
+    QVERIFY(undo->isEnabled());
+    undo->trigger();
+    QVERIFY(!undo->isEnabled());
+    QCOMPARE(lib->pageTable().count(), 3);
+    QCOMPARE(m_fx.row(11), eleven);
+
+    // The book with all its pages, chosen again afterwards.
+    child<QPushButton>(lib, "cmdDeleteBook")->click();
+    auto *books = child<QComboBox>(lib, "cboBooks");
+    QCOMPARE(books->findData(1), -1);
+    undo->trigger();
+    QCOMPARE(books->currentData().toInt(), 1);
+    QCOMPARE(books->currentText(), QStringLiteral("Maria Lopez"));
+    QCOMPARE(m_fx.scalar(QStringLiteral("Select PatientCode From Books where Entry_Code = 1")), 11);
+    QCOMPARE(lib->pageTable().count(), 3);
+    QCOMPARE(m_fx.row(11), eleven);
+    for (const QString &file : files)
+        QVERIFY(QFile::exists(file));
+
+    // Another change to the books ends what can be undone.
+    child<QPushButton>(lib, "cmdDeleteBook")->click();
+    QVERIFY(undo->isEnabled());
+    m_responder->pushText(QStringLiteral("Ortho cases"));
+    child<QPushButton>(lib, "cmdAddBook")->click();
+    QVERIFY(!undo->isEnabled());
 }
 
 void TestTovraLib::copyToFileManagerAndPrinting()
@@ -565,6 +649,143 @@ void TestTovraLib::thumbnailClicks()
     const QStringList viewed = m_fx.link->callsOf(QStringLiteral("ViewOtherDocument"));
     QCOMPARE(viewed.size(), 1);
     QVERIFY2(viewed.constFirst().contains(QStringLiteral("referral.pdf")), qPrintable(viewed.constFirst()));
+}
+
+void TestTovraLib::keyboardOnThePageGrid()
+{
+    m_fx.addPictures(3, 10, {"A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K", "L", "M", "N",
+                             "O", "P", "Q", "R", "S", "T", "U", "V", "W", "X", "Y", "Z"});
+    auto lib = openBook(3);
+    const int columns = lib->columnCount();
+    QVERIFY(columns > 1);
+    auto *grid = child<QWidget>(lib, "PicPages");
+    QCOMPARE(grid->focusPolicy(), Qt::StrongFocus);
+    lib->activateWindow();
+    grid->setFocus();
+    QVERIFY(child<ImgView>(lib, "ImxPics_0")->isCurrent());
+
+    QTest::keyClick(grid, Qt::Key_Right);
+    QVERIFY(child<ImgView>(lib, "ImxPics_1")->isCurrent());
+    QVERIFY(!child<ImgView>(lib, "ImxPics_0")->isCurrent());
+    QTest::keyClick(grid, Qt::Key_Space);
+    QVERIFY(check(*lib, 1)->isChecked());
+    QVERIFY2(child<ImgView>(lib, "ImxPics_1")->isSelected(), "a chosen page is marked on its tile");
+    QCOMPARE(lib->pageTable().at(PageTable::SelectedRow, 2), QStringLiteral("1"));
+
+    // Down past the last row on screen scrolls by whole rows.
+    for (int i = 0; i < lib->rowCount(); ++i)
+        QTest::keyClick(grid, Qt::Key_Down);
+    auto *scroll = child<QScrollBar>(lib, "fsbControl");
+    QCOMPARE(scroll->value(), 1 + columns);
+    QTest::keyClick(grid, Qt::Key_End);
+    QVERIFY(scroll->value() > 1);
+    QTest::keyClick(grid, Qt::Key_Home);
+    QCOMPARE(scroll->value(), 1);
+
+    // Enter views the page; the Menu key and Shift+F10 open its menu.
+    QTest::keyClick(grid, Qt::Key_Right);
+    QTest::keyClick(grid, Qt::Key_Return);
+    bool viewed = false;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        viewed = viewed || (w != lib.get() && w->isVisible() && w->windowTitle() == QStringLiteral("B"));
+    QVERIFY2(viewed, "Enter opens the page's viewer");
+    QTest::keyClick(grid, Qt::Key_Menu);
+    auto *menu = lib->findChild<MenuMan *>();
+    QVERIFY(menu);
+    QVERIFY(menu->libMenu()->isVisible());
+    menu->libMenu()->hide();
+    QTest::keyClick(grid, Qt::Key_F10, Qt::ShiftModifier);
+    QVERIFY(menu->libMenu()->isVisible());
+    menu->libMenu()->hide();
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w != lib.get())
+            w->close();
+}
+
+void TestTovraLib::wheelScrollsOneRow()
+{
+    m_fx.addPictures(3, 10, {"A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K", "L", "M", "N",
+                             "O", "P", "Q", "R", "S", "T", "U", "V", "W", "X", "Y", "Z"});
+    auto lib = openBook(3, QSize(900, 400));
+    auto *grid = child<QWidget>(lib, "PicPages");
+    auto *scroll = child<QScrollBar>(lib, "fsbControl");
+    QVERIFY(scroll->maximum() > lib->columnCount() + 1);
+    auto wheel = [&](int delta) {
+        QWheelEvent event(QPointF(20, 20), grid->mapToGlobal(QPointF(20, 20)), QPoint(),
+                          QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(grid, &event);
+    };
+    wheel(-120);
+    QCOMPARE(scroll->value(), 1 + lib->columnCount());
+    wheel(-60); // half a notch waits for the other half
+    QCOMPARE(scroll->value(), 1 + lib->columnCount());
+    wheel(-60);
+    QCOMPARE(scroll->value(), 1 + 2 * lib->columnCount());
+    wheel(240);
+    QCOMPARE(scroll->value(), 1);
+}
+
+void TestTovraLib::brokenFilesGetTheirOwnTiles()
+{
+    const QString empty = m_fx.libraryFolder + QStringLiteral("/empty.jpg");
+    const QString garbage = m_fx.libraryFolder + QStringLiteral("/garbage.jpg");
+    QVERIFY(writeFile(empty, QByteArray()));
+    QVERIFY(writeFile(garbage, "these bytes are no picture at all"));
+    m_fx.addPage(10, 3, m_fx.libraryFolder + QStringLiteral("/gone.jpg"), 1, QStringLiteral("Gone"));
+    m_fx.addPage(11, 3, empty, 1, QStringLiteral("Empty"));
+    m_fx.addPage(12, 3, garbage, 1, QStringLiteral("Garbage"));
+    m_fx.addPictures(3, 13, {QStringLiteral("Fine")});
+    auto lib = openBook(3);
+    const QStringList expected = {QStringLiteral("File missing"), QStringLiteral("Empty file"),
+                                  QStringLiteral("Cannot read picture"), QString()};
+    for (int i = 0; i < 4; ++i) {
+        auto *tile = child<ImgView>(lib, qPrintable(QStringLiteral("ImxPics_%1").arg(i)));
+        QTRY_VERIFY_WITH_TIMEOUT(tile->hasPicture() || !tile->problem().isEmpty(), 10000);
+        QCOMPARE(tile->problem(), expected[i]);
+    }
+
+    // Viewing a broken page says what is wrong instead of opening an empty window.
+    const int windows = int(QApplication::topLevelWidgets().size());
+    m_responder->pushAnswer(Answer::Ok);
+    QTest::mouseClick(child<ImgView>(lib, "ImxPics_0"), Qt::LeftButton, {}, QPoint(10, 10));
+    QCOMPARE(messageTexts(*m_responder).size(), 1);
+    QVERIFY2(messageTexts(*m_responder).constFirst().contains(QStringLiteral("File missing")),
+             qPrintable(messageTexts(*m_responder).constFirst()));
+    QCOMPARE(m_responder->prompts().constFirst().owner, lib.get());
+    QCOMPARE(int(QApplication::topLevelWidgets().size()), windows);
+}
+
+void TestTovraLib::indexBoxStandsInForItsPage()
+{
+    m_fx.addPictures(3, 10, {QStringLiteral("Plain")});
+    const QString marked = m_fx.picture(QStringLiteral("m.png"));
+    m_fx.addPage(11, 3, marked, 1, QStringLiteral("Marked"), true);
+    auto lib = openBook(3);
+    QCOMPARE(lib->pageTable().count(), 1);
+    auto *box = child<ImgView>(lib, "ImxIndexImage");
+    QCOMPARE(box->fileName(), marked);
+
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 5));
+    QStringList titles;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w != lib.get() && w->isVisible())
+            titles << w->windowTitle();
+    }
+    QVERIFY2(titles.contains(QStringLiteral("Marked")), qPrintable(titles.join(u'|')));
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w != lib.get())
+            w->close();
+
+    QTest::mouseClick(box, Qt::RightButton, {}, QPoint(5, 5));
+    auto *menu = lib->findChild<MenuMan *>();
+    QVERIFY(menu && menu->libMenu()->isVisible());
+    menu->libMenu()->hide();
+    // Its commands reach the index page, not a grid slot.
+    QString seen;
+    m_responder->pushModal(editDescription(&seen, QStringLiteral("Marked, edited")));
+    menu->libItem(MenuMan::EditPageDetailItem)->trigger();
+    QCOMPARE(seen, QStringLiteral("Marked"));
+    QCOMPARE(m_fx.row(11).value("description").toString(), QStringLiteral("Marked, edited"));
 }
 
 void TestTovraLib::viewLibraryFromHost()
