@@ -94,26 +94,31 @@ int main(int argc, char **argv)
     clock.start();
     QPointer<ViewImg> viewer = new ViewImg;
     viewer->resize(1600, 1000);
-    viewer->ViewSelectedImages(pages, false, qint16(std::min(count, 32767)));
-    const qint64 shownMs = clock.elapsed();
-
+    qint64 shownMs = -1;
     qint64 firstMs = -1;
+    qint64 allMs = -1;
     int loaded = 0;
-    const QList<ImgView *> panes = viewer->findChildren<ImgView *>();
-    for (ImgView *pane : panes) {
-        QObject::connect(pane, &ImgView::loaded, &app, [&] {
-            if (firstMs < 0)
-                firstMs = clock.elapsed();
-            if (++loaded == count)
-                app.quit();
-        });
-    }
-    QTimer::singleShot(120'000, &app, &QApplication::quit);
-    app.exec();
-    const qint64 allMs = clock.elapsed();
-    const long peakKb = statusKb("VmHWM");
-
-    viewer->close();
+    long peakKb = 0;
+    // The viewer runs its own modal loop; the watching starts inside it.
+    QTimer::singleShot(0, viewer, [&] {
+        shownMs = clock.elapsed();
+        const QList<ImgView *> panes = viewer->findChildren<ImgView *>();
+        for (ImgView *pane : panes) {
+            QObject::connect(pane, &ImgView::loaded, viewer, [&] {
+                if (firstMs < 0)
+                    firstMs = clock.elapsed();
+                if (++loaded == count) {
+                    allMs = clock.elapsed();
+                    peakKb = statusKb("VmHWM");
+                    viewer->close();
+                }
+            });
+        }
+    });
+    QTimer::singleShot(120'000, viewer, [&] { viewer->close(); });
+    viewer->ViewSelectedImages(pages, false, qint16(std::min(count, 32767)));
+    if (peakKb == 0)
+        peakKb = statusKb("VmHWM");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
     const long afterKb = statusKb("VmRSS");
