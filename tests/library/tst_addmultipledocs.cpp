@@ -13,11 +13,13 @@
 #include "library/clipboardfiles.h"
 #include "library/importitemsmodel.h"
 #include "library/serialgrabber.h"
+#include "library/tovralib.h"
 
 #include <tovradocs/dokumentz.h>
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
@@ -112,6 +114,7 @@ private Q_SLOTS:
     void grabberFollowsTheClipboard();
     void grabberSavesIntoTheBook();
     void grabberClearAndDrops();
+    void libraryPastesAndTakesDrops();
 
 private:
     QString src(const QString &name) { return makePicture(m_fx.path(QStringLiteral("src/") + name)); }
@@ -441,6 +444,72 @@ void tst_AddMultipleDocs::grabberClearAndDrops()
     QCOMPARE(list->itemCount(), 1);
     QVERIFY(list->itemPath(1).endsWith(QStringLiteral("b.jpg")));
     QVERIFY(QFileInfo::exists(picture)); // an ordinary file is never deleted
+}
+
+void tst_AddMultipleDocs::libraryPastesAndTakesDrops()
+{
+    TovraLib lib;
+    lib.resize(900, 640);
+    lib.show();
+    QCoreApplication::processEvents();
+    auto *books = child<QComboBox>(&lib, "cboBooks");
+    books->setCurrentIndex(books->findData(kBook));
+    QCOMPARE(lib.currentBookCode(), kBook);
+
+    // A copy in a file manager that offers only its own type still pastes.
+    const QString pasted = src(QStringLiteral("pasted.jpg"));
+    auto *copied = new QMimeData;
+    copied->setData(QStringLiteral("x-special/gnome-copied-files"),
+                    "copy\n" + QUrl::fromLocalFile(pasted).toEncoded());
+    QGuiApplication::clipboard()->setMimeData(copied);
+    QStringList offered;
+    auto offeredFiles = [&](QDialog *d) {
+        auto *model = child<QTableView>(d, "tgFiles")->model();
+        for (int r = 0; r < model->rowCount(); ++r)
+            offered << model->index(r, ImportItemsModel::FileNameColumn).data().toString();
+        return saveAndWait(d);
+    };
+    m_responder->pushModal(offeredFiles);
+    lib.tbrLibCommand(QStringLiteral("PasteExplorer"));
+    QCOMPARE(offered, QStringList{pasted});
+    QCOMPARE(lib.pageTable().count(), 1);
+
+    // Files dropped on the pages go the same way, documents included.
+    const QString letter = m_fx.path(QStringLiteral("src/referral.pdf"));
+    QVERIFY(Testing::writeFile(letter, "%PDF-1.4\n"));
+    QMimeData drop;
+    drop.setUrls({QUrl::fromLocalFile(letter), QUrl::fromLocalFile(src(QStringLiteral("drop.jpg")))});
+    auto *pages = child<QWidget>(&lib, "PicPages");
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &drop, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pages, &enter);
+    QVERIFY(enter.isAccepted());
+    offered.clear();
+    m_responder->pushModal(offeredFiles);
+    QDropEvent dropped(QPoint(20, 20), Qt::CopyAction, &drop, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pages, &dropped);
+    QCOMPARE(offered.size(), 2);
+    QCOMPARE(lib.pageTable().count(), 3);
+    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents where EntryType = 5")), 1);
+
+    // "Copy Explorer" offers the files to a paste in any file manager.
+    lib.tbrLibCommand(QStringLiteral("Select All"));
+    lib.tbrExportCommand(QStringLiteral("CopyToExplorer"));
+    const QMimeData *onClipboard = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(onClipboard->hasUrls());
+    QVERIFY(onClipboard->data(QStringLiteral("x-special/gnome-copied-files")).startsWith("copy\n"));
+    QCOMPARE(filesFromMimeData(onClipboard).paths.size(), 2); // the document is not copied
+
+    // The serial grabber opens for the book shown.
+    QGuiApplication::clipboard()->clear();
+    lib.tbrLibCommand(QStringLiteral("SerialGrab"));
+    QPointer<SerialGrabber> grabber;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *g = qobject_cast<SerialGrabber *>(w))
+            grabber = g;
+    QVERIFY(grabber);
+    QCOMPARE(child<TovraSearch>(grabber.data(), "SrchBook")->bookName(), QStringLiteral("Lee, Ann"));
+    grabber->close();
+    QTRY_VERIFY(grabber.isNull());
 }
 
 QTEST_MAIN(tst_AddMultipleDocs)
