@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
@@ -107,6 +108,7 @@ private Q_SLOTS:
     void gridShowsNamesRowsHoldCodes();
     void closeImportsNothing();
     void failedFileStaysListed();
+    void cancelStopsBetweenFiles();
 
     void grabberDuplicateRuleAndDocuments();
     void grabberTakesPicturesAsTemporaryFiles();
@@ -286,6 +288,36 @@ void tst_AddMultipleDocs::failedFileStaysListed()
     QCOMPARE(messages.size(), 1);
     QVERIFY2(messages[0].contains(QStringLiteral("missing.png")), qPrintable(messages[0]));
     QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents")), 1);
+}
+
+void tst_AddMultipleDocs::cancelStopsBetweenFiles()
+{
+    const QStringList files = {src(QStringLiteral("a.jpg")), src(QStringLiteral("b.jpg"))};
+    int rowsLeft = -1;
+    bool hadProgress = false;
+    m_responder->pushModal([&](QDialog *d) {
+        QSignalSpy finished(d, SIGNAL(importFinished()));
+        click(d, "cbOK");
+        // Cancelled before the first file: nothing is imported, everything stays listed.
+        if (auto *progress = d->findChild<QProgressDialog *>(QStringLiteral("prgImport"))) {
+            hadProgress = true;
+            progress->cancel();
+        }
+        if (finished.isEmpty())
+            finished.wait(20000);
+        rowsLeft = child<QTableView>(d, "tgFiles")->model()->rowCount();
+        click(d, "cbClose");
+        return d->result();
+    });
+    Dokumentz docs;
+    docs.DefSourceID = kBook;
+    AddMultipleDocs window;
+    window.AddMultipleFiles(files, docs);
+    QVERIFY(hadProgress);
+    QCOMPARE(rowsLeft, 2);
+    QVERIFY(window.importedFiles().isEmpty());
+    QVERIFY(Testing::messageTexts(*m_responder).isEmpty());
+    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents")), 0);
 }
 
 void tst_AddMultipleDocs::grabberDuplicateRuleAndDocuments()
