@@ -65,9 +65,12 @@ QString localPathFromUrl(const QByteArray &encodedUrl)
         return QString();
     // A name that does not decode cleanly cannot be opened again through a QString.
     QStringDecoder decoder(QStringDecoder::System);
-    const QString path = decoder.decode(bytes);
+    QString path = decoder.decode(bytes);
     if (decoder.hasError() || QFile::encodeName(path) != bytes)
         return QString();
+    // "file:////x" is still local; written back as "//x" it would name a machine.
+    while (path.startsWith(QLatin1String("//")))
+        path.remove(0, 1);
     return path;
 }
 

@@ -167,6 +167,8 @@ void tst_AddMultipleDocs::fileListsRead_data()
         << "text/uri-list"
         << QByteArray("file://xray-pc/share/a.png\nhttps://example.org/a.png\nfile:///srv/%FF%FE.png\n")
         << QStringList() << 3;
+    QTest::newRow("extra slashes stay local")
+        << "text/uri-list" << QByteArray("file:////srv//x/a%20b.png") << QStringList{QStringLiteral("/srv//x/a b.png")} << 0;
     QTest::newRow("plain text") << "text/plain" << QByteArray("file:///srv/x/a.png") << QStringList() << 0;
 }
 
