@@ -22,6 +22,8 @@
 #include <QComboBox>
 #include <QClipboard>
 #include <QGroupBox>
+#include <QLineEdit>
+#include <QToolButton>
 #include <QLabel>
 #include <QMimeData>
 #include <QPointer>
@@ -116,6 +118,7 @@ private Q_SLOTS:
     void grabberFollowsTheClipboard();
     void grabberSavesIntoTheBook();
     void grabberClearAndDrops();
+    void grabberSearchesTheBook();
     void libraryPastesAndTakesDrops();
 
 private:
@@ -478,6 +481,28 @@ void tst_AddMultipleDocs::grabberClearAndDrops()
     QCOMPARE(list->itemCount(), 1);
     QVERIFY(list->itemPath(1).endsWith(QStringLiteral("b.jpg")));
     QVERIFY(QFileInfo::exists(picture)); // an ordinary file is never deleted
+}
+
+void tst_AddMultipleDocs::grabberSearchesTheBook()
+{
+    m_fx.addBook(40, QStringLiteral("Orthodontic plans"), 0);
+    SerialGrabber grabber;
+    auto *book = child<TovraSearch>(&grabber, "SrchBook");
+    QCOMPARE(book->caption(), QStringLiteral("Patient / Book"));
+    book->setBook(kBook, QStringLiteral("Lee, Ann"));
+
+    // Cancelled: the book stays.
+    m_responder->pushModal([](QDialog *) { return int(QDialog::Rejected); });
+    book->searchButton()->click();
+    QCOMPARE(book->bookCode(), kBook);
+
+    m_responder->pushModal([](QDialog *d) {
+        d->findChild<QLineEdit *>(QStringLiteral("txtSearch"))->setText(QStringLiteral("ortho"));
+        return int(QDialog::Accepted);
+    });
+    book->searchButton()->click();
+    QCOMPARE(book->bookCode(), 40);
+    QCOMPARE(book->bookName(), QStringLiteral("Orthodontic plans"));
 }
 
 void tst_AddMultipleDocs::libraryPastesAndTakesDrops()
