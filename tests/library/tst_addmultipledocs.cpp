@@ -119,6 +119,7 @@ private Q_SLOTS:
     void grabberSavesIntoTheBook();
     void grabberClearAndDrops();
     void grabberSearchesTheBook();
+    void grabberCopiesSelectedToAFolder();
     void libraryPastesAndTakesDrops();
 
 private:
@@ -503,6 +504,29 @@ void tst_AddMultipleDocs::grabberSearchesTheBook()
     book->searchButton()->click();
     QCOMPARE(book->bookCode(), 40);
     QCOMPARE(book->bookName(), QStringLiteral("Orthodontic plans"));
+}
+
+void tst_AddMultipleDocs::grabberCopiesSelectedToAFolder()
+{
+    SerialGrabber grabber;
+    auto *list = child<DocList>(&grabber, "docImgs");
+    const QString a = src(QStringLiteral("a.jpg"));
+    const QString b = src(QStringLiteral("b.jpg"));
+    std::unique_ptr<QMimeData> copy(mimeDataForFiles({a, b}));
+    QCOMPARE(grabber.grabFrom(copy.get()), 2);
+    const QString folder = m_fx.path(QStringLiteral("usb"));
+    QDir().mkpath(folder);
+    QVERIFY(Testing::writeFile(folder + QStringLiteral("/a.jpg"), "older picture"));
+
+    m_responder->pushText(folder);
+    click(&grabber, "Command1");
+    QCOMPARE(Testing::messageTexts(*m_responder).value(0),
+             QStringLiteral("2 files copied to \"%1\".").arg(folder));
+    // What was there stays; the copy takes a free name beside it.
+    QCOMPARE(Testing::fileContents(folder + QStringLiteral("/a.jpg")), QByteArray("older picture"));
+    QCOMPARE(Testing::fileContents(folder + QStringLiteral("/a (2).jpg")), Testing::fileContents(a));
+    QCOMPARE(Testing::fileContents(folder + QStringLiteral("/b.jpg")), Testing::fileContents(b));
+    QCOMPARE(list->itemCount(), 2);
 }
 
 void tst_AddMultipleDocs::libraryPastesAndTakesDrops()
