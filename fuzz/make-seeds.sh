@@ -1,5 +1,5 @@
 #!/bin/sh
-# Writes the seed corpora into $1/corpus-sql and $1/corpus-images.
+# Writes the seed corpora into $1/corpus-sql, $1/corpus-images and $1/corpus-files.
 # An image seed's first byte picks the file suffix the fuzz target uses
 # (0 .img, 1 .dcm, 2 .tga, 3 .pct, 4 .jpg, 5 .png, 6 .bmp, 7 .gif).
 set -eu
@@ -55,4 +55,13 @@ printf 'GIF89a4.1.\000\377b!\371\004\377\377\377\374\000,\000\000\000\000\000\01
 seed_img 9 7 "$tmp/b.gif"
 # An empty logical screen with one wide frame: each dimension must be guarded.
 echo 'B0dJRjg5YQAAACIA/2Ih+QT////8ACwAAAAAADsIAEEBAA==' | base64 -d > "$img/seed11"
+
+# File lists: the first byte picks the clipboard type (0 uri-list, 1 GNOME, 2 KDE, 3 text).
+files=$out/corpus-files
+mkdir -p "$files"
+printf '\000file:///srv/x/a%%20b.jpg\r\nfile://localhost/srv/%%C3%%84.bmp\r\n# comment\n' > "$files/seed1"
+printf '\001copy\nfile:///home/a/IMG_0001.JPG\nfile:///home/a/%%FF.jpg' > "$files/seed2"
+printf '\002cut\nfile://xray-pc/share/a.jpg\nhttps://example.org/x.jpg\nfile:///a?b#c' > "$files/seed3"
+# Found by fuzzing: an empty host followed by "//", read as a path that named a machine when written back.
+printf '\002cut\nfile:////homeMaGb-c' > "$files/seed4"
 exit 0

@@ -16,6 +16,10 @@
 #include "library/entrydetails.h"
 #include "library/picselector.h"
 #include "library/vidselector.h"
+#include "library/addmultipledocs.h"
+#include "library/clipboardfiles.h"
+#include "library/importrun.h"
+#include "library/serialgrabber.h"
 
 #include <tovradocs/dokument.h>
 #include <tovradocs/dokumentz.h>
@@ -119,6 +123,8 @@ TovraLib::TovraLib(QWidget *owner)
             if (!icon.isNull())
                 setWindowIcon(QIcon(QPixmap::fromImage(icon)));
         });
+        // Copies left by an import that was killed before its rows were stored.
+        ImportRun::recoverInterrupted(*link);
     }
 
     buildControls();
@@ -1351,12 +1357,10 @@ void TovraLib::copyToFileManager()
         DialogService::message(this, QStringLiteral("You need to select at least one document !"));
         return;
     }
-    QList<QUrl> urls;
+    QStringList paths;
     for (const Dokument &document : *documents)
-        urls.append(QUrl::fromLocalFile(localLibraryPath(document.FileName)));
-    auto *data = new QMimeData;
-    data->setUrls(urls);
-    QGuiApplication::clipboard()->setMimeData(data);
+        paths.append(localLibraryPath(document.FileName));
+    QGuiApplication::clipboard()->setMimeData(mimeDataForFiles(paths));
     const int count = documents->Count();
     DialogService::message(this, QString::number(count) + QStringLiteral(" file")
                                       + (count >= 2 ? QStringLiteral("s") : QString())
@@ -1366,17 +1370,17 @@ void TovraLib::copyToFileManager()
 void TovraLib::gatherFiles(const QList<QUrl> &urls)
 {
     m_gatheredFiles.clear();
-    for (const QUrl &url : urls)
-        if (url.isLocalFile())
-            m_gatheredFiles.append(url.toLocalFile());
+    for (const QUrl &url : urls) {
+        const QString path = localPathFromUrl(url.toEncoded());
+        if (!path.isEmpty() && !m_gatheredFiles.contains(path))
+            m_gatheredFiles.append(path);
+    }
 }
 
 void TovraLib::gatherFromClipboard()
 {
     const QMimeData *data = QGuiApplication::clipboard()->mimeData();
-    m_gatheredFiles.clear();
-    if (data && data->hasUrls())
-        gatherFiles(data->urls());
+    m_gatheredFiles = filesFromMimeData(data).paths;
     if (m_gatheredFiles.isEmpty()) {
         DialogService::message(this, QStringLiteral("No files found on clipboard !"));
         return;
@@ -1386,9 +1390,19 @@ void TovraLib::gatherFromClipboard()
 
 void TovraLib::importGathered()
 {
-    if (m_gatheredFiles.isEmpty())
+    if (m_gatheredFiles.isEmpty() || !hasBook())
         return;
-    notifyNotAvailable(QStringLiteral("Batch import"));
+    Dokumentz documents;
+    documents.DefDocumentType = 1;
+    documents.DefFileType = 0;
+    documents.DefSourceID = currentBookCode();
+    {
+        AddMultipleDocs importer(this);
+        importer.AddMultipleFiles(m_gatheredFiles, documents);
+    }
+    m_gatheredFiles.clear();
+    if (documents.Count() > 0)
+        booksClicked();
 }
 
 void TovraLib::tbrLibCommand(const QString &key)
@@ -1443,7 +1457,7 @@ void TovraLib::tbrLibCommand(const QString &key)
     } else if (key == QLatin1String("DeSelect All")) {
         setAllSelected(false);
     } else if (key == QLatin1String("SerialGrab")) {
-        notifyNotAvailable(QStringLiteral("The serial grabber"));
+        SerialGrabber::openFor(currentBookCode(), currentBookName());
     } else if (key == QLatin1String("GetPicFromImgDevice")) {
         notifyNotAvailable(QStringLiteral("Imaging device acquisition"));
     } else if (key == QLatin1String("TakeCameraPic")) {

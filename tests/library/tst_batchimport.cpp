@@ -1,0 +1,466 @@
+// The batch import path on a real host: what it stores, what it copies and
+// deletes, and what it leaves behind when a copy fails or the process dies.
+
+#include "libraryfixture.h"
+#include "support/pgserver.h"
+
+#include "library/importrun.h"
+
+#include <tovradocs/dokumentz.h>
+#include <tovradocs/recordset.h>
+
+#include <QApplication>
+#include <QDirIterator>
+#include <QProcess>
+#include <QSet>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/mount.h>
+#include <unistd.h>
+
+using namespace tovradocs;
+using namespace tovradocs::Internal;
+
+namespace {
+
+constexpr qint32 kBook = 7;
+
+// Files of the library folder that carry a name (hidden temporaries and
+// journals are listed separately).
+QStringList libraryFiles(const QString &folder, bool hidden = false)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | (hidden ? QDir::Hidden : QDir::Filters()),
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        if (hidden == QFileInfo(file).fileName().startsWith(u'.'))
+            files << file;
+    }
+    files.sort();
+    return files;
+}
+
+QString makePicture(const QString &path, QColor colour = Qt::darkYellow, int width = 64)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QImage image(width, width * 3 / 4, QImage::Format_RGB32);
+    image.fill(colour);
+    return image.save(path) ? path : QString();
+}
+
+QList<ImportItem> itemsFor(const QStringList &files)
+{
+    return importItemsFromFiles(files);
+}
+
+// Every stored row's file exists, and every named library file has its row.
+void checkConsistent(DataLink &link, const QString &libraryFolder)
+{
+    std::unique_ptr<Recordset> rs;
+    link.FillRecordSet(rs, QStringLiteral("Select * From BookContents"));
+    QSet<QString> stored;
+    if (rs && rs->recordCount() > 0) {
+        for (rs->moveFirst(); !rs->isEof(); rs->moveNext()) {
+            const QString file = rs->value(QStringLiteral("FileName")).toString();
+            QVERIFY2(QFileInfo::exists(file), qPrintable(QStringLiteral("row without file: ") + file));
+            stored.insert(file);
+        }
+        rs->close();
+    }
+    for (const QString &file : libraryFiles(libraryFolder))
+        QVERIFY2(stored.contains(file), qPrintable(QStringLiteral("file without row: ") + file));
+    QVERIFY2(libraryFiles(libraryFolder, true).isEmpty(),
+             qPrintable(libraryFiles(libraryFolder, true).join(u' ')));
+}
+
+// Child modes: the test runs itself as a second workstation or as a process
+// that is killed in the middle of an import.
+int importChild(const QStringList &args)
+{
+    // --import-child <database> <library> <book> <stopAt or -1> <files...>
+    HostOptions options;
+    options.database = args.value(2);
+    options.libraryFolder = args.value(3);
+    auto host = ReferenceHost::open(options);
+    if (!host) {
+        fprintf(stderr, "child: %s\n", qPrintable(host.error()));
+        return 3;
+    }
+    Dokumentz documents;
+    documents.DefSourceID = args.value(4).toInt();
+    const int stopAt = args.value(5).toInt();
+    ImportRun run(*host.value(), documents, importItemsFromFiles(args.mid(6)));
+    run.setAfterCopyHook([stopAt](int index) {
+        if (index != stopAt)
+            return;
+        // The copy is in place, its row not yet written: wait here to be killed.
+        fputs("copied\n", stdout);
+        fflush(stdout);
+        for (;;)
+            pause();
+    });
+    run.runAll();
+    run.finish();
+    if (!run.error().isEmpty()) {
+        fprintf(stderr, "child: %s\n", qPrintable(run.error()));
+        return 2;
+    }
+    return 0;
+}
+
+} // namespace
+
+class tst_BatchImport : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void callerListBecomesItems();
+    void storesChosenItemsWithConsecutiveKeys();
+    void copiesOnlyWhenAskedOrTemporary();
+    void filesInLibraryAreNotCopied();
+    void sourceVanishingStopsAtThatFile();
+    void fullFileSystemLeavesNoPartialFile();
+    void killedImportLeavesNothingHalfDone();
+    void twoWorkstationsOnPostgreSQL();
+
+private:
+    QString source(const QString &name, QColor colour = Qt::darkYellow)
+    {
+        return makePicture(m_fx.path(QStringLiteral("src/") + name), colour);
+    }
+    QString temporary(const QString &name)
+    {
+        return makePicture(m_fx.path(QStringLiteral("tmp/") + name), Qt::magenta);
+    }
+
+    LibraryFixture m_fx;
+    QString m_mounted;
+};
+
+void tst_BatchImport::init()
+{
+    QVERIFY(m_fx.open());
+    m_fx.addBook(kBook, QStringLiteral("Smith, Anna"), 0);
+}
+
+void tst_BatchImport::cleanup()
+{
+    if (!m_mounted.isEmpty()) {
+        ::umount2(QFile::encodeName(m_mounted).constData(), MNT_DETACH);
+        m_mounted.clear();
+    }
+    m_fx.close();
+}
+
+void tst_BatchImport::callerListBecomesItems()
+{
+    const QList<ImportItem> items = itemsFor(
+        {QStringLiteral("/a/b/Pano 1.JPG"), QStringLiteral("?/tmp/Tow123.bmp"),
+         QStringLiteral("C:\\scans\\letter.pdf")});
+    QCOMPARE(items.size(), 3);
+    QCOMPARE(items[0].fileName, QStringLiteral("/a/b/Pano 1.JPG"));
+    QCOMPARE(items[0].description, QStringLiteral("Pano 1.JPG"));
+    QCOMPARE(items[0].docFileType, 1);
+    QVERIFY(!items[0].isTempfile);
+    QCOMPARE(items[1].fileName, QStringLiteral("/tmp/Tow123.bmp"));
+    QVERIFY(items[1].isTempfile);
+    QCOMPARE(items[2].description, QStringLiteral("letter.pdf"));
+    QCOMPARE(items[2].docFileType, 5);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(items[i].srNo, i + 1);
+        QVERIFY(items[i].select && items[i].import);
+        QCOMPARE(items[i].ctEffect, 0);
+    }
+}
+
+void tst_BatchImport::storesChosenItemsWithConsecutiveKeys()
+{
+    QList<ImportItem> items = itemsFor({source(QStringLiteral("a.jpg")), source(QStringLiteral("b.jpg")),
+                                        source(QStringLiteral("c.jpg")), source(QStringLiteral("d.jpg"))});
+    items[1].select = false;
+    items[2].description = QStringLiteral("Bitewing left");
+    items[2].ctEffect = 4;
+    items[2].category = 2;
+    items[2].comments = QStringLiteral("recheck in 6 months");
+    Dokumentz docs;
+    docs.DefSourceID = kBook;
+    docs.DefSourceTable = 3;
+    ImportRun run(*m_fx.link, docs, items);
+    QCOMPARE(run.total(), 3);
+    run.runAll();
+    run.finish();
+    QVERIFY2(run.error().isEmpty(), qPrintable(run.error()));
+    QCOMPARE(run.imported(), (QList<int>{0, 2, 3}));
+
+    const QList<qint32> codes = run.entryCodes();
+    QCOMPARE(codes.size(), 3);
+    QCOMPARE(codes[1], codes[0] + 1);
+    QCOMPARE(codes[2], codes[0] + 2);
+    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents")), 3);
+
+    const QVariantMap row = m_fx.row(codes[1]);
+    QCOMPARE(row.value("description").toString(), QStringLiteral("Bitewing left"));
+    QCOMPARE(row.value("bookcode").toInt(), kBook);
+    QCOMPARE(row.value("entrytype").toInt(), 1);
+    QCOMPARE(row.value("cteffect").toInt(), 4);
+    QCOMPARE(row.value("category").toInt(), 2);
+    QCOMPARE(row.value("entrydate").toDate(), QDate::currentDate());
+    for (qint32 code : codes) {
+        const QVariantMap r = m_fx.row(code);
+        QCOMPARE(r.value("onscreentime").toInt(), 5);
+        QVERIFY(!r.value("playsound").toBool());
+        QVERIFY(r.value("soundfile").toString().isEmpty());
+        QVERIFY(!r.value("indeximage").toBool());
+    }
+
+    QCOMPARE(docs.Count(), 3);
+    const auto second = docs.Item(2);
+    QCOMPARE(second->FileName, row.value("filename").toString());
+    QCOMPARE(second->Description, QStringLiteral("Bitewing left"));
+    QCOMPARE(second->Comments, QStringLiteral("recheck in 6 months"));
+    QCOMPARE(second->SlideTransition, 4);
+    QCOMPARE(second->DocCategory, 2);
+    QCOMPARE(second->DocumentType, 1);
+    QCOMPARE(second->FileType, 1);
+    QCOMPARE(second->SourceID, kBook);
+    QCOMPARE(second->SourceTable, 3);
+    QCOMPARE(second->id, 0);
+}
+
+void tst_BatchImport::copiesOnlyWhenAskedOrTemporary()
+{
+    const QString kept = source(QStringLiteral("kept.jpg"));
+    const QString linked = source(QStringLiteral("linked.jpg"));
+    const QString temp = temporary(QStringLiteral("Tow1.bmp"));
+    const QString tempNoImport = temporary(QStringLiteral("Tow2.bmp"));
+    QList<ImportItem> items = itemsFor({kept, linked, u'?' + temp, u'?' + tempNoImport});
+    items[1].import = false;
+    items[3].import = false;
+    const QByteArray tempBytes = Testing::fileContents(tempNoImport);
+    Dokumentz docs;
+    docs.DefSourceID = kBook;
+    ImportRun run(*m_fx.link, docs, items);
+    run.runAll();
+    // Temporary sources survive until the rows and copies are safe.
+    QVERIFY(QFileInfo::exists(temp));
+    run.finish();
+    QVERIFY2(run.error().isEmpty(), qPrintable(run.error()));
+
+    const QList<qint32> codes = run.entryCodes();
+    const QString copied = m_fx.row(codes[0]).value("filename").toString();
+    QVERIFY2(copied.startsWith(m_fx.libraryFolder + QStringLiteral("/7/")), qPrintable(copied));
+    QCOMPARE(Testing::fileContents(copied), Testing::fileContents(kept));
+    QVERIFY(QFileInfo::exists(kept));
+    QCOMPARE(m_fx.row(codes[1]).value("filename").toString(), linked);
+
+    // Temporary files are copied in and deleted, whatever Import said.
+    for (int i : {2, 3}) {
+        const QString file = m_fx.row(codes[i]).value("filename").toString();
+        QVERIFY2(file.startsWith(m_fx.libraryFolder), qPrintable(file));
+        QVERIFY(QFileInfo::exists(file));
+    }
+    QCOMPARE(Testing::fileContents(m_fx.row(codes[3]).value("filename").toString()), tempBytes);
+    QVERIFY(!QFileInfo::exists(temp));
+    QVERIFY(!QFileInfo::exists(tempNoImport));
+    QCOMPARE(libraryFiles(m_fx.libraryFolder).size(), 3);
+    checkConsistent(*m_fx.link, m_fx.libraryFolder);
+}
+
+void tst_BatchImport::filesInLibraryAreNotCopied()
+{
+    const QString file = makePicture(m_fx.libraryFolder + QStringLiteral("/7/already.jpg"));
+    // The same folder written in other letters still counts as the library.
+    QString otherCase = m_fx.libraryFolder.toUpper() + QStringLiteral("/7/already.jpg");
+    Dokumentz docs;
+    docs.DefSourceID = kBook;
+    ImportRun run(*m_fx.link, docs, itemsFor({file, otherCase}));
+    run.runAll();
+    run.finish();
+    QVERIFY2(run.error().isEmpty(), qPrintable(run.error()));
+    QCOMPARE(m_fx.row(run.entryCodes()[0]).value("filename").toString(), file);
+    QCOMPARE(m_fx.row(run.entryCodes()[1]).value("filename").toString(), otherCase);
+    QCOMPARE(libraryFiles(m_fx.libraryFolder), QStringList{file});
+}
+
+void tst_BatchImport::sourceVanishingStopsAtThatFile()
+{
+    const QString a = source(QStringLiteral("a.jpg"));
+    const QString b = source(QStringLiteral("b.jpg"));
+    const QString gone = source(QStringLiteral("gone.jpg"));
+    const QString tempDone = temporary(QStringLiteral("Tow1.bmp"));
+    const QString tempLeft = temporary(QStringLiteral("Tow2.bmp"));
+    Dokumentz docs;
+    docs.DefSourceID = kBook;
+    ImportRun run(*m_fx.link, docs, itemsFor({a, u'?' + tempDone, b, gone, u'?' + tempLeft}));
+    run.setAfterCopyHook([&](int index) {
+        if (index == 2)
+            QFile::remove(gone); // another program moves it away meanwhile
+    });
+    run.runAll();
+    run.finish();
+
+    QCOMPARE(run.failedIndex(), 3);
+    QVERIFY2(run.error().contains(QStringLiteral("gone.jpg")), qPrintable(run.error()));
+    QCOMPARE(run.imported(), (QList<int>{0, 1, 2}));
+    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents")), 3);
+    QCOMPARE(docs.Count(), 3);
+    QCOMPARE(libraryFiles(m_fx.libraryFolder).size(), 3);
+    QVERIFY(!QFileInfo::exists(tempDone));
+    QVERIFY2(QFileInfo::exists(tempLeft), "a temporary file not yet imported is kept");
+    checkConsistent(*m_fx.link, m_fx.libraryFolder);
+}
+
+void tst_BatchImport::fullFileSystemLeavesNoPartialFile()
+{
+    if (::geteuid() != 0)
+        QSKIP("mounting a small tmpfs as the library folder needs root");
+    const QByteArray target = QFile::encodeName(m_fx.libraryFolder);
+    if (::mount("tovra-full", target.constData(), "tmpfs", 0, "size=1m") != 0)
+        QSKIP(qPrintable(QStringLiteral("cannot mount a tmpfs here: ")
+                         + QString::fromLocal8Bit(strerror(errno))));
+    m_mounted = m_fx.libraryFolder;
+
+    // Random bytes: 400 kB each, so the third copy cannot fit in 1 MB.
+    QStringList files;
+    for (int i = 0; i < 4; ++i) {
+        QByteArray bytes(400 * 1024, '\0');
+        for (qsizetype j = 0; j < bytes.size(); ++j)
+            bytes[j] = char((j * 7919 + i * 31) % 251);
+        const QString file = m_fx.path(QStringLiteral("src/scan%1.jpg").arg(i));
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        QVERIFY(Testing::writeFile(file, bytes));
+        files << file;
+    }
+    Dokumentz docs;
+    docs.DefSourceID = kBook;
+    ImportRun run(*m_fx.link, docs, itemsFor(files));
+    run.runAll();
+    run.finish();
+
+    QCOMPARE(run.failedIndex(), 2);
+    QVERIFY2(run.error().contains(QStringLiteral("scan2.jpg")), qPrintable(run.error()));
+    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents")), 2);
+    QCOMPARE(libraryFiles(m_fx.libraryFolder).size(), 2);
+    checkConsistent(*m_fx.link, m_fx.libraryFolder);
+    for (const QString &file : files)
+        QVERIFY(QFileInfo::exists(file));
+}
+
+void tst_BatchImport::killedImportLeavesNothingHalfDone()
+{
+    QStringList args;
+    QStringList temps;
+    for (int i = 0; i < 4; ++i) {
+        const QString file = i % 2 ? temporary(QStringLiteral("Tow%1.bmp").arg(i))
+                                   : source(QStringLiteral("p%1.jpg").arg(i));
+        if (i % 2)
+            temps << file;
+        args << (i % 2 ? u'?' + file : file);
+    }
+    QProcess child;
+    child.setProcessChannelMode(QProcess::SeparateChannels);
+    child.setReadChannel(QProcess::StandardOutput);
+    child.start(QCoreApplication::applicationFilePath(),
+                QStringList{QStringLiteral("--import-child"), m_fx.path(QStringLiteral("practice.db")),
+                            m_fx.libraryFolder, QString::number(kBook), QStringLiteral("2")}
+                    + args);
+    QVERIFY(child.waitForStarted());
+    while (!child.canReadLine())
+        QVERIFY2(child.waitForReadyRead(30000), child.readAllStandardError().constData());
+    QCOMPARE(child.readLine().trimmed(), QByteArray("copied"));
+
+    // While it runs, its copies belong to it.
+    QCOMPARE(ImportRun::recoverInterrupted(*m_fx.link), 0);
+    QCOMPARE(libraryFiles(m_fx.libraryFolder).size(), 3);
+
+    child.kill();
+    QVERIFY(child.waitForFinished());
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+    // The next start removes what the dead run had copied without a stored row.
+    ImportRun::recoverInterrupted(*m_fx.link);
+    checkConsistent(*m_fx.link, m_fx.libraryFolder);
+    for (const QString &temp : std::as_const(temps))
+        QVERIFY2(QFileInfo::exists(temp), "temporary sources stay for another try");
+
+    // And the book takes the same files again.
+    Dokumentz docs;
+    docs.DefSourceID = kBook;
+    ImportRun again(*m_fx.link, docs, itemsFor(args));
+    again.runAll();
+    again.finish();
+    QVERIFY2(again.error().isEmpty(), qPrintable(again.error()));
+    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents")), 4);
+    checkConsistent(*m_fx.link, m_fx.libraryFolder);
+}
+
+void tst_BatchImport::twoWorkstationsOnPostgreSQL()
+{
+    if (PgServer::binDir().isEmpty())
+        QSKIP("PostgreSQL is not installed: no /usr/lib/postgresql/*/bin/initdb");
+    PgServer pg;
+    QVERIFY2(pg.start(), qPrintable(pg.errorString()));
+    QVERIFY2(pg.createDatabase(QStringLiteral("practice")), qPrintable(pg.errorString()));
+    const QString url = pg.url(QStringLiteral("practice"));
+    HostOptions options;
+    options.database = url;
+    options.libraryFolder = m_fx.path(QStringLiteral("shared/Library"));
+    auto opened = ReferenceHost::open(options);
+    QVERIFY2(opened, qPrintable(opened.error()));
+    auto host = opened.value();
+    host->ExecuteStmt(false, QStringLiteral("Insert Into Books (Entry_Code, Description, PatientCode) "
+                                            "Values (7, 'Smith, Anna', 0)"));
+
+    QStringList files;
+    for (int i = 0; i < 15; ++i)
+        files << source(QStringLiteral("w%1.jpg").arg(i), QColor::fromHsv(i * 20, 200, 200));
+    QList<QProcess *> workers;
+    for (int w = 0; w < 2; ++w) {
+        auto *p = new QProcess(this);
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->start(QCoreApplication::applicationFilePath(),
+                 QStringList{QStringLiteral("--import-child"), url, options.libraryFolder,
+                             QString::number(kBook), QStringLiteral("-1")}
+                     + files);
+        workers << p;
+    }
+    for (QProcess *p : std::as_const(workers)) {
+        QVERIFY(p->waitForFinished(120000));
+        QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p->exitCode(), 0);
+    }
+    qDeleteAll(workers);
+
+    std::unique_ptr<Recordset> rs;
+    host->FillRecordSet(rs, QStringLiteral("Select * From BookContents where (BookCode = 7)"));
+    QVERIFY(rs);
+    QSet<qint32> keys;
+    QSet<QString> names;
+    for (rs->moveFirst(); !rs->isEof(); rs->moveNext()) {
+        keys.insert(rs->value(QStringLiteral("Entry_Code")).toInt());
+        const QString name = rs->value(QStringLiteral("FileName")).toString();
+        QVERIFY2(QFileInfo::exists(name), qPrintable(name));
+        names.insert(name);
+    }
+    QCOMPARE(keys.size(), 30);
+    QCOMPARE(names.size(), 30);
+    QCOMPARE(libraryFiles(options.libraryFolder).size(), 30);
+}
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.value(1) == QLatin1String("--import-child"))
+        return importChild(args);
+    tst_BatchImport test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_batchimport.moc"
