@@ -160,7 +160,11 @@ FrontDesk::FrontDesk(std::shared_ptr<DataLink> link, MediaManager &manager, cons
             &FrontDesk::updateButtons);
 
     m_patientFilter->setSortRole(kSortRole);
+    m_patientFilter->setSortCaseSensitivity(Qt::CaseInsensitive);
     m_books->setSortRole(kSortRole);
+    // By name until the user picks another column.
+    m_patientView->sortByColumn(1, Qt::AscendingOrder);
+    m_bookView->sortByColumn(1, Qt::AscendingOrder);
     resize(900, 560);
     Internal::rememberPlacement(this, QStringLiteral("FrontDesk"), nullptr);
     reload();
