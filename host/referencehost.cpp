@@ -4,6 +4,7 @@
 #include "mailmessage.h"
 #include "pickerdialog.h"
 #include "sqlrecordset.h"
+#include "standardlists.h"
 
 #include "component/dialogservice.h"
 #include "library/entrywriter.h"
@@ -83,6 +84,9 @@ Result<std::shared_ptr<ReferenceHost>> ReferenceHost::open(const HostOptions &op
         if (!demo)
             return R::failure(demo.error());
     }
+    // A new practice without the demo still gets its categories and transitions.
+    if (const Outcome lists = ensureStandardLists(*host); !lists)
+        return R::failure(lists.error());
     return host;
 }
 

@@ -147,9 +147,16 @@ void LibraryData::restore(const DeletedRows &rows)
 PageTable LibraryData::loadPages(qint32 bookCode, bool includeIndexImage)
 {
     PageTable table;
+    readPages(bookCode, includeIndexImage, table);
+    return table;
+}
+
+void LibraryData::readPages(qint32 bookCode, bool includeIndexImage, PageTable &table)
+{
+    table = PageTable();
     auto rs = librarydata::rowsOf(m_link, LibrarySql::bookPages(bookCode, includeIndexImage));
     if (!rs)
-        return table;
+        return;
     for (; !rs->isEof(); rs->moveNext()) {
         const QVariant effect = rs->value(QStringLiteral("CTEffect"));
         table.pages.append({librarydata::text(rs->value(QStringLiteral("Entry_Code"))),
@@ -160,7 +167,6 @@ PageTable LibraryData::loadPages(qint32 bookCode, bool includeIndexImage)
                             effect.isNull() ? QStringLiteral("0") : effect.toString()});
     }
     rs->close();
-    return table;
 }
 
 void LibraryData::deletePage(qint32 entryCode)

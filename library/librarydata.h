@@ -62,6 +62,9 @@ public:
     void restore(const DeletedRows &rows);
 
     PageTable loadPages(qint32 bookCode, bool includeIndexImage);
+    // As loadPages, into table as the rows come: when reading fails midway the
+    // pages read so far stay in table and the failure is thrown.
+    void readPages(qint32 bookCode, bool includeIndexImage, PageTable &table);
     void deletePage(qint32 entryCode);
 
     // The marked picture, else the first picture of the book; empty when none.

@@ -1008,7 +1008,7 @@ void TovraLib::loadPages()
     m_indexImage->setFileName(QString());
     withLibrary([&](LibraryData &data) {
         m_indexImage->setFileName(localLibraryPath(data.indexPicture(code)));
-        m_pages = data.loadPages(code, m_includeIndexImage);
+        data.readPages(code, m_includeIndexImage, m_pages);
     });
     m_currentPage = m_pages.count() > 0 ? 1 : 0;
     findIndexRow();
