@@ -45,6 +45,7 @@ private Q_SLOTS:
     void tutorListsTheVideosAndPlaysTheChosenOne();
     void missingTutorialKeepsTheRememberedFolder();
     void removedFolderIsAskedForAndRemembered();
+    void demoPracticeShipsPlayableTutorials();
     void browserTakesThePageTitleAndListsEachAddressOnce();
     void unresolvableAddressSaysSo();
 
@@ -147,6 +148,31 @@ void TestTutorBrowser::removedFolderIsAskedForAndRemembered()
     tutor->ShowTutorial(9);
     QCOMPARE(tutorialFolder(), m_folder);
     QVERIFY(tutor->findChild<VidPlayWindow *>());
+}
+
+void TestTutorBrowser::demoPracticeShipsPlayableTutorials()
+{
+    if (!canMakeClips())
+        QSKIP("gst-launch-1.0 is needed for the demo tutorials");
+    setTutorialFolder(QString());
+    QTemporaryDir practice;
+    auto demo = openTestHost(practice.path(), true);
+    QVERIFY(demo);
+    QCOMPARE(scalar(*demo, QStringLiteral("Select Count(*) From Videos")), 2);
+    const QString folder = demo->GetLibraryFilesFolder() + QStringLiteral("/Tutorials");
+    QCOMPARE(tutorialFolder(), folder);
+    std::unique_ptr<Recordset> rows;
+    demo->FillLibRecordSet(rows, QStringLiteral("Select * From Videos Order by Description"));
+    for (; rows && !rows->isEof(); rows->moveNext()) {
+        const QString path = QString(folder + rows->value(QStringLiteral("FileName")).toString())
+                                 .replace(u'\\', u'/');
+        VidPlay video;
+        video.setMuted(true);
+        QSignalSpy loaded(&video, &VidPlay::loaded);
+        video.open(path);
+        QVERIFY2(loaded.wait(10000), qPrintable(path));
+        QVERIFY(loaded.first().first().toBool());
+    }
 }
 
 void TestTutorBrowser::browserTakesThePageTitleAndListsEachAddressOnce()
