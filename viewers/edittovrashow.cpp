@@ -23,7 +23,7 @@ namespace tovradocs::Internal {
 
 namespace {
 
-const QString kWindowName = QStringLiteral("EditTovraShow");
+const QString kShowSettingsWindow = QStringLiteral("EditTovraShow");
 const char *const kColorColumns[] = {"StageColor", "ForeColor", "BackColor", "HighlightColor",
                                      "ShadowColor"};
 const char *const kColorCaptions[] = {"Stage", "Text", "Back", "Highlight", "Shadow"};
@@ -90,7 +90,7 @@ double number(const QLineEdit *box)
 EditTovraShow::EditTovraShow(QWidget *parent)
     : QDialog(parent)
 {
-    setObjectName(kWindowName);
+    setObjectName(kShowSettingsWindow);
     setWindowTitle(QStringLiteral("Edit Tovra Show"));
     build();
     KeyHandler::install(this);
@@ -232,7 +232,7 @@ int EditTovraShow::EditDetails(qint32 bookCode, QWidget *parentWnd)
     m_bookCode = bookCode;
     if (parentWnd && parentWnd != parentWidget())
         setParent(parentWnd, windowFlags() | Qt::Dialog);
-    if (!trapErrors(kWindowName, [&] { load(); }))
+    if (!trapErrors(kShowSettingsWindow, [&] { load(); }))
         return QDialog::Rejected;
     return DialogService::showModal(this);
 }
@@ -275,7 +275,7 @@ void EditTovraShow::load()
 
 void EditTovraShow::save()
 {
-    const bool saved = trapErrors(kWindowName, [&] {
+    const bool saved = trapErrors(kShowSettingsWindow, [&] {
         DataLink *link = dataLink();
         if (!link)
             return;
@@ -347,7 +347,7 @@ void EditTovraShow::pickColor(QLabel *label)
     DataLink *link = dataLink();
     if (!link)
         return;
-    trapErrors(kWindowName, [&] {
+    trapErrors(kShowSettingsWindow, [&] {
         const qint32 answer = link->GetColor();
         if (answer >= 0) // a cancelled colour dialog answers -1
             setColor(label, answer);

@@ -12,7 +12,7 @@ using namespace Internal;
 
 namespace {
 
-const QString kWindowName = QStringLiteral("MediaManager");
+const QString kViewerManagerName = QStringLiteral("MediaManager");
 
 // ViewFile's own windows: the video player and the web page window.
 class ComponentViewerTargets : public ViewerTargets
@@ -33,7 +33,7 @@ public:
 
 void MediaManager::ShowTutorial(qint32 &TutorialCode)
 {
-    trapErrors(kWindowName, [&] { (new TovraTutor(parentWindow()))->ShowTutorial(TutorialCode); });
+    trapErrors(kViewerManagerName, [&] { (new TovraTutor(parentWindow()))->ShowTutorial(TutorialCode); });
 }
 
 void MediaManager::VisitSiteInline(const QString &SiteAddress, const QString &WinCaption)
@@ -49,7 +49,7 @@ bool MediaManager::ViewFile(const QString &FileName, const QString &WinCaption)
 {
     ComponentViewerTargets targets;
     bool shown = false;
-    trapErrors(kWindowName, [&] { shown = viewFile(FileName, WinCaption, targets); });
+    trapErrors(kViewerManagerName, [&] { shown = viewFile(FileName, WinCaption, targets); });
     return shown;
 }
 

@@ -19,7 +19,7 @@ namespace {
 
 constexpr int kSlideInterval = 2000;
 
-QString localPath(const QString &path)
+QString slidePath(const QString &path)
 {
     return QString(path).replace(u'\\', u'/');
 }
@@ -65,7 +65,7 @@ void ShowMan::showItem(int index)
 {
     m_timer->stop();
     std::shared_ptr<Dokument> item = m_collection->Item(index);
-    const QString file = localPath(item->FileName);
+    const QString file = slidePath(item->FileName);
     if (!QFileInfo(file).isFile()) {
         // A slide whose file is gone is passed over at once.
         m_timer->start();
@@ -80,14 +80,14 @@ void ShowMan::showItem(int index)
 void ShowMan::preloadAfter(int index)
 {
     if (index < m_collection->Count())
-        m_slides->preload(localPath(m_collection->Item(index + 1)->FileName));
+        m_slides->preload(slidePath(m_collection->Item(index + 1)->FileName));
 }
 
 void ShowMan::skip(const QString &fileName)
 {
     if (!m_collection || m_current <= 0)
         return;
-    if (localPath(m_collection->Item(m_current)->FileName) != fileName)
+    if (slidePath(m_collection->Item(m_current)->FileName) != fileName)
         return; // a stale report about an earlier slide
     tick();
 }

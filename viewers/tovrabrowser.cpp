@@ -24,7 +24,7 @@ namespace tovradocs::Internal {
 
 namespace {
 
-const QString kWindowName = QStringLiteral("TovraBrowser");
+const QString kBrowserWindow = QStringLiteral("TovraBrowser");
 const QString kHomePage = QStringLiteral("about:blank");
 const QString kSearchPage = QStringLiteral("https://duckduckgo.com/");
 
@@ -49,7 +49,7 @@ TovraBrowser::TovraBrowser(QWidget *owner)
     , m_toolBar(new QToolBar(this))
     , m_timer(new QTimer(this))
 {
-    setObjectName(kWindowName);
+    setObjectName(kBrowserWindow);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowIcon(QIcon(QPixmap::fromImage(mediaIcon(103))));
     resize(900, 700);
@@ -181,7 +181,7 @@ void TovraBrowser::timerTick()
 
 void TovraBrowser::toolbarCommand(const QString &key)
 {
-    trapErrors(kWindowName, [&] {
+    trapErrors(kBrowserWindow, [&] {
         if (key == QLatin1String("Back")) {
             m_view->back();
         } else if (key == QLatin1String("Forward")) {

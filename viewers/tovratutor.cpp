@@ -17,11 +17,13 @@
 #include <QSettings>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tovradocs::Internal {
 
 namespace {
 
-const QString kWindowName = QStringLiteral("TovraTutor");
+const QString kTutorWindow = QStringLiteral("TovraTutor");
 
 const QString kSettingsName = QStringLiteral("Kelmoro");
 const QString kFolderKey = QStringLiteral("Tovra/QX094");
@@ -44,7 +46,7 @@ TovraTutor::TovraTutor(QWidget *owner)
     : QDialog(owner)
     , m_videos(new QComboBox(this))
 {
-    setObjectName(kWindowName);
+    setObjectName(kTutorWindow);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -71,7 +73,7 @@ TovraTutor::TovraTutor(QWidget *owner)
     top->addLayout(row);
     top->addLayout(buttons);
 
-    trapErrors(kWindowName, [&] { loadList(); });
+    trapErrors(kTutorWindow, [&] { loadList(); });
     connect(m_videos, &QComboBox::currentIndexChanged, this, &TovraTutor::videoChosen);
     KeyHandler::install(this);
 }
@@ -107,7 +109,7 @@ void TovraTutor::videoChosen(int index)
 {
     if (index < 0 || isBusy(m_videos))
         return;
-    trapErrors(kWindowName, [&] {
+    trapErrors(kTutorWindow, [&] {
         DataLink *link = dataLink();
         if (!link)
             return;
@@ -137,8 +139,12 @@ void TovraTutor::videoChosen(int index)
             return;
         }
         if (const QScreen *screen = this->screen()) {
+            // Until the window manager has framed the window, allow for a title bar.
             const QRect area = screen->availableGeometry();
-            move(area.right() - frameGeometry().width() + 1, area.bottom() - frameGeometry().height() + 1);
+            const QSize frame = frameGeometry().size();
+            const int extraWidth = std::max(frame.width() - width(), 2);
+            const int extraHeight = std::max(frame.height() - height(), 30);
+            move(area.right() - width() - extraWidth + 1, area.bottom() - height() - extraHeight + 1);
         }
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
         show();

@@ -9,6 +9,7 @@
 
 #include <tovradocs/dokumentz.h>
 
+#include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QSlider>
@@ -20,11 +21,11 @@ namespace tovradocs::Internal {
 
 namespace {
 
-const QString kWindowName = QStringLiteral("VidPlay");
+const QString kPlayerWindow = QStringLiteral("VidPlay");
 constexpr int kRepeatInterval = 500;
 constexpr int kSliderHeight = 22;
 
-QString localPath(const QString &path)
+QString playerPath(const QString &path)
 {
     return QString(path).replace(u'\\', u'/');
 }
@@ -63,7 +64,7 @@ VidPlayWindow::VidPlayWindow(QWidget *owner)
     , m_position(new QSlider(Qt::Horizontal, this))
     , m_repeatTimer(new QTimer(this))
 {
-    setObjectName(kWindowName);
+    setObjectName(kPlayerWindow);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -75,6 +76,13 @@ VidPlayWindow::VidPlayWindow(QWidget *owner)
     setPalette(pal);
 
     m_bar->setObjectName(QStringLiteral("mcPlayer"));
+    // The bar keeps the desktop's colours; its glyphs vanish on the dark stage.
+    QPalette desktop = QGuiApplication::palette();
+    for (int role = 0; role < QPalette::NColorRoles; ++role) // set, so not inherited
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            desktop.setColor(group, QPalette::ColorRole(role),
+                             desktop.color(group, QPalette::ColorRole(role)));
+    m_bar->setPalette(desktop);
     connect(m_bar, &MediaControl::ButtonClick, this, &VidPlayWindow::buttonClicked);
     m_position->setObjectName(QStringLiteral("sldPosition"));
     m_position->setToolTip(QStringLiteral("Position of every video"));
@@ -132,7 +140,7 @@ void VidPlayWindow::ViewVideo(const QString &fileName, const QString &caption, Q
         setWindowTitle(caption);
     if (owner && owner != parentWidget())
         setParent(owner, windowFlags());
-    box->openAndPlay(localPath(fileName));
+    box->openAndPlay(playerPath(fileName));
     m_bar->setState(2);
     sizeToVideo();
     show();
@@ -150,7 +158,7 @@ void VidPlayWindow::CompareVideos(const Dokumentz &docs, bool repeat)
     for (const Dokument &doc : docs) {
         VidPlay *box = boxAt(k);
         m_descriptions[k] = doc.Description;
-        box->setFileName(localPath(doc.FileName));
+        box->setFileName(playerPath(doc.FileName));
         box->raise();
         ++k;
     }
@@ -216,7 +224,7 @@ void VidPlayWindow::arrange()
 
 void VidPlayWindow::buttonClicked(int button)
 {
-    trapErrors(kWindowName, [&] {
+    trapErrors(kPlayerWindow, [&] {
         const int count = m_single ? 1 : m_count;
         switch (button) {
         case MediaControl::StopButton:

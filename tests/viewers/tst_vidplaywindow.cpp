@@ -158,7 +158,9 @@ void TestVidPlayWindow::singleVideoWindowTakesTheVideosSize()
     QCOMPARE(window->width(), 320);
     QCOMPARE(window->videoBox(0)->geometry(), window->videoArea());
     QCOMPARE(window->videoBox(0)->statusText(), QStringLiteral("playing"));
-    // The bar lies along the bottom at full width.
+    // The bar lies along the bottom at full width, its buttons showing.
+    QVERIFY(window->controlBar()->isVisible());
+    QVERIFY(window->controlBar()->button(MediaControl::PlayButton)->isVisible());
     QCOMPARE(window->controlBar()->geometry().bottom(), window->height() - 1);
     QCOMPARE(window->controlBar()->width(), window->width());
     window->close();
