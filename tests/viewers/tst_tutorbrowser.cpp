@@ -21,6 +21,8 @@
 #include <QTest>
 #include <QWebEngineView>
 
+#include <tovradocs/mediamanager.h>
+
 using namespace tovradocs;
 using namespace tovradocs::Internal;
 using namespace tovradocs::Testing;
@@ -48,6 +50,7 @@ private Q_SLOTS:
     void demoPracticeShipsPlayableTutorials();
     void browserTakesThePageTitleAndListsEachAddressOnce();
     void unresolvableAddressSaysSo();
+    void viewFileAndVisitSiteOpenTheWebPageWindow();
 
 private:
     QTemporaryDir m_dir;
@@ -216,6 +219,26 @@ void TestTutorBrowser::unresolvableAddressSaysSo()
     QCOMPARE(messages.size(), 1);
     QVERIFY(messages.first().contains(QStringLiteral("cannot be shown")));
     QVERIFY(browser->isVisible());
+}
+
+void TestTutorBrowser::viewFileAndVisitSiteOpenTheWebPageWindow()
+{
+    const QString page = m_dir.filePath(QStringLiteral("leaflet.htm"));
+    QVERIFY(writeFile(page, "<html><head><title>Leaflet</title></head><body>Care</body></html>"));
+    auto browsers = [] {
+        QList<TovraBrowser *> found;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *b = qobject_cast<TovraBrowser *>(w); b && b->isVisible())
+                found << b;
+        return found;
+    };
+    MediaManager manager;
+    QVERIFY(manager.ViewFile(page, QStringLiteral("Leaflet")));
+    QCOMPARE(browsers().size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(browsers().first()->windowTitle(), QStringLiteral("Leaflet"), 20000);
+    // "file:" addresses lose their scheme before the window gets them.
+    manager.VisitSiteInline(QUrl::fromLocalFile(page).toString(), QStringLiteral("Site"));
+    QCOMPARE(browsers().size(), 2);
 }
 
 int main(int argc, char **argv)
