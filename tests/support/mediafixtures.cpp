@@ -47,6 +47,18 @@ QString makeClip(const QString &path, QSize size, int frames, const QString &pat
     return runPipeline(pipeline) && QFile::exists(path) ? path : QString();
 }
 
+QString makeMp4Clip(const QString &path, QSize size, int frames)
+{
+    const QString pipeline =
+        QStringLiteral("videotestsrc num-buffers=%1 ! video/x-raw,width=%2,height=%3,framerate=25/1 ! "
+                       "videoconvert ! avenc_mpeg4 ! mp4mux ! filesink location=\"%4\"")
+            .arg(frames)
+            .arg(size.width())
+            .arg(size.height())
+            .arg(path);
+    return runPipeline(pipeline) && QFile::exists(path) ? path : QString();
+}
+
 QString makeSoundOnlyFile(const QString &path)
 {
     const QString pipeline =

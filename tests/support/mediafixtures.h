@@ -12,6 +12,9 @@ bool canMakeClips();
 // as the capture window writes them; "" when it cannot be made.
 QString makeClip(const QString &path, QSize size, int frames, const QString &pattern = {});
 
+// The same as an MPEG-4 file when GStreamer has an encoder for it; "" otherwise.
+QString makeMp4Clip(const QString &path, QSize size, int frames);
+
 // A file with a sound track and no video stream; "" when it cannot be made.
 QString makeSoundOnlyFile(const QString &path);
 

@@ -39,6 +39,7 @@ private Q_SLOTS:
     void arrangement_data();
     void arrangement();
     void singleVideoWindowTakesTheVideosSize();
+    void mp4PlaysWhenAnEncoderIsPresent();
     void comparedVideosStandAsArranged();
     void buttonOneTwicePausesAndResumesAll();
     void repeatRestartsEndedVideos_data();
@@ -166,6 +167,20 @@ void TestVidPlayWindow::singleVideoWindowTakesTheVideosSize()
     window->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(window.isNull());
+}
+
+void TestVidPlayWindow::mp4PlaysWhenAnEncoderIsPresent()
+{
+    const QString mp4 = makeMp4Clip(m_dir.filePath(QStringLiteral("clip.mp4")), {288, 224}, 25);
+    if (mp4.isEmpty())
+        QSKIP("GStreamer has no MPEG-4 encoder here");
+    auto *window = new VidPlayWindow;
+    window->ViewVideo(mp4, QString(), nullptr);
+    window->videoBox(0)->setMuted(true);
+    QTRY_COMPARE_WITH_TIMEOUT(window->videoArea().size(), QSize(288, 224), 10000);
+    QSignalSpy ended(window->videoBox(0), &VidPlay::ended);
+    QVERIFY(ended.wait(10000));
+    QVERIFY(m_link->callsOf(QStringLiteral("PassMessage")).isEmpty());
 }
 
 void TestVidPlayWindow::comparedVideosStandAsArranged()
