@@ -7,13 +7,11 @@
 #include "component/imageloader.h"
 #include "component/mediaicons.h"
 
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QUrl>
 
 namespace tovradocs {
 
@@ -27,22 +25,6 @@ void notAvailable(const QString &what)
 {
     notify(what + QStringLiteral(" is not available in this build."));
 }
-
-// Until the player and browser windows exist, videos and pages open in the
-// desktop's own applications so a user is never left with nothing.
-class DesktopViewerTargets : public ViewerTargets
-{
-public:
-    bool showVideo(const QString &path, const QString &) override
-    {
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    }
-    bool showBrowser(const QString &address, const QString &) override
-    {
-        const QUrl url = QUrl::fromUserInput(address);
-        return url.isValid() && QDesktopServices::openUrl(url);
-    }
-};
 
 } // namespace
 
@@ -111,10 +93,8 @@ void MediaManager::RunPatientReportWithImages(PtImageReports PirRpt, qint32 RecI
 
 void MediaManager::SendFaxMail(QString &, QString &, QString &) {}
 
-void MediaManager::ShowTutorial(qint32 &)
-{
-    notAvailable(QStringLiteral("The tutorial window"));
-}
+// ShowTutorial, VisitSiteInline and ViewFile open viewer windows and live with
+// them in viewers/mediamanager_viewers.cpp.
 
 bool MediaManager::PrintSetupDlg(QWidget *&hWnd)
 {
@@ -167,24 +147,6 @@ void MediaManager::ViewImageEditor(const QString &FileName)
         }
         d->imageEditor->EditImage(FileName, parentWindow());
     });
-}
-
-void MediaManager::VisitSiteInline(const QString &SiteAddress, const QString &WinCaption)
-{
-    DesktopViewerTargets targets;
-    try {
-        targets.showBrowser(SiteAddress, WinCaption);
-    } catch (...) {
-        // Errors inside the browser are of no concern to the caller.
-    }
-}
-
-bool MediaManager::ViewFile(const QString &FileName, const QString &WinCaption)
-{
-    DesktopViewerTargets targets;
-    bool shown = false;
-    trapErrors(kWindowName, [&] { shown = viewFile(FileName, WinCaption, targets); });
-    return shown;
 }
 
 QString MediaManager::GetFileExtension(const QString &FileName) { return fileExtension(FileName); }

@@ -4,9 +4,12 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QMediaMetaData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QUrl>
 #include <QVideoSink>
+
+#include <algorithm>
 
 namespace tovradocs::Internal {
 
@@ -24,12 +27,15 @@ VidPlay::VidPlay(QWidget *parent)
     connect(m_player, &QMediaPlayer::mediaStatusChanged, this, &VidPlay::mediaStatusChanged);
     connect(m_player, &QMediaPlayer::playbackStateChanged, this, &VidPlay::emitStatus);
     connect(m_player, &QMediaPlayer::errorOccurred, this, &VidPlay::playerError);
+    connect(m_player, &QMediaPlayer::positionChanged, this, &VidPlay::positionChanged);
 }
 
 VidPlay::~VidPlay()
 {
     // The backend may still deliver a frame while the player winds down.
     disconnect(m_sink, nullptr, this, nullptr);
+    // Stopping reports a status change; nobody may hear it from a half-gone view.
+    disconnect(m_player, nullptr, this, nullptr);
     m_player->stop();
 }
 
@@ -64,6 +70,13 @@ void VidPlay::load()
     emitStatus();
 }
 
+bool VidPlay::openAndPlay(const QString &fileName)
+{
+    const bool ok = setFileName(fileName);
+    play();
+    return ok;
+}
+
 void VidPlay::play()
 {
     if (!m_error.isEmpty() || m_fileName.isEmpty())
@@ -94,6 +107,25 @@ void VidPlay::ToggleMovement()
 void VidPlay::Rewind()
 {
     m_player->setPosition(0);
+}
+
+void VidPlay::setPosition(qint64 milliseconds)
+{
+    const qint64 end = m_player->duration();
+    m_player->setPosition(std::clamp<qint64>(milliseconds, 0, end > 0 ? end : milliseconds));
+}
+
+qint64 VidPlay::frameInterval() const
+{
+    const double rate = m_player->metaData().value(QMediaMetaData::VideoFrameRate).toDouble();
+    return rate > 1.0 ? qint64(1000.0 / rate + 0.5) : 40;
+}
+
+void VidPlay::stepFrames(int steps)
+{
+    if (steps == 0 || !isLoaded())
+        return;
+    setPosition(m_player->position() + steps * frameInterval());
 }
 
 QString VidPlay::statusText() const
@@ -195,11 +227,25 @@ void VidPlay::paintEvent(QPaintEvent *)
     p.drawImage(target, image);
 }
 
+void VidPlay::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::RightButton)
+        Q_EMIT contextRequested(event->globalPosition().toPoint());
+    QWidget::mouseReleaseEvent(event);
+}
+
 void VidPlay::mediaStatusChanged(QMediaPlayer::MediaStatus status)
 {
     switch (status) {
     case QMediaPlayer::LoadedMedia:
     case QMediaPlayer::BufferedMedia:
+        if (!m_loadReported && !m_player->hasVideo()) {
+            // Sound alone would play on behind a black picture.
+            m_error = tr("The file %1 holds no video.").arg(m_fileName);
+            m_player->stop();
+            reportLoaded(false);
+            break;
+        }
         reportLoaded(true);
         break;
     case QMediaPlayer::InvalidMedia:

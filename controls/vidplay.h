@@ -34,6 +34,9 @@ public:
     bool open(const QString &fileName) { return setFileName(fileName); }
 
     void load(); // (re)opens fileName()
+    // Opens the file and starts it; false when it cannot be read at all.
+    bool openAndPlay(const QString &fileName);
+    // Resumes a paused video, restarts one that has ended.
     void play();
     void pause();
     void stop();
@@ -53,6 +56,12 @@ public:
     void setMuted(bool muted);
     // Milliseconds from the start of the video.
     qint64 position() const { return m_player->position(); }
+    qint64 duration() const { return m_player->duration(); }
+    void setPosition(qint64 milliseconds);
+    // One frame on (steps > 0) or back; meant for a paused video.
+    void stepFrames(int steps);
+    // Milliseconds per frame from the stream's rate; 40 when it is not known.
+    qint64 frameInterval() const;
 
     // The frame on screen (the last one decoded).
     QImage currentFrame() const;
@@ -76,9 +85,13 @@ Q_SIGNALS:
     void loaded(bool ok);
     void frameShown();
     void ended();
+    void positionChanged(qint64 milliseconds);
+    // The right button was released over the picture (global position).
+    void contextRequested(const QPoint &globalPos);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     void mediaStatusChanged(QMediaPlayer::MediaStatus status);

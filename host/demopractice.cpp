@@ -2,11 +2,13 @@
 #include "fditoothnotation.h"
 #include "hostdatabase.h"
 #include "referencehost.h"
+#include "viewers/tovratutor.h"
 
 #include <QBuffer>
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
@@ -14,6 +16,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
+#include <QProcess>
 #include <QRadialGradient>
 #include <QVariantMap>
 
@@ -203,8 +206,7 @@ Outcome DemoPractice::create(ReferenceHost &host)
                                                      {"Description", transitions[i]}, {"ParentID", 71}});
 
         static const char *videos[][2] = {{"Brushing Technique", "\\brushing.avi"},
-                                          {"Flossing", "\\flossing.avi"},
-                                          {"After Your Extraction", "\\extraction.avi"}};
+                                          {"Flossing", "\\flossing.avi"}};
         for (int i = 0; i < int(std::size(videos)); ++i)
             fill.add(QStringLiteral("Videos"), {{"Entry_Code", i + 1}, {"Description", videos[i][0]},
                                                 {"FileName", videos[i][1]}});
@@ -376,10 +378,41 @@ Outcome DemoPractice::create(ReferenceHost &host)
 
         fill.close();
         db->endWrite();
+        makeTutorialClips(host.GetLibraryFilesFolder() + QStringLiteral("/Tutorials"));
     } catch (const HostError &e) {
         return Outcome::failure(QStringLiteral("Cannot create the demo practice: %1").arg(e.description()));
     }
     return Outcome();
+}
+
+void DemoPractice::makeTutorialClips(const QString &folder)
+{
+    // Short test-pattern clips stand in for the tutorials; without GStreamer's
+    // command line the list stays and playing says the file is missing.
+    if (!QDir().mkpath(folder))
+        return;
+    const struct { const char *file, *pattern; } clips[] = {{"brushing.avi", "ball"},
+                                                            {"flossing.avi", "smpte"}};
+    for (const auto &clip : clips) {
+        const QString path = folder + u'/' + QLatin1String(clip.file);
+        if (QFileInfo::exists(path))
+            continue;
+        QProcess gst;
+        gst.start(QStringLiteral("gst-launch-1.0"),
+                  {QStringLiteral("-q"), QStringLiteral("videotestsrc"),
+                   QStringLiteral("pattern=") + QLatin1String(clip.pattern),
+                   QStringLiteral("num-buffers=75"), QStringLiteral("!"),
+                   QStringLiteral("video/x-raw,width=320,height=240,framerate=25/1"),
+                   QStringLiteral("!"), QStringLiteral("jpegenc"), QStringLiteral("!"),
+                   QStringLiteral("avimux"), QStringLiteral("!"), QStringLiteral("filesink"),
+                   QStringLiteral("location=") + path});
+        if (!gst.waitForFinished(30000) || gst.exitCode() != 0)
+            QFile::remove(path);
+    }
+    // Remembered only when the user has no tutorial folder of their own.
+    const QString remembered = tutorialFolder();
+    if (remembered.isEmpty() || !QFileInfo(remembered).isDir())
+        setTutorialFolder(folder);
 }
 
 } // namespace tovradocs::Internal

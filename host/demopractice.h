@@ -2,6 +2,8 @@
 
 #include "component/result.h"
 
+#include <QString>
+
 namespace tovradocs {
 
 class ReferenceHost;
@@ -17,6 +19,9 @@ public:
     static bool isEmpty(ReferenceHost &host);
     // Fills an empty database; does nothing to one that holds data.
     static Outcome create(ReferenceHost &host);
+    // Two short tutorial clips in folder, which becomes the tutorial folder
+    // unless the user has one.
+    static void makeTutorialClips(const QString &folder);
 };
 
 } // namespace Internal

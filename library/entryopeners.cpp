@@ -1,6 +1,11 @@
 #include "library/entryopeners.h"
 
 #include "component/hostlink.h"
+#include "viewers/edittovrashow.h"
+#include "viewers/showman.h"
+#include "viewers/vidplaywindow.h"
+
+#include <tovradocs/dokumentz.h>
 
 #include <tovradocs/hostobjects.h>
 
@@ -27,9 +32,35 @@ void openInImageEditor(const QString &fileName, QWidget *owner)
     editor->EditImage(fileName, owner ? owner : parentWindow());
 }
 
-void openInVideoPlayer(const QString &, const QString &, QWidget *)
+void openInVideoPlayer(const QString &fileName, const QString &description, QWidget *owner)
 {
-    notifyNotAvailable(QStringLiteral("The video player"));
+    (new VidPlayWindow(owner))->ViewVideo(localLibraryPath(fileName), description, owner);
+}
+
+void compareVideos(const Dokumentz &videos, qint32 bookCode)
+{
+    bool repeat = false;
+    if (DataLink *link = dataLink()) {
+        std::unique_ptr<Recordset> book;
+        link->FillRecordSet(book, QStringLiteral("Select * From Books where (Entry_Code = ")
+                                      + QString::number(bookCode) + QStringLiteral(")"));
+        if (book && book->isOpen() && !book->isEof())
+            repeat = book->value(QStringLiteral("Repeat")).toBool();
+        if (book)
+            book->close();
+    }
+    (new VidPlayWindow(parentWindow()))->CompareVideos(videos, repeat);
+}
+
+void startSlideShow(std::shared_ptr<Dokumentz> collection, QWidget *owner)
+{
+    (new ShowMan(owner))->ViewSlideShow(std::move(collection), 0);
+}
+
+void editSlideShow(qint32 bookCode, QWidget *owner)
+{
+    EditTovraShow dialog(owner);
+    dialog.EditDetails(bookCode, owner);
 }
 
 void openOtherDocument(const QString &fileName, const QString &description)

@@ -287,9 +287,8 @@ void MenuMan::saveVideoFrame(QWidget *video, QWidget *owner)
                                               .arg(QDir::toNativeSeparators(path)));
         return;
     }
-    // A player whose saveFrame reports nothing.
-    if (!QMetaObject::invokeMethod(video, "saveFrame", Q_ARG(QString, path)))
-        notifyNotAvailable(QStringLiteral("Saving a video frame"));
+    DialogService::message(owner, QStringLiteral("The frame could not be saved to %1.")
+                                      .arg(QDir::toNativeSeparators(path)));
 }
 
 } // namespace tovradocs::Internal

@@ -1416,7 +1416,7 @@ void TovraLib::tbrLibCommand(const QString &key)
     if (key == QLatin1String("Refresh")) {
         booksClicked();
     } else if (key == QLatin1String("Edit Slideshow")) {
-        notifyNotAvailable(QStringLiteral("The slide show settings"));
+        trapErrors(tovralib::kWindowName, [&] { editSlideShow(currentBookCode(), this); });
     } else if (key == QLatin1String("Copy")) {
         copyFirstChecked();
     } else if (key == QLatin1String("Capture")) {
@@ -1472,6 +1472,15 @@ void TovraLib::tbrExportCommand(const QString &key)
     if (key == QLatin1String("SelViewWindow")) {
         if (m_pages.isEmpty())
             return;
+        // Two or more videos and no picture selected: compare them in the player.
+        const std::unique_ptr<Dokumentz> chosen = collectDocuments(false);
+        int videos = 0;
+        for (int page : selectedPages())
+            videos += m_pages.at(PageTable::EntryTypeRow, page).toInt() == 2 ? 1 : 0;
+        if (videos >= 2 && videos == chosen->Count()) {
+            trapErrors(tovralib::kWindowName, [&] { compareVideos(*chosen, currentBookCode()); });
+            return;
+        }
         trapErrors(tovralib::kWindowName, [&] {
             ViewImg viewer(this);
             viewer.setAttribute(Qt::WA_DeleteOnClose, false);
@@ -1479,7 +1488,7 @@ void TovraLib::tbrExportCommand(const QString &key)
         });
     } else if (key == QLatin1String("SelViewShow")) {
         if (!m_pages.isEmpty())
-            notifyNotAvailable(QStringLiteral("The slide show"));
+            trapErrors(tovralib::kWindowName, [&] { startSlideShow(collectDocuments(true), this); });
     } else if (key == QLatin1String("View Selected Entry")) {
         viewSelectedEntries();
     } else if (key == QLatin1String("SelEmail")) {

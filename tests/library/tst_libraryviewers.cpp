@@ -1,0 +1,180 @@
+#include "library/tovralib.h"
+
+#include "component/dialogservice.h"
+#include "controls/slidefx.h"
+#include "controls/vidplay.h"
+#include "libraryfixture.h"
+#include "support/mediafixtures.h"
+#include "viewers/showman.h"
+#include "viewers/vidplaywindow.h"
+
+#include <tovradocs/mediamanager.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QTimer>
+
+using namespace tovradocs;
+using namespace tovradocs::Internal;
+using namespace tovradocs::Testing;
+
+// The library's commands that open the player, the slide show and its settings.
+class TestLibraryViewers : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void compareOfVideosOpensOnePlayerRepeatingAsTheBookSays();
+    void compareWithAPictureKeepsTheImageViewer();
+    void slideShowTakesEveryPictureAndVideo();
+    void editSlideshowOpensTheBooksSettings();
+    void viewFileSendsVideosToThePlayer();
+
+private:
+    std::unique_ptr<TovraLib> openBook(qint32 code);
+    template<typename T>
+    static QList<T *> windows()
+    {
+        QList<T *> found;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *t = qobject_cast<T *>(w); t && t->isVisible())
+                found << t;
+        return found;
+    }
+
+    LibraryFixture m_fx;
+    QTemporaryDir m_clips;
+    QString m_before;
+    QString m_after;
+    std::unique_ptr<ScriptedResponder> m_responder;
+    std::unique_ptr<ResponderGuard> m_guard;
+};
+
+void TestLibraryViewers::initTestCase()
+{
+    if (!canMakeClips())
+        QSKIP("gst-launch-1.0 is needed to make the test clips");
+    m_before = makeClip(m_clips.filePath(QStringLiteral("before.avi")), {160, 120}, 25);
+    m_after = makeClip(m_clips.filePath(QStringLiteral("after.avi")), {160, 120}, 25, QStringLiteral("ball"));
+    QVERIFY(!m_before.isEmpty() && !m_after.isEmpty());
+}
+
+void TestLibraryViewers::init()
+{
+    QVERIFY(m_fx.open());
+    m_fx.addBook(1, QStringLiteral("Ortho videos"), 0);
+    m_fx.exec(QStringLiteral("Update Books Set Repeat = true where Entry_Code = 1"));
+    m_fx.addPage(10, 1, m_before, 2, QStringLiteral("Before"));
+    m_fx.addPage(11, 1, m_after, 2, QStringLiteral("After"));
+    m_fx.addBook(2, QStringLiteral("Mixed"), 0);
+    m_fx.addPage(20, 2, m_before, 2, QStringLiteral("Before"));
+    m_fx.addPage(21, 2, m_after, 2, QStringLiteral("After"));
+    m_fx.addPictures(2, 22, {QStringLiteral("Smile")});
+    m_fx.addPage(23, 2, m_fx.path(QStringLiteral("letter.txt")), 3, QStringLiteral("Letter"));
+    m_responder = std::make_unique<ScriptedResponder>();
+    m_guard = std::make_unique<ResponderGuard>(m_responder.get());
+}
+
+void TestLibraryViewers::cleanup()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (qobject_cast<VidPlayWindow *>(w) || qobject_cast<ShowMan *>(w))
+            w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_guard.reset();
+    m_responder.reset();
+    m_fx.close();
+}
+
+std::unique_ptr<TovraLib> TestLibraryViewers::openBook(qint32 code)
+{
+    auto lib = std::make_unique<TovraLib>();
+    lib->resize(900, 640);
+    lib->show();
+    QCoreApplication::processEvents();
+    auto *books = child<QComboBox>(lib, "cboBooks");
+    books->setCurrentIndex(books->findData(code));
+    return lib;
+}
+
+void TestLibraryViewers::compareOfVideosOpensOnePlayerRepeatingAsTheBookSays()
+{
+    auto lib = openBook(1);
+    lib->command(QStringLiteral("Select All"))->trigger();
+    lib->tbrExportCommand(QStringLiteral("SelViewWindow"));
+    const auto players = windows<VidPlayWindow>();
+    QCOMPARE(players.size(), 1);
+    VidPlayWindow *player = players.first();
+    QCOMPARE(player->videoCount(), 2);
+    QVERIFY(!player->isSingleVideo());
+    QCOMPARE(player->videoBox(0)->fileName(), m_before);
+    QCOMPARE(player->videoBox(1)->fileName(), m_after);
+    QVERIFY(player->repeatTimer()->isActive());
+    QCOMPARE(m_responder->prompts().size(), 0);
+}
+
+void TestLibraryViewers::compareWithAPictureKeepsTheImageViewer()
+{
+    auto lib = openBook(2);
+    lib->command(QStringLiteral("Select All"))->trigger();
+    QString shownDialog;
+    m_responder->pushModal([&](QDialog *d) {
+        shownDialog = d->objectName();
+        return int(QDialog::Rejected);
+    });
+    lib->tbrExportCommand(QStringLiteral("SelViewWindow"));
+    QCOMPARE(shownDialog, QStringLiteral("ViewImg"));
+    QVERIFY(windows<VidPlayWindow>().isEmpty());
+}
+
+void TestLibraryViewers::slideShowTakesEveryPictureAndVideo()
+{
+    auto lib = openBook(2);
+    // Nothing selected: the show still takes every picture and video, no documents.
+    lib->tbrExportCommand(QStringLiteral("SelViewShow"));
+    const auto shows = windows<ShowMan>();
+    QCOMPARE(shows.size(), 1);
+    ShowMan *show = shows.first();
+    QTRY_COMPARE_WITH_TIMEOUT(show->slideControl()->currentFile(), m_before, 5000);
+    show->tick();
+    QCOMPARE(show->slideControl()->currentFile(), m_after);
+    show->tick();
+    QTRY_VERIFY_WITH_TIMEOUT(show->slideControl()->currentFile().endsWith(QLatin1String("22.png")), 5000);
+    show->tick(); // the text document is not part of the show
+    QCOMPARE(show->currentItem(), 0);
+    QVERIFY(!show->isVisible());
+}
+
+void TestLibraryViewers::editSlideshowOpensTheBooksSettings()
+{
+    auto lib = openBook(1);
+    QString name;
+    m_responder->pushModal([&](QDialog *d) {
+        name = child<QLineEdit>(d, "txtDescription")->text();
+        return int(QDialog::Rejected);
+    });
+    lib->tbrLibCommand(QStringLiteral("Edit Slideshow"));
+    QCOMPARE(name, QStringLiteral("Ortho videos"));
+}
+
+void TestLibraryViewers::viewFileSendsVideosToThePlayer()
+{
+    MediaManager manager;
+    QVERIFY(manager.ViewFile(m_after, QStringLiteral("After")));
+    const auto players = windows<VidPlayWindow>();
+    QCOMPARE(players.size(), 1);
+    QVERIFY(players.first()->isSingleVideo());
+    QCOMPARE(players.first()->videoBox(0)->fileName(), m_after);
+    QVERIFY(!manager.ViewFile(m_fx.path(QStringLiteral("gone.avi")), QString()));
+    QCOMPARE(windows<VidPlayWindow>().size(), 1);
+}
+
+QTEST_MAIN(TestLibraryViewers)
+#include "tst_libraryviewers.moc"
