@@ -214,6 +214,12 @@ void ImgView::setCaption(const QString &caption)
     update();
 }
 
+void ImgView::setLabel(const QString &label)
+{
+    m_label = label;
+    update();
+}
+
 void ImgView::setTag(const QString &tag)
 {
     m_tag = tag;
@@ -337,6 +343,15 @@ void ImgView::paintEvent(QPaintEvent *)
         p.drawText(QRect(inner.x(), iconRect.bottom() + 2, inner.width(),
                          inner.bottom() - iconRect.bottom() - 2),
                    Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_problem);
+    }
+
+    if (!m_label.isEmpty() && !m_shown.isNull() && inner.height() > 3 * fontMetrics().height()) {
+        const int h = fontMetrics().height() + 4;
+        const QRect strip(inner.left(), inner.bottom() - h + 1, inner.width(), h);
+        p.fillRect(strip, QColor(0, 0, 0, 150));
+        p.setPen(Qt::white);
+        p.drawText(strip.adjusted(4, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                   fontMetrics().elidedText(m_label, Qt::ElideRight, strip.width() - 8));
     }
 
     if (m_selected) {

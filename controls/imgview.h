@@ -51,6 +51,11 @@ public:
     QString caption() const { return m_caption; }
     void setCaption(const QString &caption);
 
+    // A line drawn along the bottom over the picture (the page's caption),
+    // so pictures side by side can be told apart.
+    QString label() const { return m_label; }
+    void setLabel(const QString &label);
+
     QString tag() const { return m_tag; }
     void setTag(const QString &tag);
 
@@ -111,6 +116,7 @@ private:
     QString m_fileName;
     QString m_caption;
     QString m_tag;
+    QString m_label;
     QString m_error;
     QString m_problem;
     QImage m_shown;

@@ -21,9 +21,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -60,6 +62,12 @@ EntryDetails::~EntryDetails()
     releaseRecordset();
 }
 
+void EntryDetails::focusOnAlt(Qt::Key key, QWidget *field)
+{
+    auto *shortcut = new QShortcut(QKeySequence(Qt::AltModifier | key), this);
+    connect(shortcut, &QShortcut::activated, field, [field] { field->setFocus(Qt::ShortcutFocusReason); });
+}
+
 void EntryDetails::buildControls()
 {
     auto *grid = new QGridLayout;
@@ -89,29 +97,30 @@ void EntryDetails::buildControls()
     m_txtDescription = new QLineEdit(this);
     m_txtDescription->setObjectName(QStringLiteral("txtDescription"));
     m_txtDescription->setToolTip(QStringLiteral("The caption shown with this entry"));
-    addRow(QStringLiteral("&Description"), m_txtDescription);
+    addRow(QStringLiteral("Description"), m_txtDescription);
 
     m_dtpEntryDate = new QDateEdit(QDate::currentDate(), this);
     m_dtpEntryDate->setObjectName(QStringLiteral("DtpEntryDate"));
     m_dtpEntryDate->setCalendarPopup(true);
-    m_dtpEntryDate->setDisplayFormat(QStringLiteral("dd MMM yyyy"));
+    // Typed the way the desktop writes short dates.
+    m_dtpEntryDate->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
     auto *dateRow = new QHBoxLayout;
     dateRow->addWidget(m_dtpEntryDate);
     dateRow->addStretch(1);
-    addRow(QStringLiteral("Date of &entry"), m_dtpEntryDate, dateRow);
+    addRow(QStringLiteral("Date of entry"), m_dtpEntryDate, dateRow);
 
     // The captioned combo brings its own caption; it is kept in line with the
     // labels of the other rows.
     m_fcDocCategory = new TovraCombo(this);
     m_fcDocCategory->setObjectName(QStringLiteral("fcDocCategory"));
-    m_fcDocCategory->setCaption(QStringLiteral("Document &Category"));
+    m_fcDocCategory->setCaption(QStringLiteral("Document Category"));
     m_fcDocCategory->setToolTip(QStringLiteral("The kind of document this entry is"));
     grid->addWidget(m_fcDocCategory, row++, 0, 1, 2);
 
     m_cboTransition = new QComboBox(this);
     m_cboTransition->setObjectName(QStringLiteral("cboTransition"));
     m_cboTransition->setToolTip(QStringLiteral("How the slide show brings this page on screen"));
-    addRow(QStringLiteral("&Transition Effect"), m_cboTransition);
+    addRow(QStringLiteral("Transition Effect"), m_cboTransition);
 
     m_hsbOnScreenTime = new QScrollBar(Qt::Horizontal, this);
     m_hsbOnScreenTime->setObjectName(QStringLiteral("hsbOnScreenTime"));
@@ -129,10 +138,10 @@ void EntryDetails::buildControls()
     auto *timeRow = new QHBoxLayout;
     timeRow->addWidget(m_hsbOnScreenTime, 1);
     timeRow->addWidget(m_lblDuration);
-    addRow(QStringLiteral("On Screen &Time"), m_hsbOnScreenTime, timeRow);
+    addRow(QStringLiteral("On Screen Time"), m_hsbOnScreenTime, timeRow);
     connect(m_hsbOnScreenTime, &QScrollBar::valueChanged, this, &EntryDetails::showDuration);
 
-    m_chkPlaySound = new QCheckBox(QStringLiteral("&Play Sound file"), this);
+    m_chkPlaySound = new QCheckBox(QStringLiteral("Play Sound file"), this);
     m_chkPlaySound->setObjectName(QStringLiteral("chkPlaySound"));
     grid->addWidget(m_chkPlaySound, row++, 1);
 
@@ -156,7 +165,7 @@ void EntryDetails::buildControls()
     m_txtComments->setToolTip(
         QStringLiteral("Notes while you work on this entry; they are not stored with it"));
     m_txtComments->setFixedHeight(m_txtComments->fontMetrics().lineSpacing() * 4 + 12);
-    auto *commentsLabel = new QLabel(QStringLiteral("Co&mments"), this);
+    auto *commentsLabel = new QLabel(QStringLiteral("Comments"), this);
     commentsLabel->setBuddy(m_txtComments);
     commentsLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     captions << commentsLabel;
@@ -191,6 +200,14 @@ void EntryDetails::buildControls()
     layout->addLayout(grid);
     layout->addSpacing(6);
     layout->addLayout(buttons);
+    // The captions stay as they are; Alt and a letter of each still reach its field.
+    focusOnAlt(Qt::Key_D, m_txtDescription);
+    focusOnAlt(Qt::Key_E, m_dtpEntryDate);
+    focusOnAlt(Qt::Key_C, m_fcDocCategory);
+    focusOnAlt(Qt::Key_T, m_cboTransition);
+    focusOnAlt(Qt::Key_I, m_hsbOnScreenTime);
+    focusOnAlt(Qt::Key_P, m_chkPlaySound);
+    focusOnAlt(Qt::Key_M, m_txtComments);
     resize(560, sizeHint().height());
 }
 

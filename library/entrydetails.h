@@ -51,6 +51,7 @@ protected:
 
 private:
     void buildControls();
+    void focusOnAlt(Qt::Key key, QWidget *field);
     void loadWindow();
     bool prepareRow();
     void loadControls();

@@ -10,6 +10,8 @@
 #include <tovradocs/dokumentz.h>
 
 #include <QAction>
+#include <QFileInfo>
+#include <QImageWriter>
 #include <QDir>
 #include <QMenu>
 #include <QMetaObject>
@@ -176,13 +178,24 @@ void MenuMan::libCommand(int index)
         case SaveAsItem: {
             if (!picture)
                 break;
-            const QString path = commonFileDialog(
+            // Only the types a picture can be written as; a name without an
+            // extension keeps the picture's own type where it can be written.
+            QStringList writable;
+            const QList<QByteArray> formats = QImageWriter::supportedImageFormats();
+            for (const char *ext : {"bmp", "dib", "jif", "jpg", "png", "rle", "tif"}) {
+                if (formats.contains(QByteArray(ext)))
+                    writable << QStringLiteral("*.") + QLatin1String(ext);
+            }
+            QString path = commonFileDialog(
                 owner, 2, QStringLiteral("Save As"), localLibraryPath(picture->fileName()),
-                menuman::zeroSeparated(QStringLiteral("Image Files"),
-                                       QStringLiteral("*.bmp;*.dib;*.jif;*.jpg;*.png;*.rle;*.tif")),
+                menuman::zeroSeparated(QStringLiteral("Image Files"), writable.join(u';')),
                 QString(), QString());
             if (path.isEmpty())
                 break;
+            if (QFileInfo(path).suffix().isEmpty()) {
+                const QString own = QFileInfo(picture->fileName()).suffix().toLower();
+                path += u'.' + (writable.contains(QStringLiteral("*.") + own) ? own : QStringLiteral("png"));
+            }
             const Outcome saved = picture->saveToFile(path);
             if (!saved)
                 DialogService::message(owner, saved.error());

@@ -335,6 +335,7 @@ void ViewImg::showSaved(const QString &path, const QString &caption)
     dropPanesFrom(1);
     ImgView *view = paneAt(0);
     view->setFileName(path);
+    view->setLabel(QString());
     m_descriptions[0] = caption;
     m_count = 1;
     setWindowTitle(caption);
@@ -392,6 +393,7 @@ void ViewImg::ViewSingleImage(const QString &path, const QString &caption)
     const QString file = localPath(path);
     ImgView *view = paneAt(0);
     view->setFileName(file);
+    view->setLabel(QString());
     m_descriptions[0] = caption;
     m_count = 1;
     setWindowTitle(caption);
@@ -415,6 +417,7 @@ void ViewImg::ViewSelectedImages(const PageTable &list, bool showAll, qint16 cou
         ImgView *view = paneAt(chosen);
         view->setFileName(localPath(list.at(PageTable::FileNameRow, i)));
         m_descriptions[chosen] = list.at(PageTable::DescriptionRow, i);
+        view->setLabel(m_descriptions[chosen]);
         ++chosen;
     }
     m_count = chosen;
