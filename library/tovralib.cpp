@@ -1,4 +1,5 @@
 #include "library/tovralib.h"
+#include "printing/previewer.h"
 
 #include "component/dialogservice.h"
 #include "component/hostlink.h"
@@ -835,8 +836,12 @@ void TovraLib::PrintImages(int index, bool singlePage)
         return;
     }
     if (index >= 0 && singlePage) {
-        if (pageOfSlot(index))
-            notifyNotAvailable(QStringLiteral("Print preview"));
+        if (const int page = pageOfSlot(index)) {
+            PageTable one;
+            one.pages.append(m_pages.pages.at(page - 1));
+            one.at(PageTable::SelectedRow, 1) = QStringLiteral("1");
+            Previewer(this).ShowPrintPreview(one, 0, 1);
+        }
         return;
     }
     int printable = 0;
@@ -860,7 +865,13 @@ void TovraLib::PrintImages(int index, bool singlePage)
             != Answer::Yes)
             return;
     }
-    notifyNotAvailable(QStringLiteral("Print preview"));
+    // Printing never changes the library's own selection.
+    PageTable chosen = m_pages;
+    if (selected == 0) {
+        for (int page = 1; page <= chosen.count(); ++page)
+            chosen.at(PageTable::SelectedRow, page) = QStringLiteral("1");
+    }
+    Previewer(this).ShowPrintPreview(chosen, 0, qint16(chosen.count()));
 }
 
 void TovraLib::SetIndexImage(int index)
