@@ -252,7 +252,7 @@ void TestMultiPgPreview::wrappingBetweenMarginsWithPageBreaks()
     e.setReportTitle(QStringLiteral("Notes"));
     e.setCurrentY(9.5f);
     const int before = e.GetPage().toInt();
-    e.pPrint(words, 1);
+    e.pPrint(words + words, 1);
     QCOMPARE(e.GetPage().toInt(), before + 1);
     const QImage first = page(before - 1);
     const QRectF foot = pdfcheck::inkBox(first.copy(0, int(10.4 * kDpi), first.width(), int(0.6 * kDpi)), kDpi,
