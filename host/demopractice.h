@@ -2,6 +2,8 @@
 
 #include "component/result.h"
 
+#include <QString>
+
 namespace tovradocs {
 
 class ReferenceHost;
@@ -17,6 +19,8 @@ public:
     static bool isEmpty(ReferenceHost &host);
     // Fills an empty database; does nothing to one that holds data.
     static Outcome create(ReferenceHost &host);
+    // Where the dental chart picture of a visit is kept.
+    static QString chartFile(const QString &libraryFolder, qint32 visitCode);
 };
 
 } // namespace Internal
