@@ -6,6 +6,7 @@
 #include "printing/systemprinter.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -155,6 +156,8 @@ void TestMultiPgPreview::previewPagesAndWindow()
     int lastPage = -1;
     QStringList label;
     QStringList files;
+    QString gotoText;
+    int afterGoto = -1;
     m_responder.pushModal([&](QDialog *dialog) {
         auto *window = static_cast<frmMultiPgPreview *>(dialog);
         lastPage = window->LastPage();
@@ -164,6 +167,14 @@ void TestMultiPgPreview::previewPagesAndWindow()
         next->click();
         next->click();
         label = dialog->findChild<QLabel *>(QStringLiteral("Label1"))->text().split(u'\n');
+        // Go to: beyond the last page means the last page.
+        dialog->findChild<QPushButton *>(QStringLiteral("Command1_0"))->click();
+        dialog->findChild<QPushButton *>(QStringLiteral("cmdGoTo"))->click();
+        auto *gotoPage = dialog->findChild<QLineEdit *>(QStringLiteral("txtGoto"));
+        QTest::keyClicks(gotoPage, QStringLiteral("x9"));
+        gotoText = gotoPage->text();
+        dialog->findChild<QPushButton *>(QStringLiteral("cmdGotoOK"))->click();
+        afterGoto = window->currentPage();
         // Copy all pages to a folder, named after the report title.
         dialog->findChild<QPushButton *>(QStringLiteral("cmd_print"))->click();
         dialog->findChild<QRadioButton *>(QStringLiteral("optPrint_4"))->setChecked(true);
@@ -178,6 +189,8 @@ void TestMultiPgPreview::previewPagesAndWindow()
     QCOMPARE(files, (QStringList{QStringLiteral("PPview0.bmp"), QStringLiteral("PPview1.bmp"),
                                  QStringLiteral("PPview2.bmp"), QStringLiteral("PPview7.bmp")}));
     QCOMPARE(label, (QStringList{QStringLiteral("3"), QStringLiteral("-- of --"), QStringLiteral("3")}));
+    QCOMPARE(gotoText, QStringLiteral("3"));
+    QCOMPARE(afterGoto, 2);
     QCOMPARE(QDir(copies).entryList(QDir::Files, QDir::Name),
              (QStringList{QStringLiteral("Print Selected Images1.bmp"), QStringLiteral("Print Selected Images2.bmp"),
                           QStringLiteral("Print Selected Images3.bmp")}));
@@ -220,6 +233,17 @@ void TestMultiPgPreview::pictureBoxAndLineGeometry()
     box = ink(flush(e));
     QVERIFY(qAbs(box.left() - 2) < 0.03);
     QVERIFY(box.right() > W - 0.05);
+
+    // Rotated text: the angle is kept within 0 to 359 degrees.
+    const auto rotated = [&](int angle) {
+        e.setCurrentY(5);
+        e.pPrintRotate(QStringLiteral("Mesial"), angle, 4);
+        return flush(e);
+    };
+    QCOMPARE(rotated(400), rotated(359));
+    QCOMPARE(rotated(-5), rotated(0));
+    const QRectF upright = ink(rotated(90));
+    QVERIFY(upright.height() > upright.width());
 
     // Canvas line widths are half the asked width, read back doubled.
     e.setDrawWidth(3);
