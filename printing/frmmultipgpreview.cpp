@@ -289,8 +289,10 @@ void frmMultiPgPreview::showPage(int page)
     m_picture1->setPixmap(QPixmap::fromImage(m_page));
     if (!m_page.isNull())
         m_picture1->resize(m_page.size());
-    if (m_picFullPage->isVisible())
-        toggleFullPage(), toggleFullPage();
+    if (m_picFullPage->isVisible()) {
+        toggleFullPage(); // back to full size, then fit the new page
+        toggleFullPage();
+    }
     closePanels();
     m_vscroll->setValue(0);
     m_hscroll->setValue(0);
