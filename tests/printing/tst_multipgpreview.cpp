@@ -5,6 +5,8 @@
 #include "printing/frmmultipgpreview.h"
 #include "printing/systemprinter.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrinter>
@@ -158,6 +160,7 @@ void TestMultiPgPreview::previewPagesAndWindow()
     QStringList files;
     QString gotoText;
     int afterGoto = -1;
+    QSize clipped;
     m_responder.pushModal([&](QDialog *dialog) {
         auto *window = static_cast<frmMultiPgPreview *>(dialog);
         lastPage = window->LastPage();
@@ -175,6 +178,11 @@ void TestMultiPgPreview::previewPagesAndWindow()
         gotoText = gotoPage->text();
         dialog->findChild<QPushButton *>(QStringLiteral("cmdGotoOK"))->click();
         afterGoto = window->currentPage();
+        // The shown page onto the clipboard.
+        dialog->findChild<QPushButton *>(QStringLiteral("cmd_print"))->click();
+        dialog->findChild<QRadioButton *>(QStringLiteral("optPrint_0"))->setChecked(true);
+        dialog->findChild<QPushButton *>(QStringLiteral("cmdPrint"))->click();
+        clipped = QGuiApplication::clipboard()->image().size();
         // Copy all pages to a folder, named after the report title.
         dialog->findChild<QPushButton *>(QStringLiteral("cmd_print"))->click();
         dialog->findChild<QRadioButton *>(QStringLiteral("optPrint_4"))->setChecked(true);
@@ -190,6 +198,7 @@ void TestMultiPgPreview::previewPagesAndWindow()
                                  QStringLiteral("PPview2.bmp"), QStringLiteral("PPview7.bmp")}));
     QCOMPARE(label, (QStringList{QStringLiteral("3"), QStringLiteral("-- of --"), QStringLiteral("3")}));
     QCOMPARE(gotoText, QStringLiteral("3"));
+    QCOMPARE(clipped, QSize(840, 1080)); // the page and a quarter inch, at 96 dpi
     QCOMPARE(afterGoto, 2);
     QCOMPARE(QDir(copies).entryList(QDir::Files, QDir::Name),
              (QStringList{QStringLiteral("Print Selected Images1.bmp"), QStringLiteral("Print Selected Images2.bmp"),
