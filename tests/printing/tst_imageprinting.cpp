@@ -536,6 +536,7 @@ void TestImagePrinting::cupsQueue()
             return !printed.isEmpty() && pdfcheck::pages(printed) == 2;
         }(),
         30000);
+    QFile::remove(printed);
 
     // The queue goes away between setup and printing: a clear message, no job.
     m_responder.clearPrompts();
