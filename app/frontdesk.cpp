@@ -7,6 +7,11 @@
 #include "component/hostlink.h"
 #include "component/windowutils.h"
 #include "host/referencehost.h"
+#include "host/demopractice.h"
+
+#include <tovradocs/recordset.h>
+
+#include <QFileInfo>
 
 #include <QAction>
 #include <QApplication>
@@ -129,6 +134,11 @@ FrontDesk::FrontDesk(std::shared_ptr<DataLink> link, MediaManager &manager, cons
     m_practice->setToolTip(QStringLiteral("Open the practice's books"));
     buttons->addWidget(m_patientLabel, 1);
     buttons->addWidget(m_documents);
+    m_visitReport = new QPushButton(style()->standardIcon(QStyle::SP_FileDialogContentsView),
+                                    QStringLiteral("&Visit report"), central);
+    m_visitReport->setObjectName(QStringLiteral("cmdVisitReport"));
+    m_visitReport->setToolTip(QStringLiteral("Print the report of the selected patient's last visit with its pictures"));
+    buttons->addWidget(m_visitReport);
     buttons->addWidget(m_practice);
     outer->addLayout(buttons);
     setCentralWidget(central);
@@ -154,6 +164,7 @@ FrontDesk::FrontDesk(std::shared_ptr<DataLink> link, MediaManager &manager, cons
     m_search->installEventFilter(this);
     connect(m_documents, &QPushButton::clicked, this, &FrontDesk::openDocuments);
     connect(m_practice, &QPushButton::clicked, this, &FrontDesk::openPracticeLibrary);
+    connect(m_visitReport, &QPushButton::clicked, this, &FrontDesk::openVisitReport);
     connect(m_patientView, &QTableView::activated, this, &FrontDesk::openDocuments);
     connect(m_bookView, &QTableView::activated, this, &FrontDesk::openBook);
     connect(m_patientView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -243,6 +254,7 @@ void FrontDesk::updateButtons()
     int row = -1;
     const qint32 code = selectedCode(m_patientView, &row);
     m_documents->setEnabled(code > 0);
+    m_visitReport->setEnabled(code > 0);
     m_patientLabel->setText(code > 0 ? m_patientFilter->index(row, 1).data().toString()
                                      : QStringLiteral("No patient selected"));
 }
@@ -328,6 +340,54 @@ void FrontDesk::showFileProperties()
                                                            QStringLiteral("All Files (*)"));
     if (!file.isEmpty())
         m_manager.ShowFileProps(this, file);
+}
+
+} // namespace tovradocs
+
+namespace tovradocs {
+
+// The report of the patient's last visit: every section, the practice's first
+// report definition and the visit's dental chart when one was drawn.
+void FrontDesk::openVisitReport()
+{
+    const qint32 patient = selectedCode(m_patientView);
+    if (patient <= 0) {
+        Internal::DialogService::message(this, QStringLiteral("Select a patient first."));
+        return;
+    }
+    qint32 visit = 0;
+    QDate visitDate;
+    QDate birthDate;
+    qint32 report = 0;
+    std::unique_ptr<Recordset> rs;
+    if (m_link->FillRecordSet(rs, QStringLiteral("Select Entry_Code, VisitDate From Visits where (PatientCode = %1) "
+                                                 "order by VisitDate desc, Entry_Code desc").arg(patient))
+        && rs && !rs->isEof()) {
+        visit = rs->value(QStringLiteral("Entry_Code")).toInt();
+        visitDate = rs->value(QStringLiteral("VisitDate")).toDate();
+    }
+    if (visit <= 0) {
+        Internal::DialogService::message(this, QStringLiteral("This patient has no visit yet."));
+        return;
+    }
+    if (m_link->FillRecordSet(rs, QStringLiteral("Select BirthDate From Patients where (Entry_Code = %1)").arg(patient))
+        && rs && !rs->isEof())
+        birthDate = rs->value(QStringLiteral("BirthDate")).toDate();
+    if (m_link->FillLibRecordSet(rs, QStringLiteral("Select Entry_Code From PatReports order by Entry_Code")) && rs
+        && !rs->isEof())
+        report = rs->value(QStringLiteral("Entry_Code")).toInt();
+    int age = 0;
+    if (birthDate.isValid() && visitDate.isValid()) {
+        age = visitDate.year() - birthDate.year();
+        if (visitDate < birthDate.addYears(age))
+            --age;
+    }
+    QString chart = Internal::DemoPractice::chartFile(m_link->GetLibraryFilesFolder(), visit);
+    if (!QFileInfo::exists(chart))
+        chart.clear();
+    const auto everySection = PtImageReports(pirComplaints | pirExamination | pirRxAdvised | pirWorkDone
+                                             | pirPrescriptions);
+    m_manager.RunPatientReportWithImages(everySection, visit, chart, qint16(age), report);
 }
 
 } // namespace tovradocs

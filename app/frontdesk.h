@@ -36,6 +36,7 @@ private:
     void openDocuments();
     void openPracticeLibrary();
     void openBook();
+    void openVisitReport();
     void showFileProperties();
     void updateButtons();
     qint32 selectedCode(QTableView *view, int *row = nullptr) const;
@@ -50,6 +51,7 @@ private:
     QTableView *m_bookView = nullptr;
     QPushButton *m_documents = nullptr;
     QPushButton *m_practice = nullptr;
+    QPushButton *m_visitReport = nullptr;
     QLabel *m_patientLabel = nullptr;
     bool m_loaded = false;
 };

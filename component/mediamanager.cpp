@@ -8,10 +8,10 @@
 #include "component/mediaicons.h"
 
 #include <QFileInfo>
-#include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QUrl>
 
 namespace tovradocs {
 
@@ -30,9 +30,6 @@ void notAvailable(const QString &what)
 
 struct MediaManager::Private
 {
-    // Image table of the patient report: rows of Entry_Code, FileName,
-    // Description, EntryType, "1".
-    QList<QStringList> imageTable;
     std::unique_ptr<ImageEditor> imageEditor;
 };
 
@@ -54,61 +51,10 @@ void MediaManager::OpenJoyToy(qint16, QWidget *&)
     notAvailable(QStringLiteral("The foot switch test"));
 }
 
-void MediaManager::RunPatientReportWithImages(PtImageReports PirRpt, qint32 RecID,
-                                              const QString &, qint16, qint32, Recordset *,
-                                              Recordset *, QObject *)
-{
-    if (PirRpt == pirDrOndalReport) {
-        notAvailable(QStringLiteral("The cross-tab report"));
-        return;
-    }
-    trapErrors(kWindowName, [&] {
-        d->imageTable.clear();
-        DataLink *link = dataLink();
-        if (PirRpt != pirNone && RecID > 0 && link) {
-            std::unique_ptr<Recordset> visit;
-            link->FillRecordSet(visit, QStringLiteral("Select PatientCode , VisitDate From Visits where (Entry_Code = ")
-                                           + QString::number(RecID) + QStringLiteral(")"));
-            if (visit && visit->isOpen() && !visit->isEof()) {
-                const qint32 code = visit->value(QStringLiteral("PatientCode")).toInt();
-                visit->close();
-                std::unique_ptr<Recordset> rows;
-                link->FillRecordSet(rows, QStringLiteral("Select BookContents.* From Books,BookContents where (Books.Patientcode = ")
-                                              + QString::number(code) + QStringLiteral(")")
-                                              + QStringLiteral(" and (BookContents.BookCode = Books.Entry_Code) "));
-                for (; rows && rows->isOpen() && !rows->isEof(); rows->moveNext()) {
-                    d->imageTable.append({rows->value(QStringLiteral("Entry_Code")).toString(),
-                                          rows->value(QStringLiteral("FileName")).toString(),
-                                          rows->value(QStringLiteral("Description")).toString(),
-                                          rows->value(QStringLiteral("EntryType")).toString(),
-                                          QStringLiteral("1")});
-                }
-                if (rows)
-                    rows->close();
-            }
-        }
-        notAvailable(QStringLiteral("The patient report"));
-    });
-}
-
 void MediaManager::SendFaxMail(QString &, QString &, QString &) {}
 
 // ShowTutorial, VisitSiteInline and ViewFile open viewer windows and live with
 // them in viewers/mediamanager_viewers.cpp.
-
-bool MediaManager::PrintSetupDlg(QWidget *&hWnd)
-{
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull() || info.printerName().isEmpty()) {
-        DialogService::message(hWnd, QStringLiteral("Error retrieving printer information !"));
-        return false;
-    }
-    QPrinter printer(info);
-    QPageSetupDialog dialog(&printer, hWnd);
-    dialog.setObjectName(QStringLiteral("PrinterSetup"));
-    DialogService::showModal(&dialog);
-    return true;
-}
 
 void MediaManager::ShowFileProps(QWidget *hwn, const QString &FileName)
 {

@@ -60,7 +60,7 @@ QString browseForFolder(QWidget *owner, const QString &title);
 // size, bold, italic and underline. True on OK.
 bool chooseFont(QWidget *control);
 
-// True when a default printer is set and its name can be read. Never throws.
+// True when the component can print: a CUPS queue or, always, the PDF printer.
 bool defaultPrinterAvailable();
 
 // Gives a top-level window the size and place it had when it was last closed

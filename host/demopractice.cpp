@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
@@ -140,6 +141,37 @@ struct Picture
     const char *format;
     const char *caption;
 };
+
+// The dental chart of a visit: both arches in FDI numbering, with the teeth
+// the visit's findings and treatments name marked.
+QImage dentalChart(const QHash<int, QColor> &marked)
+{
+    QImage image(960, 480, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const bool text = canDrawText();
+    if (text)
+        p.setFont(QFont(QStringLiteral("Liberation Sans"), 14));
+    const int upper[16] = {18, 17, 16, 15, 14, 13, 12, 11, 21, 22, 23, 24, 25, 26, 27, 28};
+    const int lower[16] = {48, 47, 46, 45, 44, 43, 42, 41, 31, 32, 33, 34, 35, 36, 37, 38};
+    for (int row = 0; row < 2; ++row) {
+        for (int i = 0; i < 16; ++i) {
+            const int tooth = row == 0 ? upper[i] : lower[i];
+            const QRectF box(24 + i * 57, row == 0 ? 60 : 270, 48, 150);
+            p.setPen(QPen(QColor(0x60, 0x60, 0x60), 2));
+            p.setBrush(marked.value(tooth, QColor(0xF4, 0xF0, 0xE6)));
+            p.drawRoundedRect(box, 14, 14);
+            if (text)
+                p.drawText(QRectF(box.left(), row == 0 ? 20 : 425, box.width(), 30), Qt::AlignCenter,
+                           QString::number(tooth));
+        }
+    }
+    p.setPen(QPen(Qt::black, 2, Qt::DashLine));
+    p.drawLine(480, 40, 480, 440);
+    p.drawLine(10, 240, 950, 240);
+    return image;
+}
 
 } // namespace
 
@@ -376,6 +408,15 @@ Outcome DemoPractice::create(ReferenceHost &host)
             addPage(beforeAfter, 1, path, QString::fromLatin1(showcase[n].caption), today.addDays(-90 + n), n == 0, 3);
         }
 
+        // The chart of the first patient's first visit, for the visit report.
+        {
+            const QString chart = DemoPractice::chartFile(host.GetLibraryFilesFolder(), 1);
+            QDir().mkpath(QFileInfo(chart).absolutePath());
+            if (!dentalChart({{36, QColor(0xE0, 0x40, 0x40)}, {37, QColor(0xE0, 0x40, 0x40)},
+                              {46, QColor(0x40, 0x70, 0xD0)}}).save(chart))
+                throw HostError(75, QStringLiteral("Cannot write the demo chart %1").arg(chart));
+        }
+
         fill.close();
         db->endWrite();
         makeTutorialClips(host.GetLibraryFilesFolder() + QStringLiteral("/Tutorials"));
@@ -413,6 +454,11 @@ void DemoPractice::makeTutorialClips(const QString &folder)
     const QString remembered = tutorialFolder();
     if (remembered.isEmpty() || !QFileInfo(remembered).isDir())
         setTutorialFolder(folder);
+}
+
+QString DemoPractice::chartFile(const QString &libraryFolder, qint32 visitCode)
+{
+    return QDir(libraryFolder).filePath(QStringLiteral("Charts/Visit%1.png").arg(visitCode));
 }
 
 } // namespace tovradocs::Internal

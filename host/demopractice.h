@@ -22,6 +22,8 @@ public:
     // Two short tutorial clips in folder, which becomes the tutorial folder
     // unless the user has one.
     static void makeTutorialClips(const QString &folder);
+    // Where the dental chart picture of a visit is kept.
+    static QString chartFile(const QString &libraryFolder, qint32 visitCode);
 };
 
 } // namespace Internal

@@ -1,4 +1,5 @@
 #include "library/menuman.h"
+#include "printing/previewer.h"
 
 #include "component/dialogservice.h"
 #include "component/filetypes.h"
@@ -214,10 +215,16 @@ void MenuMan::libCommand(int index)
             break;
         }
         case PrintItem:
-            target->PrintImages(m_index, true);
-            break;
         case PrintBookItem:
-            target->PrintImages(m_index, false);
+            if (m_fromViewer && m_entryType == 1) {
+                // A viewer shows one picture; both items print it.
+                PageTable table;
+                table.pages.append({QString(), m_fileName, m_description, QStringLiteral("1"),
+                                    QStringLiteral("1"), QString()});
+                Previewer(owner).ShowPrintPreview(table, 0, 1);
+            } else {
+                target->PrintImages(m_index, index == PrintItem);
+            }
             break;
         case EditEntryItem:
             if (m_entryType == 1)

@@ -1,4 +1,5 @@
 #include "library/tovralib.h"
+#include "printing/previewer.h"
 
 #include "component/dialogservice.h"
 #include "component/hostlink.h"
@@ -1069,8 +1070,12 @@ void TovraLib::PrintImages(int index, bool singlePage)
         return;
     }
     if ((index >= 0 || index == kIndexSlot) && singlePage) {
-        if (rowOfSlot(index))
-            notifyNotAvailable(QStringLiteral("Print preview"));
+        if (const std::optional<PageTable::Page> row = rowOfSlot(index)) {
+            PageTable one;
+            one.pages.append(*row);
+            one.at(PageTable::SelectedRow, 1) = QStringLiteral("1");
+            Previewer(this).ShowPrintPreview(one, 0, 1);
+        }
         return;
     }
     int printable = 0;
@@ -1094,7 +1099,13 @@ void TovraLib::PrintImages(int index, bool singlePage)
             != Answer::Yes)
             return;
     }
-    notifyNotAvailable(QStringLiteral("Print preview"));
+    // Printing never changes the library's own selection.
+    PageTable chosen = m_pages;
+    if (selected == 0) {
+        for (int page = 1; page <= chosen.count(); ++page)
+            chosen.at(PageTable::SelectedRow, page) = QStringLiteral("1");
+    }
+    Previewer(this).ShowPrintPreview(chosen, 0, qint16(chosen.count()));
 }
 
 void TovraLib::SetIndexImage(int index)

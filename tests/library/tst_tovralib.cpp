@@ -4,6 +4,7 @@
 #include "controls/imgview.h"
 #include "library/menuman.h"
 #include "library/tovralib.h"
+#include "printing/systemprinter.h"
 
 #include <tovradocs/mediamanager.h>
 
@@ -18,6 +19,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -87,6 +91,7 @@ private Q_SLOTS:
     void pastedThenClosedLeavesNothing();
     void undoOfDeletes();
     void copyToFileManagerAndPrinting();
+    void printingSelectedPicturesToPdf();
     void helpKey();
     void thumbnailClicks();
     void keyboardOnThePageGrid();
@@ -617,6 +622,33 @@ void TestTovraLib::copyToFileManagerAndPrinting()
     m_responder->clearPrompts();
     lib->tbrExportCommand(QStringLiteral("SelPrint"));
     QCOMPARE(messageTexts(*m_responder), QStringList{QStringLiteral("No images available for print ! ")});
+}
+
+void TestTovraLib::printingSelectedPicturesToPdf()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty())
+        QSKIP("pdfinfo (poppler-utils) is not installed");
+    m_fx.addPictures(3, 10, {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
+    auto lib = openBook(3);
+    const qint64 rows = scalar(*m_fx.host, QStringLiteral("Select count(*) from BookContents"));
+    lib->tbrLibCommand(QStringLiteral("Select All"));
+    check(*lib, 1)->click(); // two of three stay selected
+    m_responder->pushModal([](QDialog *dialog) {
+        auto *printers = child<QComboBox>(dialog, "cboPrinter");
+        printers->setCurrentIndex(printers->findText(SystemPrinter::pdfPrinterName()));
+        Q_EMIT printers->activated(printers->currentIndex());
+        child<QPushButton>(dialog, "cmdPrint")->click();
+        return dialog->result();
+    });
+    const QString pdf = m_fx.path(QStringLiteral("selected.pdf"));
+    m_responder->pushText(pdf);
+    lib->tbrExportCommand(QStringLiteral("SelPrint"));
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {pdf});
+    QVERIFY(info.waitForFinished());
+    QVERIFY(QString::fromUtf8(info.readAllStandardOutput()).contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\n"))));
+    QCOMPARE(scalar(*m_fx.host, QStringLiteral("Select count(*) from BookContents")), rows);
+    QVERIFY(!check(*lib, 1)->isChecked());
 }
 
 void TestTovraLib::helpKey()
