@@ -222,9 +222,10 @@ void EntryDetails::loadWindow()
                            QStringLiteral(" ParentID = 71 "), true);
     });
     trapErrors(EntryDetailsDetail::windowName, [&] {
+        // Rows with keys of 0 or less are the host's own; lists never show them.
         fillComboFromTable(m_fcDocCategory->comboBox(), QStringLiteral("DocumentCategories"),
-                           QStringLiteral("Description"), QStringLiteral("Entry_Code"), QString(),
-                           false);
+                           QStringLiteral("Description"), QStringLiteral("Entry_Code"),
+                           QStringLiteral(" Entry_Code > 0 "), false);
     });
     // The host's effects list has its own "no effect" row; the categories have
     // none, so a chosen category can be taken back with "(None)", stored as 0.

@@ -6,7 +6,12 @@
 #include "component/twips.h"
 #include "controls/imgview.h"
 
+#include <tovradocs/datalink.h>
+#include <tovradocs/recordset.h>
+
 #include <QClipboard>
+#include <QDate>
+#include <QLocale>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
@@ -282,6 +287,29 @@ void ViewImg::showModeless()
     layoutPanes();
 }
 
+// The caption and date of a page, so radiographs side by side can be told apart.
+QString ViewImg::tileLabel(const QString &entryCode, const QString &description) const
+{
+    QDate date;
+    if (DataLink *link = dataLink(); link && entryCode.toInt() > 0) {
+        try {
+            std::unique_ptr<Recordset> row;
+            if (link->FillRecordSet(row, QStringLiteral("Select * from BookContents where Entry_Code =")
+                                             + QString::number(entryCode.toInt()))
+                && row && !row->isEof())
+                date = row->value(QStringLiteral("EntryDate")).toDate();
+            if (row)
+                row->close();
+        } catch (...) {
+            // Without its date the tile still shows its caption.
+        }
+    }
+    if (!date.isValid())
+        return description;
+    const QString when = QLocale().toString(date, QLocale::ShortFormat);
+    return description.isEmpty() ? when : description + QStringLiteral(" \u2013 ") + when;
+}
+
 QImage ViewImg::CovertFiletoPicture(const QString &path)
 {
     ImgView *view = paneAt(0);
@@ -417,7 +445,7 @@ void ViewImg::ViewSelectedImages(const PageTable &list, bool showAll, qint16 cou
         ImgView *view = paneAt(chosen);
         view->setFileName(localPath(list.at(PageTable::FileNameRow, i)));
         m_descriptions[chosen] = list.at(PageTable::DescriptionRow, i);
-        view->setLabel(m_descriptions[chosen]);
+        view->setLabel(tileLabel(list.at(PageTable::EntryCodeRow, i), m_descriptions[chosen]));
         ++chosen;
     }
     m_count = chosen;

@@ -64,6 +64,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    QString tileLabel(const QString &entryCode, const QString &description) const;
     ImgView *paneAt(int index);
     void dropPanesFrom(int index);
     void resetFlags();

@@ -225,7 +225,7 @@ void TestEntryDetails::chosenListsStoreTheirItemData()
     QVERIFY(m_link->sqlTexts().contains(QStringLiteral(
         "Select  Description , Entry_Code from SystemLists  where   ParentID = 71 ")));
     QVERIFY(m_link->sqlTexts().contains(
-        QStringLiteral("Select  Description , Entry_Code from DocumentCategories")));
+        QStringLiteral("Select  Description , Entry_Code from DocumentCategories  where   Entry_Code > 0 ")));
 
     const QVariantMap r = row(key);
     QCOMPARE(r.value("cteffect").toInt(), 3); // Dissolve's Entry_Code
