@@ -67,11 +67,6 @@ MediaManager::~MediaManager()
     releaseHostLink();
 }
 
-void MediaManager::OpenJoyToy(qint16, QWidget *&)
-{
-    notAvailable(QStringLiteral("The foot switch test"));
-}
-
 void MediaManager::RunPatientReportWithImages(PtImageReports PirRpt, qint32 RecID,
                                               const QString &, qint16, qint32, Recordset *,
                                               Recordset *, QObject *)
@@ -196,17 +191,6 @@ void MediaManager::ClearDataLink() { clearHostLink(); }
 void MediaManager::SetDataLink(std::shared_ptr<DataLink> DataLink, QWidget *ParentWnd)
 {
     setHostLink(std::move(DataLink), ParentWnd);
-}
-
-qint32 MediaManager::IsJoyStickPresent()
-{
-    QVariant connected(true);
-    return IsJoyStickPresent(connected);
-}
-
-qint32 MediaManager::IsJoyStickPresent(QVariant &)
-{
-    return 0; // no joystick service in this build
 }
 
 void MediaManager::EditIllustration(const QString &, const QString &, qint32, qint32, qint32, bool)
