@@ -1,4 +1,6 @@
+#include "capture/camerapictures.h"
 #include "capture/captureenvironment.h"
+#include "capture/capturesettings.h"
 #include "capture/scandialog.h"
 #include "component/dialogservice.h"
 #include "component/hostlink.h"
@@ -7,6 +9,7 @@
 #include "library/tovralib.h"
 
 #include <tovradocs/capturer.h>
+#include <tovradocs/dokumentz.h>
 #include <tovradocs/hostobjects.h>
 
 #include <QFile>
@@ -90,10 +93,103 @@ void scan(QWidget *library, qint32 bookCode, const QString &bookName)
     addToBook(library, bookCode, bookName, file);
 }
 
+// Writes a picture fetched from a device in the format its name asks for;
+// bytes that do not decode are kept as they came.
+bool writePicture(const QString &file, const QByteArray &bytes)
+{
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    const QImage image = QImage::fromData(bytes);
+    const QByteArray format = QFileInfo(file).suffix().toLatin1();
+    const bool written = image.isNull() ? out.write(bytes) == bytes.size()
+                                        : image.save(&out, format.isEmpty() ? "bmp" : format.constData());
+    return written && out.commit();
+}
+
+void deviceMessage(QWidget *parent, const QString &text)
+{
+    DialogService::message(parent, text, CaptureSettings::componentTitle(), Buttons::Ok,
+                           Severity::Information);
+}
+
+std::shared_ptr<CameraDevice> openFirstCamera(QWidget *library)
+{
+    const QList<CameraPort> ports = CameraDevice::detect();
+    if (ports.isEmpty()) {
+        deviceMessage(library, QStringLiteral("No camera or imaging device found."));
+        return nullptr;
+    }
+    auto camera = CameraDevice::open(ports.first());
+    if (!camera) {
+        deviceMessage(library, camera.error());
+        return nullptr;
+    }
+    return *camera;
+}
+
+void picturesFromDevice(QWidget *library, qint32 bookCode, const QString &)
+{
+    DataLink *link = dataLink();
+    std::shared_ptr<CameraDevice> camera = link ? openFirstCamera(library) : nullptr;
+    if (!camera)
+        return;
+    CameraPictures chooser(camera, library);
+    if (DialogService::showModal(&chooser) != QDialog::Accepted)
+        return;
+    const QString extension = link->GetSystemSetting(kImageExtensionSetting).toString().trimmed();
+    QStringList files;
+    qint32 code = 0;
+    for (const CameraFile &picture : chooser.chosen()) {
+        // The first picture asks the host for a key; each further one takes the next.
+        code = files.isEmpty() ? link->GenerateEntrycode(false, QStringLiteral("BookContents"),
+                                                         QStringLiteral("Entry_code"))
+                               : code + 1;
+        const QString file = link->NextFileName(1, bookCode, code, extension);
+        if (writePicture(file, chooser.contents(picture)))
+            files << file;
+    }
+    if (files.isEmpty())
+        return;
+    Dokumentz documents;
+    documents.DefDocumentType = 1;
+    documents.DefFileType = 1;
+    documents.DefSourceID = bookCode;
+    if (const BatchImportHook &import = batchImportHook())
+        import(library, files, documents);
+    else
+        notify(QStringLiteral("Batch import is not available in this build."));
+}
+
+void cameraPicture(QWidget *library, qint32 bookCode, const QString &bookName)
+{
+    DataLink *link = dataLink();
+    std::shared_ptr<CameraDevice> camera = link ? openFirstCamera(library) : nullptr;
+    if (!camera)
+        return;
+    const auto taken = camera->capture();
+    const auto bytes = taken ? camera->download(*taken) : Result<QByteArray>::failure(taken.error());
+    if (!bytes || QImage::fromData(*bytes).isNull()) {
+        DialogService::message(library, QStringLiteral("Selected device does not support this command !"));
+        return;
+    }
+    const qint32 code = link->GenerateEntrycode(false, QStringLiteral("BookContents"),
+                                                QStringLiteral("Entry_code"));
+    const QString file = link->NextFileName(
+        1, bookCode, code, link->GetSystemSetting(kImageExtensionSetting).toString().trimmed());
+    if (!writePicture(file, *bytes)) {
+        deviceMessage(library, QStringLiteral("Problem saving frame"));
+        return;
+    }
+    addToBook(library, bookCode, bookName, file);
+}
+
 void install()
 {
     AcquisitionHooks &hooks = acquisitionHooks();
     hooks.capture = capture;
+    hooks.pictureFromDevice = picturesFromDevice;
+    hooks.cameraPicture = cameraPicture;
     hooks.scan = [](QWidget *library, qint32 bookCode, const QString &bookName) {
         // Errors go to the host as plain notices.
         try {
