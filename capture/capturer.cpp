@@ -13,10 +13,10 @@ namespace capturer {
 void open(Capturer *self, const QString &caption, bool immediateVideo)
 {
     trapErrors(QStringLiteral("Capturer"), [&] {
-        CaptureEnvironment::currentCapturer() = self;
         QPointer<CaptureBkgnd> &window = CaptureEnvironment::background();
         // One capture environment at a time: a second call brings it forward.
         if (window && window->immediateVideo() == immediateVideo) {
+            CaptureEnvironment::currentCapturer() = self;
             window->setWindowTitle(caption);
             window->raise();
             window->activateWindow();
@@ -24,6 +24,8 @@ void open(Capturer *self, const QString &caption, bool immediateVideo)
         }
         if (window)
             window->close();
+        // Set after the old environment has let go of its Capturer.
+        CaptureEnvironment::currentCapturer() = self;
         window = new CaptureBkgnd(immediateVideo, parentWindow());
         window->setWindowTitle(caption);
         window->show();
