@@ -46,11 +46,6 @@ MediaManager::~MediaManager()
     releaseHostLink();
 }
 
-void MediaManager::OpenJoyToy(qint16, QWidget *&)
-{
-    notAvailable(QStringLiteral("The foot switch test"));
-}
-
 void MediaManager::SendFaxMail(QString &, QString &, QString &) {}
 
 // ShowTutorial, VisitSiteInline and ViewFile open viewer windows and live with
@@ -104,17 +99,6 @@ void MediaManager::ClearDataLink() { clearHostLink(); }
 void MediaManager::SetDataLink(std::shared_ptr<DataLink> DataLink, QWidget *ParentWnd)
 {
     setHostLink(std::move(DataLink), ParentWnd);
-}
-
-qint32 MediaManager::IsJoyStickPresent()
-{
-    QVariant connected(true);
-    return IsJoyStickPresent(connected);
-}
-
-qint32 MediaManager::IsJoyStickPresent(QVariant &)
-{
-    return 0; // no joystick service in this build
 }
 
 void MediaManager::EditIllustration(const QString &, const QString &, qint32, qint32, qint32, bool)

@@ -2,6 +2,7 @@
 #include "printing/previewer.h"
 
 #include "component/dialogservice.h"
+#include "library/acquisitionhooks.h"
 #include "component/hostlink.h"
 #include "component/imageloader.h"
 #include "component/keyhandler.h"
@@ -1416,6 +1417,17 @@ void TovraLib::importGathered()
         booksClicked();
 }
 
+// Capture, scan and camera commands are answered by the capture layer.
+static void runAcquisition(TovraLib *window, const AcquisitionHooks::BookCommand &hook,
+                           const QString &what)
+{
+    if (hook)
+        trapErrors(tovralib::kWindowName,
+                   [&] { hook(window, window->currentBookCode(), window->currentBookName()); });
+    else
+        notifyNotAvailable(what);
+}
+
 void TovraLib::tbrLibCommand(const QString &key)
 {
     if (key == QLatin1String("Close")) {
@@ -1431,9 +1443,9 @@ void TovraLib::tbrLibCommand(const QString &key)
     } else if (key == QLatin1String("Copy")) {
         copyFirstChecked();
     } else if (key == QLatin1String("Capture")) {
-        notifyNotAvailable(QStringLiteral("Capture"));
+        runAcquisition(this, acquisitionHooks().capture, QStringLiteral("Capture"));
     } else if (key == QLatin1String("Scan")) {
-        notifyNotAvailable(QStringLiteral("Scanning"));
+        runAcquisition(this, acquisitionHooks().scan, QStringLiteral("Scanning"));
     } else if (key == QLatin1String("Load Image")) {
         QString file;
         trapErrors(tovralib::kWindowName, [&] {
@@ -1470,9 +1482,10 @@ void TovraLib::tbrLibCommand(const QString &key)
     } else if (key == QLatin1String("SerialGrab")) {
         SerialGrabber::openFor(currentBookCode(), currentBookName());
     } else if (key == QLatin1String("GetPicFromImgDevice")) {
-        notifyNotAvailable(QStringLiteral("Imaging device acquisition"));
+        runAcquisition(this, acquisitionHooks().pictureFromDevice,
+                       QStringLiteral("Imaging device acquisition"));
     } else if (key == QLatin1String("TakeCameraPic")) {
-        notifyNotAvailable(QStringLiteral("Camera pictures"));
+        runAcquisition(this, acquisitionHooks().cameraPicture, QStringLiteral("Camera pictures"));
     }
 }
 

@@ -1,0 +1,3 @@
+#include "capture/capturelogging.h"
+
+Q_LOGGING_CATEGORY(lcCapture, "tovradocs.capture")

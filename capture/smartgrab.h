@@ -1,0 +1,157 @@
+#pragma once
+
+#include "capture/avirecorder.h"
+#include "capture/capturesource.h"
+#include "capture/grabcontroller.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+#include <memory>
+
+namespace tovradocs {
+class Recordset;
+}
+
+class QAction;
+class QMenu;
+
+namespace tovradocs::Internal {
+
+class GrabController;
+
+// Shows the newest frame of the connected source.
+class CaptureView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CaptureView(QWidget *parent);
+    void setFrame(const QImage &frame);
+    QImage frame() const { return m_frame; }
+
+Q_SIGNALS:
+    void clicked();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    QImage m_frame;
+};
+
+// The capture window: connects to a capture driver, shows its live picture
+// and saves stills and clips straight into the book as new entries.
+class SmartGrab : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit SmartGrab(QWidget *parent, GrabController *controller = nullptr);
+    ~SmartGrab() override;
+
+    // The capture child window; null when it could not be made.
+    CaptureView *capwnd() const { return m_capwnd; }
+    int MenuHeight() const;
+    int CaptionHeight() const;
+    int XBorder() const;
+    int YBorder() const;
+    void TranslateToMenuClicks(qint16 command);
+    void Form_Resize();
+    void RemoteSelectDriver(int index);
+    void Form_KeyDown(int key, int shift);
+
+    void setController(GrabController *controller) { m_controller = controller; }
+    CaptureDrivers *drivers() const { return m_drivers.get(); }
+    CaptureSource *source() const;
+    int driverIndex() const { return m_driverIndex; }
+    int driverCount() const { return m_driverCount; }
+    qint32 bookCode() const { return m_bookCode; }
+    qint32 entryCode() const { return m_entryCode; }
+    QString currentFrameFile() const { return m_frameFile; }
+    QString currentVideoFile() const { return m_videoFile; }
+    bool isRecording() const { return m_recorder.isRecording(); }
+    qint64 framesRecorded() const { return m_recorder.framesPushed(); }
+
+    // Recording parameters, read and set by the recording dialog.
+    SequenceParms sequenceSetup() const { return m_sequence; }
+    void setSequenceSetup(const SequenceParms &parms) { m_sequence = parms; }
+    QString captureFile() const { return m_captureFile; }
+    bool setCaptureFile(const QString &path);
+    // Audio of new clips: samples per second and channels.
+    int audioRate() const { return m_audioRate; }
+    int audioChannels() const { return m_audioChannels; }
+    void setAudioFormat(int rate, int channels);
+
+    // Ends a running clip and releases the driver; the background window
+    // calls it before it closes.
+    void shutdown();
+    // Stops the clip being recorded, as a click in the picture does.
+    void stopRecording();
+
+Q_SIGNALS:
+    // A clip has ended, saved or not; the entry (if any) is already stored.
+    void recordingFinished(bool saved);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildMenus();
+    void findDrivers();
+    void refreshDriverMenu();
+    bool connectDriver(int index);
+    void chooseDriver(int index);
+    void firstActivation();
+    void closeEnvironment();
+    void snap();
+    void record();
+    void finishRecording(const QString &failure);
+    void addEntry(qint16 entryType, const QString &fileName, const QString &description);
+    void saveFrameAs();
+    void saveVideoAs();
+    void chooseCaptureFile();
+    void copyFrame();
+    void toggleOverlay();
+    void togglePreview();
+    void driverDialog(qint16 command);
+    void showFrame(const QImage &frame);
+    void sourceLost();
+    void fitToImage();
+    void message(const QString &text, bool critical = false);
+
+    std::unique_ptr<CaptureDrivers> m_drivers;
+    QPointer<CaptureSource> m_source;
+    QPointer<GrabController> m_controller;
+    CaptureView *m_capwnd = nullptr;
+    int m_driverIndex = 0;
+    int m_driverCount = 0;
+    qint32 m_bookCode = 0;
+    qint32 m_entryCode = 0;
+    QString m_frameFile;
+    QString m_videoFile;
+    QString m_captureFile;
+    std::unique_ptr<Recordset> m_set;
+    bool m_activated = false;
+    bool m_closing = false;
+    bool m_immediateVideo = false;
+    SequenceParms m_sequence;
+    int m_audioRate = 22050;
+    int m_audioChannels = 1;
+    AviRecorder m_recorder;
+    QTimer m_limitTimer;
+    bool m_recordIntoLibrary = false;
+
+    QMenu *m_driverMenu = nullptr;
+    QList<QAction *> m_driverActions;
+    QAction *m_actSource = nullptr;
+    QAction *m_actFormat = nullptr;
+    QAction *m_actDisplay = nullptr;
+    QAction *m_actOverlay = nullptr;
+    QAction *m_actPreview = nullptr;
+    QAction *m_actRecord = nullptr;
+};
+
+} // namespace tovradocs::Internal
