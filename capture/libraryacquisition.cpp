@@ -5,6 +5,7 @@
 #include "component/dialogservice.h"
 #include "component/hostlink.h"
 #include "library/acquisitionhooks.h"
+#include "library/addmultipledocs.h"
 #include "library/entrydetails.h"
 #include "library/tovralib.h"
 
@@ -155,10 +156,24 @@ void picturesFromDevice(QWidget *library, qint32 bookCode, const QString &)
     documents.DefDocumentType = 1;
     documents.DefFileType = 1;
     documents.DefSourceID = bookCode;
-    if (const BatchImportHook &import = batchImportHook())
+    if (const BatchImportHook &import = batchImportHook()) {
         import(library, files, documents);
-    else
-        notify(QStringLiteral("Batch import is not available in this build."));
+        return;
+    }
+    QStringList imported;
+    {
+        AddMultipleDocs importer(library);
+        importer.AddMultipleFiles(files, documents);
+        imported = importer.importedFiles();
+    }
+    // The pictures were written for entries that were never saved; the card
+    // still holds them, so nothing is lost by taking them away again.
+    for (const QString &file : std::as_const(files)) {
+        if (!imported.contains(file))
+            QFile::remove(file);
+    }
+    if (auto *window = qobject_cast<TovraLib *>(library))
+        window->RefreshDocuments();
 }
 
 void cameraPicture(QWidget *library, qint32 bookCode, const QString &bookName)

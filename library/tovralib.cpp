@@ -1528,8 +1528,8 @@ void TovraLib::tbrExportCommand(const QString &key)
         });
         if (!anyImage)
             DialogService::message(this, QStringLiteral("No Images Selected !"));
-        else
-            notifyNotAvailable(QStringLiteral("The photo printing wizard"));
+        else // the selected pictures through the image printing, with its setup and preview
+            PrintImages(-1, false);
     }
 }
 
