@@ -1,22 +1,36 @@
 #include <tovradocs/iconlibrary.h>
 
-#include "component/hostlink.h"
+#include "component/dialogservice.h"
+#include "icons/iconeditor.h"
+#include "icons/icongrabber.h"
+#include "icons/iconlib.h"
 
 namespace tovradocs {
 
-namespace {
-bool iconToolsMissing()
-{
-    Internal::notify(QStringLiteral("The icon tools are not available in this build."));
-    return false;
-}
-} // namespace
+using namespace Internal;
 
 IconLibrary::IconLibrary() = default;
 IconLibrary::~IconLibrary() = default;
 
-bool IconLibrary::ShowIconLib(QWidget *, QLabel *) { return iconToolsMissing(); }
-bool IconLibrary::ShowIconEditor(QWidget *, QLabel *) { return iconToolsMissing(); }
-bool IconLibrary::GrabIcons(QWidget *, QLabel *) { return iconToolsMissing(); }
+bool IconLibrary::ShowIconLib(QWidget *frm, QLabel *DrwBoard)
+{
+    IconLib window(frm, DrwBoard);
+    DialogService::showModal(&window);
+    return false;
+}
+
+bool IconLibrary::ShowIconEditor(QWidget *frm, QLabel *DrwBoard)
+{
+    IconEditor editor(frm, DrwBoard);
+    DialogService::showModal(&editor);
+    return false;
+}
+
+bool IconLibrary::GrabIcons(QWidget *frm, QLabel *DrwBoard)
+{
+    IconGrabber window(frm, DrwBoard);
+    DialogService::showModal(&window);
+    return false;
+}
 
 } // namespace tovradocs
