@@ -64,13 +64,16 @@ void EditArea::paintEvent(QPaintEvent *)
     const QPoint b(m_last.x() * z + z / 2, m_last.y() * z + z / 2);
     p.setPen(QPen(Qt::white, 1, tool == Select ? Qt::DotLine : Qt::SolidLine));
     if (tool == Select && m_selecting)
-        p.drawRect(QRect(m_start * z, (m_last + QPoint(1, 1)) * z - QPoint(1, 1)).normalized());
+        {
+        const QRect r = spanning(m_start, m_last);
+        p.drawRect(QRect(r.topLeft() * z, r.size() * z - QSize(1, 1)));
+    }
     else if (tool == Line)
         p.drawLine(a, b);
     else if (tool == Square || tool == FilledSquare)
-        p.drawRect(QRect(a, b).normalized());
+        p.drawRect(spanning(a, b));
     else if ((tool == Circle || tool == FilledCircle) && a.x() != b.x())
-        p.drawEllipse(QRectF(a, b).normalized());
+        p.drawEllipse(QRectF(spanning(a, b)));
 }
 
 void EditArea::mousePressEvent(QMouseEvent *event)
@@ -114,7 +117,7 @@ void EditArea::mousePressEvent(QMouseEvent *event)
 void EditArea::mouseMoveEvent(QMouseEvent *event)
 {
     const QPoint p = pixelAt(event->position().toPoint());
-    auto shown = [](int v) { return (v < 10 && v >= 0 ? QStringLiteral(" ") : QString()) + QString::number(v); };
+    auto shown = [](int v) -> QString { return (v < 10 && v >= 0 ? QStringLiteral(" ") : QString()) + QString::number(v); };
     m_ed->m_x->setText(QStringLiteral("X=") + shown(p.x()));
     m_ed->m_y->setText(QStringLiteral("Y=") + shown(p.y()));
     if (!m_button)
@@ -157,7 +160,7 @@ void EditArea::mouseReleaseEvent(QMouseEvent *event)
     case Select:
         if (m_selecting) {
             const QPoint end(qBound(0, p.x(), 31), qBound(0, p.y(), 31));
-            m_ed->m_selection = QRect(m_start, end).normalized() & QRect(0, 0, 32, 32);
+            m_ed->m_selection = spanning(m_start, end) & QRect(0, 0, 32, 32);
             m_ed->m_hasSelection = !m_ed->m_selection.isEmpty();
         }
         break;

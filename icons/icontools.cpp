@@ -28,7 +28,7 @@ void drawOn(QImage &plane, QRgb colour, int tool, QPoint a, QPoint b, int brush)
         break;
     case Square:
     case FilledSquare:
-        p.drawRect(QRect(a, b).normalized());
+        p.drawRect(spanning(a, b).adjusted(0, 0, -1, -1)); // Qt's outline runs one past the size
         break;
     case Circle:
     case FilledCircle: {
@@ -44,6 +44,11 @@ void drawOn(QImage &plane, QRgb colour, int tool, QPoint a, QPoint b, int brush)
 }
 
 } // namespace
+
+QRect spanning(QPoint a, QPoint b)
+{
+    return QRect(QPoint(qMin(a.x(), b.x()), qMin(a.y(), b.y())), QPoint(qMax(a.x(), b.x()), qMax(a.y(), b.y())));
+}
 
 Pens pensFor(const IconKit &kit, bool screenMode, bool rightButton)
 {
@@ -87,13 +92,12 @@ bool fill(Planes &planes, QPoint p, QRgb screen, const Pens &pens)
         return false; // the area already has the fill colour
     // Four-connected, as the surface flood fill spreads.
     QList<QPoint> stack{p};
-    QImage done(look.size(), QImage::Format_Grayscale8);
-    done.fill(0);
+    std::vector<bool> done(size_t(look.width() * look.height()), false);
     while (!stack.isEmpty()) {
         const QPoint q = stack.takeLast();
-        if (!look.rect().contains(q) || done.pixelIndex(q) || look.pixel(q) != target)
+        if (!look.rect().contains(q) || done[size_t(q.y() * look.width() + q.x())] || look.pixel(q) != target)
             continue;
-        done.setPixel(q, 1);
+        done[size_t(q.y() * look.width() + q.x())] = true;
         planes.image.setPixel(q, pens.image);
         planes.mask.setPixel(q, pens.mask);
         stack << q + QPoint(1, 0) << q - QPoint(1, 0) << q + QPoint(0, 1) << q - QPoint(0, 1);

@@ -18,6 +18,9 @@ struct Pens
     QRgb display = 0xff000000;
 };
 
+// The rectangle with a and b as opposite corners, both inside it.
+QRect spanning(QPoint a, QPoint b);
+
 // Pens for a button in Left/Right mode (screenMode false) or Screen/Inverse mode.
 Pens pensFor(const IconKit &kit, bool screenMode, bool rightButton);
 
