@@ -30,15 +30,9 @@ IconGrabber::IconGrabber(QWidget *owner, QLabel *drwBoard) : QDialog(owner), m_d
             continue;
         m_look[i] = new QCheckBox(QLatin1String(captions[i]), look);
         m_look[i]->setObjectName(QStringLiteral("chk_look_%1").arg(i));
+        m_look[i]->setChecked(i < 3);
         lookLayout->addWidget(m_look[i]);
-        connect(m_look[i], &QCheckBox::toggled, this, [this] {
-            applyTypes();
-            grab();
-        });
     }
-    m_look[0]->setChecked(true);
-    m_look[1]->setChecked(true);
-    m_look[2]->setChecked(true);
     auto *refresh = new QPushButton(QStringLiteral("Re&fresh"), this);
     refresh->setObjectName(QStringLiteral("cb_refresh"));
     m_list = new QListWidget(this);
@@ -84,6 +78,12 @@ IconGrabber::IconGrabber(QWidget *owner, QLabel *drwBoard) : QDialog(owner), m_d
         accept();
     });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    for (QCheckBox *box : m_look)
+        if (box)
+            connect(box, &QCheckBox::toggled, this, [this] {
+                applyTypes();
+                grab();
+            });
     m_browser->folderChanged = [this] { grab(); };
     applyTypes();
     m_browser->setFolder(QDir::currentPath());
