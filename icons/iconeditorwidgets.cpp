@@ -198,9 +198,9 @@ void ToolStrip::paintEvent(QPaintEvent *)
     for (int i = 0; i < 8; ++i) {
         const int y = 32 * i;
         p.setPen(Qt::gray);
+        p.setBrush(Qt::NoBrush);
         p.drawRect(0, y, 31, 31);
         p.setPen(QPen(Qt::black, 2));
-        p.setBrush(Qt::NoBrush);
         const QRect box(8, y + 8, 16, 16);
         switch (i) {
         case Select:
