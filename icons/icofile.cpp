@@ -14,8 +14,6 @@ quint16 u16(QByteArrayView d, qsizetype at) { return qFromLittleEndian<quint16>(
 quint32 u32(QByteArrayView d, qsizetype at) { return qFromLittleEndian<quint32>(d.data() + at); }
 qint32 s32(QByteArrayView d, qsizetype at) { return qFromLittleEndian<qint32>(d.data() + at); }
 
-constexpr QRgb White = 0xffffffff;
-constexpr QRgb Black = 0xff000000;
 
 bool isPng(QByteArrayView d)
 {
@@ -45,7 +43,7 @@ Result<IconImage> decodePng(QByteArrayView data)
         const QRgb *c = reinterpret_cast<const QRgb *>(icon.colour.constScanLine(y));
         QRgb *m = reinterpret_cast<QRgb *>(icon.mask.scanLine(y));
         for (int x = 0; x < icon.colour.width(); ++x)
-            m[x] = qAlpha(c[x]) == 0 ? White : Black;
+            m[x] = qAlpha(c[x]) == 0 ? OpaqueWhite : OpaqueBlack;
     }
     icon.hasAlpha = true;
     return icon;
@@ -85,7 +83,7 @@ Result<IconImage> decodeDib(QByteArrayView d)
             colours = full;
         if (at + qsizetype(colours) * 4 > d.size())
             return fail(QStringLiteral("The icon's colour table is truncated."));
-        table.resize(full, Black);
+        table.resize(full, OpaqueBlack);
         for (quint32 i = 0; i < colours; ++i)
             table[i] = 0xff000000 | (u32(d, at + 4 * i) & 0xffffff);
         at += colours * 4;
@@ -141,7 +139,7 @@ Result<IconImage> decodeDib(QByteArrayView d)
             for (int y = 0; y < height; ++y) {
                 QRgb *c = reinterpret_cast<QRgb *>(icon.colour.scanLine(y));
                 for (int x = 0; x < width; ++x)
-                    c[x] = qAlpha(c[x]) == 0 && (c[x] & 0xffffff) != 0xffffff ? Black : (c[x] | 0xff000000);
+                    c[x] = qAlpha(c[x]) == 0 && (c[x] & 0xffffff) != 0xffffff ? OpaqueBlack : (c[x] | 0xff000000);
             }
         }
     }
@@ -153,7 +151,7 @@ Result<IconImage> decodeDib(QByteArrayView d)
         for (int x = 0; x < width; ++x) {
             const bool set = anyAlpha ? qAlpha(c[x]) == 0
                                       : haveMask && ((row[x >> 3] >> (7 - (x & 7))) & 1);
-            m[x] = set ? White : Black;
+            m[x] = set ? OpaqueWhite : OpaqueBlack;
         }
     }
     return icon;
@@ -206,7 +204,7 @@ QImage IconImage::toImage() const
             if (!(m[x] & 0xffffff))
                 o[x] = c[x] | 0xff000000;
             else
-                o[x] = (c[x] & 0xffffff) ? Black : 0;
+                o[x] = (c[x] & 0xffffff) ? OpaqueBlack : 0;
         }
     }
     return out;
@@ -226,9 +224,9 @@ IconImage IconImage::blank(int width, int height)
 {
     IconImage icon;
     icon.colour = QImage(width, height, QImage::Format_ARGB32);
-    icon.colour.fill(Black);
+    icon.colour.fill(OpaqueBlack);
     icon.mask = QImage(width, height, QImage::Format_RGB32);
-    icon.mask.fill(White);
+    icon.mask.fill(OpaqueWhite);
     return icon;
 }
 

@@ -9,6 +9,9 @@
 
 namespace tovradocs::Internal {
 
+constexpr QRgb OpaqueWhite = 0xffffffff;
+constexpr QRgb OpaqueBlack = 0xff000000;
+
 // An icon as the icon tools exchange it: the colour (XOR) image and the AND
 // mask. A set mask bit (white) over a black colour pixel lets the screen show
 // through; over a white one it inverts the screen. Icons that carry their own

@@ -9,9 +9,6 @@ namespace tovradocs::Internal {
 
 namespace {
 
-constexpr QRgb White = 0xffffffff;
-constexpr QRgb Black = 0xff000000;
-
 QString &settingsFolder()
 {
     static QString folder;
@@ -43,9 +40,9 @@ Planes Planes::blank()
 {
     Planes p;
     p.image = QImage(32, 32, QImage::Format_RGB32);
-    p.image.fill(Black);
+    p.image.fill(OpaqueBlack);
     p.mask = QImage(32, 32, QImage::Format_RGB32);
-    p.mask.fill(White);
+    p.mask.fill(OpaqueWhite);
     return p;
 }
 
@@ -63,8 +60,8 @@ Planes Planes::fromIcon(const IconImage &source)
         for (int x = 0; x < 32; ++x) {
             // Alpha icons have no inverse pixels: half-transparent and clearer is screen.
             const bool masked = icon.hasAlpha ? qAlpha(c[x]) < 128 : (m[x] & 0xffffff) != 0;
-            pm[x] = masked ? White : Black;
-            pi[x] = masked && icon.hasAlpha ? Black : (c[x] | 0xff000000);
+            pm[x] = masked ? OpaqueWhite : OpaqueBlack;
+            pi[x] = masked && icon.hasAlpha ? OpaqueBlack : (c[x] | 0xff000000);
         }
     }
     return p;

@@ -6,9 +6,6 @@ namespace tovradocs::Internal::IconTools {
 
 namespace {
 
-constexpr QRgb White = 0xffffffff;
-constexpr QRgb Black = 0xff000000;
-
 void drawOn(QImage &plane, QRgb colour, int tool, QPoint a, QPoint b, int brush)
 {
     QPainter p(&plane);
@@ -55,11 +52,11 @@ Pens pensFor(const IconKit &kit, bool screenMode, bool rightButton)
     Pens pens;
     if (!screenMode) {
         const QRgb c = toRgb(kit.mouse[rightButton ? IconKit::RightColour : IconKit::LeftColour]);
-        pens = {c, Black, c};
+        pens = {c, OpaqueBlack, c};
     } else if (!rightButton) {
-        pens = {Black, White, toRgb(kit.mouse[IconKit::ScreenColour])};
+        pens = {OpaqueBlack, OpaqueWhite, toRgb(kit.mouse[IconKit::ScreenColour])};
     } else {
-        pens = {White, White, toRgb(kit.mouse[IconKit::InverseColour])};
+        pens = {OpaqueWhite, OpaqueWhite, toRgb(kit.mouse[IconKit::InverseColour])};
     }
     return pens;
 }
@@ -158,9 +155,9 @@ Planes fromPicture(const QImage &picture, bool transparent, QRgb screen)
     for (int y = 0; y < source.height(); ++y)
         for (int x = 0; x < source.width(); ++x) {
             const bool clear = transparent && (source.pixel(x, y) & 0xffffff) == (screen & 0xffffff);
-            piece.mask.setPixel(x, y, clear ? White : Black);
+            piece.mask.setPixel(x, y, clear ? OpaqueWhite : OpaqueBlack);
             if (clear)
-                piece.image.setPixel(x, y, Black);
+                piece.image.setPixel(x, y, OpaqueBlack);
         }
     return piece;
 }
