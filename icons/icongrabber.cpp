@@ -146,12 +146,10 @@ void IconGrabber::grab()
                 return;
             const QString path = QDir(folder).filePath(name);
             QList<Found> found;
-            const int count = iconCountOfFile(path);
-            for (int i = 0; i < count && running->load(); ++i) {
-                const auto icon = iconOfFile(path, i);
-                if (icon) // a damaged icon is skipped; the file's others still come
-                    found.append({name + QStringLiteral(" - %1").arg(i + 1), icon->scaled32()});
-            }
+            // A damaged icon is left out; the file's others still come.
+            const QList<IconImage> icons = iconsOfFile(path);
+            for (int i = 0; i < icons.size(); ++i)
+                found.append({name + QStringLiteral(" - %1").arg(i + 1), icons.at(i).scaled32()});
             QMetaObject::invokeMethod(
                 self.data(),
                 [self, running, name, found] {

@@ -209,6 +209,29 @@ int iconCountOfFile(const QString &path, QString *error)
     return Ico::imageCount(head) > 0 ? 1 : 0;
 }
 
+QList<IconImage> iconsOfFile(const QString &path)
+{
+    QList<IconImage> icons;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return icons;
+    const QByteArray head = f.read(6);
+    if (PeIconReader::hasPeStamp(head)) {
+        if (f.size() > MaxFileSize)
+            return icons;
+        f.seek(0);
+        const PeIconReader reader(f.readAll());
+        for (int i = 0; i < reader.iconCount(); ++i)
+            if (const auto icon = reader.icon(i))
+                icons.append(*icon);
+    } else if (Ico::imageCount(head) > 0 && f.size() <= 16 * 1024 * 1024) {
+        f.seek(0);
+        if (const auto icon = Ico::read(f.readAll()))
+            icons.append(*icon);
+    }
+    return icons;
+}
+
 Result<IconImage> iconOfFile(const QString &path, int index)
 {
     QFile f(path);

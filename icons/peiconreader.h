@@ -63,6 +63,8 @@ private:
 // file, one for an icon file, none for anything else. Reads only the first
 // bytes of files that are neither.
 int iconCountOfFile(const QString &path, QString *error = nullptr);
+// Every icon of such a file, reading it once; damaged icons are left out.
+QList<IconImage> iconsOfFile(const QString &path);
 // Icon index (0-based) of such a file.
 Result<IconImage> iconOfFile(const QString &path, int index);
 
