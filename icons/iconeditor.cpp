@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -122,6 +124,7 @@ IconEditor::IconEditor(QWidget *owner, QLabel *drwBoard) : QDialog(owner), m_drw
     setObjectName(QStringLiteral("IconEditor"));
     setWindowTitle(QStringLiteral("Icon Editor:1 - [Untitled]"));
     setAttribute(Qt::WA_DeleteOnClose, false);
+    setAcceptDrops(true);
     buildMenus();
     buildLayout();
     loadSettings();
@@ -754,6 +757,20 @@ void IconEditor::mousePressEvent(QMouseEvent *event)
 {
     if (item("Menu_View", ViewPopup)->isChecked())
         m_toolsMenu->popup(event->globalPosition().toPoint());
+}
+
+void IconEditor::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void IconEditor::dropEvent(QDropEvent *event)
+{
+    // An icon file dropped from the icon viewer opens in the current slot.
+    openIconFile(event->mimeData()->urls().first().toLocalFile());
+    event->acceptProposedAction();
 }
 
 void IconEditor::closeEvent(QCloseEvent *event)

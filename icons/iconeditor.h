@@ -104,6 +104,8 @@ private:
 
     void mousePressEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
     IconKit m_kit;
     QPointer<QLabel> m_drwBoard;

@@ -3,6 +3,9 @@
 #include "icons/iconeditor.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDrag>
+#include <QMimeData>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -312,10 +315,28 @@ void SlotBox::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
+    const bool current = m_slot == m_ed->kit().current;
     if (m_slot < 0)
         m_ed->undo();
     else
         m_ed->chooseSlot(m_slot);
+    m_dragFrom = current ? event->position().toPoint() : QPoint(-1, -1);
+}
+
+void SlotBox::mouseMoveEvent(QMouseEvent *event)
+{
+    // The current slot's thumbnail drags its icon as a picture.
+    if (m_dragFrom.x() < 0 || !(event->buttons() & Qt::LeftButton)
+        || (event->position().toPoint() - m_dragFrom).manhattanLength() < QApplication::startDragDistance())
+        return;
+    m_dragFrom = QPoint(-1, -1);
+    const QImage image = m_ed->kit().slot().icon.toImage();
+    auto *drag = new QDrag(this);
+    auto *data = new QMimeData;
+    data->setImageData(image);
+    drag->setMimeData(data);
+    drag->setPixmap(QPixmap::fromImage(image));
+    drag->exec(Qt::CopyAction);
 }
 
 } // namespace tovradocs::Internal

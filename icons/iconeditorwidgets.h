@@ -77,10 +77,12 @@ public:
 protected:
     void paintEvent(QPaintEvent *) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
     IconEditor *m_ed;
     int m_slot;
+    QPoint m_dragFrom{-1, -1};
 };
 
 } // namespace tovradocs::Internal

@@ -12,6 +12,9 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QDrag>
+#include <QMimeData>
+#include <QUrl>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -59,8 +62,30 @@ protected:
     void mousePressEvent(QMouseEvent *event) override
     {
         const int file = fileAt(event->position().toPoint());
-        if (event->button() == Qt::LeftButton && file >= 0 && file < m_viewer->m_cells.size())
+        m_pressed = -1;
+        if (event->button() == Qt::LeftButton && file >= 0 && file < m_viewer->m_cells.size()) {
             m_viewer->selectFile(file);
+            m_pressed = file;
+            m_pressAt = event->position().toPoint();
+        }
+    }
+    void mouseMoveEvent(QMouseEvent *event) override
+    {
+        // Dragging a cell carries its file, for the editor to open.
+        if (m_pressed < 0 || !(event->buttons() & Qt::LeftButton)
+            || (event->position().toPoint() - m_pressAt).manhattanLength() < QApplication::startDragDistance())
+            return;
+        const QString name = m_viewer->m_browser->currentFile();
+        const int file = m_pressed;
+        m_pressed = -1;
+        if (name.isEmpty())
+            return;
+        auto *drag = new QDrag(this);
+        auto *data = new QMimeData;
+        data->setUrls({QUrl::fromLocalFile(QDir(m_viewer->m_browser->folder()).filePath(name))});
+        drag->setMimeData(data);
+        drag->setPixmap(QPixmap::fromImage(m_viewer->m_cells.at(file)));
+        drag->exec(Qt::CopyAction);
     }
     void mouseDoubleClickEvent(QMouseEvent *event) override
     {
@@ -73,6 +98,8 @@ protected:
 
 private:
     ViewIcon *m_viewer;
+    int m_pressed = -1;
+    QPoint m_pressAt;
 };
 
 ViewIcon::ViewIcon(QWidget *owner, IconEditor *editor) : QDialog(owner), m_editor(editor)

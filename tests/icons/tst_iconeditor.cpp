@@ -15,6 +15,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
+#include <QUrl>
+#include <QDropEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -420,6 +423,18 @@ void TestIconEditor::saveAndDiscard()
     QCOMPARE(pixel(4, 4), Red);
     QCOMPARE(maskAt(10, 10), White);
     QCOMPARE(m_ed->windowTitle(), QStringLiteral("Icon IconEditor: 2 - tooth.ICO"));
+
+    // A file dropped on the editor opens in the current slot.
+    m_ed->chooseSlot(2);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(folder + QStringLiteral("/tooth.ICO"))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(m_ed.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(m_ed.get(), &drop);
+    QCOMPARE(m_ed->kit().slot().fileName, QStringLiteral("tooth.ICO"));
+    QCOMPARE(pixel(4, 4), Red);
 }
 
 void TestIconEditor::paletteClicksAndDialog()
