@@ -209,14 +209,4 @@ qint32 MediaManager::IsJoyStickPresent(QVariant &)
     return 0; // no joystick service in this build
 }
 
-void MediaManager::EditIllustration(const QString &, const QString &, qint32, qint32, qint32, bool)
-{
-    notAvailable(QStringLiteral("The illustrator"));
-}
-
-void MediaManager::ShowIllustrationPrint(const QString &, qint32, qint32)
-{
-    notAvailable(QStringLiteral("Illustration printing"));
-}
-
 } // namespace tovradocs

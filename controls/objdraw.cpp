@@ -533,7 +533,13 @@ void ObjDraw::mouseDoubleClickEvent(QMouseEvent *event)
 
 void ObjDraw::keyPressEvent(QKeyEvent *event)
 {
+    handleKey(event);
+    // Reported after the key did its work, so a listener's text is the last word.
     Q_EMIT keyPressed(event->key(), event->modifiers());
+}
+
+void ObjDraw::handleKey(QKeyEvent *event)
+{
     const bool keypad = event->modifiers() & Qt::KeypadModifier;
     switch (event->key()) {
     case Qt::Key_Plus:

@@ -4,6 +4,7 @@
 #include "controls/drawing.h"
 
 #include <QGraphicsView>
+#include <QMimeData>
 #include <QPointer>
 
 #include <optional>
@@ -144,6 +145,7 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    void handleKey(QKeyEvent *event);
     QList<DrawItem *> orderedItems() const;
     QList<DrawItem *> selectedItems() const;
     void renumber(const QList<DrawItem *> &order);
