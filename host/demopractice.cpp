@@ -1,4 +1,5 @@
 #include "demopractice.h"
+#include "demoillustrations.h"
 #include "fditoothnotation.h"
 #include "hostdatabase.h"
 #include "referencehost.h"
@@ -373,6 +374,16 @@ Outcome DemoPractice::create(ReferenceHost &host)
             const QString path = savePicture(beforeAfter, showcase[n], 60 + n);
             addPage(beforeAfter, 1, path, QString::fromLatin1(showcase[n].caption), today.addDays(-90 + n), n == 0, 3);
         }
+
+        // Illustration templates and the first patient's treatment plan, drawn here.
+        const QString libraryFolder = host.GetLibraryFilesFolder();
+        const QList<DemoIllustration> templates =
+            writeIllustrationTemplates(QDir(libraryFolder).filePath(QStringLiteral("Illustrations")));
+        for (int i = 0; i < templates.size(); ++i)
+            fill.add(QStringLiteral("IllustrationTemplates"), {{"Entry_Code", i + 1},
+                                                               {"Description", templates.at(i).description},
+                                                               {"IllustrationFile", templates.at(i).path}});
+        writeTreatmentPlanIllustration(patientIllustrationPath(libraryFolder, 1));
 
         fill.close();
         db->endWrite();

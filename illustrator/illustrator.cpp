@@ -359,10 +359,12 @@ void Illustrator::buildPanels()
     colours->setObjectName(QStringLiteral("PicProperty1"));
     auto *grid = new QGridLayout(colours);
     static const char *targets[] = {"Border Color", "Fill Color", "Back Color"};
+    auto *targetsRow = new QVBoxLayout;
+    grid->addLayout(targetsRow, 0, 0, 1, 3);
     for (int i = 0; i < 3; ++i) {
         m_colorTargets[i] = new QRadioButton(QLatin1String(targets[i]), colours);
         m_colorTargets[i]->setObjectName(QStringLiteral("OpColor_%1").arg(i));
-        grid->addWidget(m_colorTargets[i], 0, i);
+        targetsRow->addWidget(m_colorTargets[i]);
         connect(m_colorTargets[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (on)
                 chooseColorTarget(i);
