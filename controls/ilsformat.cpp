@@ -56,9 +56,7 @@ QByteArray encodePng(const QImage &image)
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    writer.setCompression(1); // fast; the pixels dominate either way
-    writer.write(image);
+    QImageWriter(&buffer, "png").write(image);
     return png;
 }
 

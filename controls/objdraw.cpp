@@ -157,8 +157,8 @@ void ObjDraw::rebuild(const Drawing &drawing)
     clearItems();
     m_canvas = drawing.canvas;
     m_background = drawing.background;
-    for (const DrawObject &o : drawing.objects)
-        addItem(o);
+    for (qsizetype i = 0; i < drawing.objects.size(); ++i)
+        addItem(drawing.objects.at(i), qreal(i));
     updateSceneRect();
     Q_EMIT selectionChanged();
     Q_EMIT objectChanged();
@@ -173,12 +173,18 @@ void ObjDraw::clearItems()
     m_scene->clear();
 }
 
-DrawItem *ObjDraw::addItem(const DrawObject &object)
+DrawItem *ObjDraw::addItem(const DrawObject &object, qreal z)
 {
     auto *item = new DrawItem(object);
-    item->setZValue(m_scene->items().isEmpty() ? 0 : objectCount());
+    item->setZValue(z);
     m_scene->addItem(item);
     return item;
+}
+
+qreal ObjDraw::topZ() const
+{
+    const QList<DrawItem *> items = orderedItems();
+    return items.isEmpty() ? 0 : items.last()->zValue() + 1;
 }
 
 int ObjDraw::objectCount() const
@@ -312,9 +318,19 @@ void ObjDraw::remember()
 
 void ObjDraw::remember(const Drawing &before)
 {
+    remember(UndoStep {before, {}, {}});
+}
+
+void ObjDraw::rememberMove(const QList<int> &moved, const QPointF &by)
+{
+    remember(UndoStep {{}, moved, by});
+}
+
+void ObjDraw::remember(UndoStep step)
+{
     if (m_undoSize <= 0)
         return;
-    m_undo << before;
+    m_undo << std::move(step);
     while (m_undo.size() > m_undoSize)
         m_undo.removeFirst();
     m_redo.clear();
@@ -330,17 +346,36 @@ void ObjDraw::undo()
 {
     if (m_undo.isEmpty())
         return;
-    m_redo << drawing();
-    rebuild(m_undo.takeLast());
+    m_redo << step(m_undo.takeLast(), -1);
     Q_EMIT drawingChanged();
+}
+
+ObjDraw::UndoStep ObjDraw::step(UndoStep step, int direction)
+{
+    if (step.moved.isEmpty()) {
+        UndoStep back {drawing(), {}, {}};
+        rebuild(step.drawing);
+        return back;
+    }
+    // Objects are found by their place in the order, which undo keeps.
+    QHash<int, DrawItem *> byOrder;
+    for (QGraphicsItem *item : m_scene->items()) {
+        if (!item->parentItem() && item->type() == DrawItem::Type)
+            byOrder.insert(int(item->zValue()), static_cast<DrawItem *>(item));
+    }
+    for (int z : std::as_const(step.moved)) {
+        if (DrawItem *item = byOrder.value(z))
+            item->moveBy(direction * step.by.x(), direction * step.by.y());
+    }
+    Q_EMIT objectChanged();
+    return step;
 }
 
 void ObjDraw::redo()
 {
     if (m_redo.isEmpty())
         return;
-    m_undo << drawing();
-    rebuild(m_redo.takeLast());
+    m_undo << step(m_redo.takeLast(), 1);
     Q_EMIT drawingChanged();
 }
 
@@ -405,7 +440,7 @@ void ObjDraw::mousePressEvent(QMouseEvent *event)
         o.rotation = 0;
         if (o.kind != ShapeKind::Text)
             o.text.clear();
-        m_drawing = addItem(o);
+        m_drawing = addItem(o, topZ());
         return;
     }
     // The grip of a single selected object resizes it.
@@ -415,7 +450,6 @@ void ObjDraw::mousePressEvent(QMouseEvent *event)
         m_resizing = selected.first();
         return;
     }
-    m_beforeGesture = drawing();
     QGraphicsView::mousePressEvent(event);
     m_moveStart.clear();
     for (DrawItem *item : selectedItems())
@@ -483,15 +517,16 @@ void ObjDraw::mouseReleaseEvent(QMouseEvent *event)
         return;
     }
     QGraphicsView::mouseReleaseEvent(event);
-    bool moved = false;
-    for (const auto &[item, from] : std::as_const(m_moveStart))
-        moved = moved || item->pos() != from;
-    m_moveStart.clear();
-    if (moved && m_undoSize > 0) {
-        remember(m_beforeGesture);
-    }
-    if (moved)
-        changed();
+    // A drag moves every selected object by the same distance.
+    const QList<QPair<DrawItem *, QPointF>> started = std::exchange(m_moveStart, {});
+    if (started.isEmpty() || started.first().first->pos() == started.first().second)
+        return;
+    const QPointF by = started.first().first->pos() - started.first().second;
+    QList<int> moved;
+    for (const auto &[item, from] : started)
+        moved << int(item->zValue());
+    rememberMove(moved, by);
+    changed();
 }
 
 void ObjDraw::finishShape()

@@ -149,13 +149,26 @@ private:
     QList<DrawItem *> orderedItems() const;
     QList<DrawItem *> selectedItems() const;
     void renumber(const QList<DrawItem *> &order);
-    DrawItem *addItem(const DrawObject &object);
+    DrawItem *addItem(const DrawObject &object, qreal z);
+    // The z-value that puts a new object on top.
+    qreal topZ() const;
     void clearItems();
     void rebuild(const Drawing &drawing);
     void updateSceneRect();
     // Call before a change: keeps the drawing for undo.
     void remember();
     void remember(const Drawing &before);
+    void rememberMove(const QList<int> &moved, const QPointF &by);
+    // An undo step: a whole drawing, or a move of the objects at these places.
+    struct UndoStep
+    {
+        Drawing drawing;
+        QList<int> moved;
+        QPointF by;
+    };
+    void remember(UndoStep step);
+    // Applies a step (direction -1 undoes a move, 1 redoes it); returns its opposite.
+    UndoStep step(UndoStep step, int direction);
     void changed();
     void finishShape();
     bool editText(DrawItem *item);
@@ -170,8 +183,8 @@ private:
     qreal m_zoom = 1;
     Tool m_tool = Tool::Select;
     DrawObject m_style;
-    QList<Drawing> m_undo;
-    QList<Drawing> m_redo;
+    QList<UndoStep> m_undo;
+    QList<UndoStep> m_redo;
 
     // Mouse gestures in progress.
     DrawItem *m_drawing = nullptr;

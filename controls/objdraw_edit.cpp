@@ -85,7 +85,7 @@ void ObjDraw::unselectAll()
 void ObjDraw::insertObject(const DrawObject &object)
 {
     remember();
-    DrawItem *item = addItem(object);
+    DrawItem *item = addItem(object, topZ());
     {
         const QSignalBlocker block(m_scene);
         m_scene->clearSelection();
@@ -105,23 +105,27 @@ void ObjDraw::insertPicture(const QImage &picture, const QRectF &where)
     o.rotation = 0;
     o.text.clear();
     o.picture = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    // Encoded once here, so every later save writes the bytes as they are.
+    // Encoded once here, so every later save writes the bytes as they are;
+    // from the picture as given, so an opaque one is stored without alpha.
     QBuffer buffer(&o.pictureData);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    writer.setCompression(1);
-    writer.write(o.picture);
+    QImageWriter(&buffer, "png").write(picture.hasAlphaChannel() ? o.picture : picture);
     insertObject(o);
 }
 
 void ObjDraw::moveSelection(const QPointF &by)
 {
-    const QList<DrawItem *> items = selectedItems();
-    if (items.isEmpty())
-        return;
-    remember();
-    for (DrawItem *item : items)
+    // No ordering needed: a move is remembered by the objects' places, not by a copy.
+    QList<int> moved;
+    for (QGraphicsItem *item : m_scene->selectedItems()) {
+        if (item->parentItem() || item->type() != DrawItem::Type)
+            continue;
+        moved << int(item->zValue());
         item->moveBy(by.x(), by.y());
+    }
+    if (moved.isEmpty())
+        return;
+    rememberMove(moved, by);
     changed();
 }
 
@@ -135,6 +139,7 @@ void ObjDraw::deleteSelection()
         const QSignalBlocker block(m_scene);
         qDeleteAll(items);
     }
+    renumber(orderedItems()); // places stay 0..n-1, which moves are remembered by
     Q_EMIT selectionChanged();
     changed();
 }
@@ -193,9 +198,10 @@ Outcome ObjDraw::paste()
         return Outcome::failure(part.error());
     remember();
     QList<DrawItem *> pasted;
+    qreal z = topZ();
     for (DrawObject o : part->objects) {
         o.rect.translate(kPasteOffset, kPasteOffset);
-        pasted << addItem(o);
+        pasted << addItem(o, z++);
     }
     {
         const QSignalBlocker block(m_scene);
@@ -316,8 +322,7 @@ void ObjDraw::group()
         const QSignalBlocker block(m_scene);
         qDeleteAll(items);
     }
-    DrawItem *grouped = addItem(g);
-    grouped->setZValue(z);
+    DrawItem *grouped = addItem(g, z);
     renumber(orderedItems());
     {
         const QSignalBlocker block(m_scene);

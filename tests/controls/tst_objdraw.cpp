@@ -32,6 +32,7 @@ private Q_SLOTS:
     void everyKindSurvivesSaveAndLoad();
     void damagedFileLeavesTheDrawingAlone();
     void undoReachesBackToTheBufferSize();
+    void draggedObjectsMoveBackOnUndo();
     void clipboardRoundTrip();
     void pasteRefusesForeignBytes();
     void orderCommandsMoveTheSelection();
@@ -213,6 +214,27 @@ void TestObjDraw::undoReachesBackToTheBufferSize()
     m_view->setUndoBufferSize(0);
     m_view->deleteSelection();
     QVERIFY(!m_view->canUndo());
+}
+
+void TestObjDraw::draggedObjectsMoveBackOnUndo()
+{
+    addRect(QRectF(100, 100, 40, 40), Qt::red);
+    addRect(QRectF(300, 100, 40, 40), Qt::green);
+    addRect(QRectF(500, 100, 40, 40), Qt::blue);
+    m_view->selectAll();
+    drag(QPointF(120, 120), QPointF(150, 140));
+    const Drawing moved = m_view->drawing();
+    QCOMPARE(moved.objects.at(0).rect.topLeft(), QPointF(130, 120));
+    QCOMPARE(moved.objects.at(2).rect.topLeft(), QPointF(530, 120));
+    // A later delete renumbers the objects; undoing both still finds the moved ones.
+    m_view->selectObject(1);
+    m_view->deleteSelection();
+    m_view->undo();
+    QCOMPARE(m_view->drawing(), moved);
+    m_view->undo();
+    QCOMPARE(m_view->drawing().objects.at(1).rect.topLeft(), QPointF(300, 100));
+    m_view->redo();
+    QCOMPARE(m_view->drawing(), moved);
 }
 
 void TestObjDraw::clipboardRoundTrip()
