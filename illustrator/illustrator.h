@@ -77,6 +77,8 @@ private:
     bool saveTo(const QString &path);
     void showLoadFailure(const QString &message);
     void showCanvasSize();
+    // The drawing's background in the back-colour swatch.
+    void showBackColor();
     void clearContext();
 
     // Edit, zoom, tools, status (illustrator_commands.cpp).

@@ -9,6 +9,7 @@
 #include "illustrator/illustrationprinting.h"
 #include "illustrator/illustrationsql.h"
 
+#include <QPixmap>
 #include <QRadioButton>
 
 namespace tovradocs::Internal {
@@ -41,8 +42,7 @@ int Illustrator::EditIllustration(const QString &IllustrationName, const QString
             showLoadFailure(loaded.error());
             fileNew();
         }
-        setEditColor(m_colorTarget == 2 ? m_draw->backColor() : m_colors[m_colorTarget]);
-        m_colors[2] = m_draw->backColor();
+        showBackColor();
         m_modified = false;
     }
     DialogService::showModal(this);
@@ -73,10 +73,21 @@ void Illustrator::fileOpen()
         showLoadFailure(loaded.error());
         return;
     }
-    m_colors[2] = m_draw->backColor();
-    if (m_colorTarget == 2)
-        setEditColor(m_colors[2]);
+    showBackColor();
     m_modified = false;
+}
+
+void Illustrator::showBackColor()
+{
+    m_colors[2] = m_draw->backColor();
+    QPixmap swatch(14, 14);
+    swatch.fill(m_colors[2]);
+    m_colorTargets[2]->setIcon(swatch);
+    if (m_colorTarget == 2) {
+        const bool filling = std::exchange(m_filling, true);
+        setEditColor(m_colors[2]);
+        m_filling = filling;
+    }
 }
 
 bool Illustrator::saveTo(const QString &path)
