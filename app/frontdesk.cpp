@@ -12,6 +12,7 @@
 #include <tovradocs/recordset.h>
 
 #include <QFileInfo>
+#include "host/demoillustrations.h"
 
 #include <QAction>
 #include <QApplication>
@@ -140,6 +141,22 @@ FrontDesk::FrontDesk(std::shared_ptr<DataLink> link, MediaManager &manager, cons
     m_visitReport->setToolTip(QStringLiteral("Print the report of the selected patient's last visit with its pictures"));
     buttons->addWidget(m_visitReport);
     buttons->addWidget(m_practice);
+    // The selected patient's illustration; one file per patient beside the library files.
+    auto *illustration = new QPushButton(QStringLiteral("&Illustration"), central);
+    illustration->setObjectName(QStringLiteral("cmdIllustration"));
+    illustration->setToolTip(QStringLiteral("Draw on the selected patient's illustration"));
+    buttons->insertWidget(buttons->indexOf(m_practice), illustration);
+    connect(illustration, &QPushButton::clicked, this, [this] {
+        int row = -1;
+        const qint32 code = selectedCode(m_patientView, &row);
+        if (code <= 0) {
+            Internal::DialogService::message(this, QStringLiteral("Select a patient first."));
+            return;
+        }
+        const QString name = m_patientFilter->index(row, 1).data().toString();
+        m_manager.EditIllustration(name, Internal::patientIllustrationPath(m_link->GetLibraryFilesFolder(), code),
+                                   0, 2, code, false);
+    });
     outer->addLayout(buttons);
     setCentralWidget(central);
 

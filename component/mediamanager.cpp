@@ -101,14 +101,4 @@ void MediaManager::SetDataLink(std::shared_ptr<DataLink> DataLink, QWidget *Pare
     setHostLink(std::move(DataLink), ParentWnd);
 }
 
-void MediaManager::EditIllustration(const QString &, const QString &, qint32, qint32, qint32, bool)
-{
-    notAvailable(QStringLiteral("The illustrator"));
-}
-
-void MediaManager::ShowIllustrationPrint(const QString &, qint32, qint32)
-{
-    notAvailable(QStringLiteral("Illustration printing"));
-}
-
 } // namespace tovradocs

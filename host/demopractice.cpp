@@ -1,4 +1,5 @@
 #include "demopractice.h"
+#include "demoillustrations.h"
 #include "fditoothnotation.h"
 #include "hostdatabase.h"
 #include "referencehost.h"
@@ -416,6 +417,15 @@ Outcome DemoPractice::create(ReferenceHost &host)
                               {46, QColor(0x40, 0x70, 0xD0)}}).save(chart))
                 throw HostError(75, QStringLiteral("Cannot write the demo chart %1").arg(chart));
         }
+        // Illustration templates and the first patient's treatment plan, drawn here.
+        const QString libraryFolder = host.GetLibraryFilesFolder();
+        const QList<DemoIllustration> templates =
+            writeIllustrationTemplates(QDir(libraryFolder).filePath(QStringLiteral("Illustrations")));
+        for (int i = 0; i < templates.size(); ++i)
+            fill.add(QStringLiteral("IllustrationTemplates"), {{"Entry_Code", i + 1},
+                                                               {"Description", templates.at(i).description},
+                                                               {"IllustrationFile", templates.at(i).path}});
+        writeTreatmentPlanIllustration(patientIllustrationPath(libraryFolder, 1));
 
         fill.close();
         db->endWrite();
