@@ -1,10 +1,10 @@
 #include "illustrationprinting.h"
 
 #include "component/dialogservice.h"
+#include "printing/systemprinter.h"
 
 #include <QPainter>
 #include <QPrinter>
-#include <QPrinterInfo>
 
 namespace tovradocs::Internal {
 
@@ -18,22 +18,6 @@ IllustrationPrinterFactory &factory()
     return f;
 }
 
-std::unique_ptr<QPrinter> defaultPrinter(QWidget *parent)
-{
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (!info.isNull())
-        return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
-    const QString path = DialogService::saveFile(parent, QStringLiteral("Print to PDF"),
-                                                 QStringLiteral("PDF Document (*.pdf)"));
-    if (path.trimmed().isEmpty())
-        return nullptr;
-    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    printer->setOutputFormat(QPrinter::PdfFormat);
-    printer->setOutputFileName(path);
-    printer->setPageMargins(QMarginsF());
-    return printer;
-}
-
 } // namespace
 
 void setIllustrationPrinterFactory(IllustrationPrinterFactory f)
@@ -43,12 +27,19 @@ void setIllustrationPrinterFactory(IllustrationPrinterFactory f)
 
 Outcome printIllustrationPicture(QWidget *parent, const QImage &picture)
 {
-    std::unique_ptr<QPrinter> printer = factory() ? factory()(parent) : defaultPrinter(parent);
-    if (!printer)
+    // The component's one printer unless a caller routes prints elsewhere: the
+    // printer chosen anywhere (a CUPS queue, or "Save as PDF") prints here too.
+    std::unique_ptr<QPrinter> routed = factory() ? factory()(parent) : nullptr;
+    if (factory() && !routed)
         return Outcome::failure(QString());
+    QPrinter *printer = routed ? routed.get() : &SystemPrinter::printer();
     QPainter painter;
-    if (!painter.begin(printer.get()))
-        return Outcome::failure(QStringLiteral("The printer could not start the print job."));
+    if (routed) {
+        if (!painter.begin(printer))
+            return Outcome::failure(QStringLiteral("The printer could not start the print job."));
+    } else if (!SystemPrinter::beginJob(painter, parent)) {
+        return Outcome::failure(QString()); // cancelled, or already told why
+    }
     const QRectF page = printer->pageRect(QPrinter::DevicePixel).translated(-printer->pageRect(QPrinter::DevicePixel).topLeft());
     QSizeF size = QSizeF(picture.size()) * printer->resolution() / kScreenDpi;
     if (size.width() > page.width() || size.height() > page.height())
