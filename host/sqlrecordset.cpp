@@ -132,7 +132,8 @@ QString isoText(const QDate &d)
     return QString(reinterpret_cast<const QChar *>(text), 10);
 }
 
-// Binds as the Qt driver would: numbers as numbers, text as UTF-16, bytes as a blob.
+// Binds numbers as numbers, text as UTF-8 (SQLite would translate UTF-16
+// itself, slower), bytes as a blob.
 void bindSqlite(sqlite3_stmt *stmt, int index, const QVariant &value)
 {
     if (value.isNull()) {
@@ -141,7 +142,11 @@ void bindSqlite(sqlite3_stmt *stmt, int index, const QVariant &value)
     }
     switch (value.typeId()) {
     case QMetaType::Bool:
+        sqlite3_bind_int(stmt, index, *static_cast<const bool *>(value.constData()) ? 1 : 0);
+        return;
     case QMetaType::Int:
+        sqlite3_bind_int(stmt, index, *static_cast<const int *>(value.constData()));
+        return;
     case QMetaType::UInt:
     case QMetaType::LongLong:
         sqlite3_bind_int64(stmt, index, value.toLongLong());
@@ -155,8 +160,10 @@ void bindSqlite(sqlite3_stmt *stmt, int index, const QVariant &value)
         return;
     }
     default: {
-        const QString text = value.toString();
-        sqlite3_bind_text16(stmt, index, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
+        const QByteArray text = value.typeId() == QMetaType::QString
+            ? static_cast<const QString *>(value.constData())->toUtf8()
+            : value.toString().toUtf8();
+        sqlite3_bind_text(stmt, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
         return;
     }
     }
@@ -272,6 +279,8 @@ QVariant SqlRecordset::readValue(const QVariant &raw, ColumnKind kind)
         return QVariant(raw.toLongLong() != 0);
     case ColumnKind::Key:
     case ColumnKind::Long:
+        if (raw.typeId() == QMetaType::Int)
+            return raw;
         return intOrLong(raw.toLongLong());
     case ColumnKind::Double:
         return QVariant(raw.toDouble());
@@ -328,6 +337,8 @@ QVariant SqlRecordset::storageValue(const QVariant &value, ColumnKind kind, Dial
     }
     case ColumnKind::Key:
     case ColumnKind::Long: {
+        if (value.typeId() == QMetaType::Int)
+            return value;
         if (value.typeId() == QMetaType::Bool)
             return value.toBool() ? -1 : 0;
         qlonglong n = value.toLongLong(&ok);
@@ -358,7 +369,7 @@ QVariant SqlRecordset::storageValue(const QVariant &value, ColumnKind kind, Dial
         return pg ? QVariant(dt) : QVariant(dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     }
     case ColumnKind::Text:
-        return value.toString();
+        return value.typeId() == QMetaType::QString ? value : QVariant(value.toString());
     case ColumnKind::Blob: {
         if (value.typeId() == QMetaType::QImage) {
             QByteArray png;
@@ -678,7 +689,13 @@ void SqlRecordset::setValue(const QString &name, const QVariant &value)
             m_original.push_back(cellAt(i));
         m_dirty.assign(width, false);
     }
-    setCell(at(m_pos, column), box(readValue(stored, c.kind)));
+    const QVariant read = readValue(stored, c.kind);
+    if (read.typeId() == QMetaType::Int && (c.kind == ColumnKind::Key || c.kind == ColumnKind::Long))
+        setCell(at(m_pos, column), Cell{CellType::Integer, *static_cast<const int *>(read.constData())});
+    else if (read.typeId() == QMetaType::Bool && c.kind == ColumnKind::Bool)
+        setCell(at(m_pos, column), Cell{CellType::Integer, *static_cast<const bool *>(read.constData())});
+    else
+        setCell(at(m_pos, column), box(read));
     m_dirty[size_t(column)] = true;
 }
 
@@ -750,17 +767,17 @@ void SqlRecordset::insertRow()
         setCell(at(m_pos, m_keyColumn), Cell{CellType::Integer, m_db->generateKey(m_table, m_keyName)});
         m_dirty[size_t(m_keyColumn)] = true;
     }
-    QString shape;
+    // Which columns the row sets: the statement is made again only when that changes.
+    std::vector<bool> shape(size_t(m_columns.size()), false);
     QVariantList values;
+    values.reserve(m_columns.size());
     for (int i = 0; i < m_columns.size(); ++i) {
         const Column &c = m_columns.at(i);
         if (!c.writable || !m_dirty[size_t(i)])
             continue;
-        shape += QString::number(i) + u',';
+        shape[size_t(i)] = true;
         values.append(storageValue(cell(m_pos, i), c.kind, dialect));
     }
-    if (shape.isEmpty())
-        shape = QStringLiteral("-");
     m_db->guardedWrite([&] {
         if (shape != m_insertShape || (!m_insert && !m_sqliteInsert)) {
             m_insert.reset();

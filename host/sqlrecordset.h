@@ -194,7 +194,7 @@ private:
     };
     std::optional<QSqlQuery> m_insert;
     std::unique_ptr<sqlite3_stmt, StatementDeleter> m_sqliteInsert; // SQLite instead of m_insert
-    QString m_insertShape;
+    std::vector<bool> m_insertShape; // the columns m_insert and m_sqliteInsert set
     QString m_insertSql;
 };
 
