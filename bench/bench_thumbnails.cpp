@@ -25,6 +25,9 @@
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentMap>
 
+#include <malloc.h>
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <numeric>
 
@@ -46,6 +49,9 @@ struct Run
     int failures = 0;
     QSize largestDecode; // what came out of the decoders, at most
     double peakMb = -1; // resident memory the run added at its peak (one worker)
+    double cpuMs = 0; // CPU time of our process or of the peer's processes
+
+    double cpuMsPerPicture() const { return cpuMs / pictures; }
 
     double perSecond() const { return pictures * 1000.0 / totalMs; }
     double msPerPictureCore() const { return totalMs * workers / pictures; }
@@ -65,8 +71,20 @@ double residentMb(bool peak)
     return 0;
 }
 
+// Hands freed memory back first, so that the peak shows what a run needs
+// rather than what earlier runs left in the allocator.
+// CPU time used so far by this process, or by its finished children.
+double cpuMsUsed(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    const auto ms = [](const timeval &t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
 void resetPeakMemory()
 {
+    malloc_trim(0);
     QFile refs(QStringLiteral("/proc/self/clear_refs"));
     if (refs.open(QIODevice::WriteOnly))
         refs.write("5");
@@ -115,6 +133,7 @@ Run runOurs(const QString &set, const QStringList &files, int workers, const QSt
                      });
     resetPeakMemory();
     const double before = residentMb(false);
+    const double cpuBefore = cpuMsUsed(RUSAGE_SELF);
     timer.start();
     for (const QString &f : files)
         provider.request(f, Pixels);
@@ -122,6 +141,7 @@ Run runOurs(const QString &set, const QStringList &files, int workers, const QSt
         provider.request(files[i], Pixels);
     loop.exec();
     run.totalMs = timer.nsecsElapsed() / 1e6;
+    run.cpuMs = cpuMsUsed(RUSAGE_SELF) - cpuBefore;
     if (workers == 1)
         run.peakMb = residentMb(true) - before;
     return run;
@@ -137,6 +157,7 @@ Run runVips(const QString &set, const QStringList &files, int processes, const Q
     run.tool = QStringLiteral("vipsthumbnail");
     run.workers = processes;
     run.pictures = int(files.size());
+    const double cpuBefore = cpuMsUsed(RUSAGE_CHILDREN);
     QElapsedTimer timer;
     timer.start();
     std::vector<std::unique_ptr<QProcess>> running;
@@ -159,6 +180,7 @@ Run runVips(const QString &set, const QStringList &files, int processes, const Q
             ++run.failures;
     }
     run.totalMs = timer.nsecsElapsed() / 1e6;
+    run.cpuMs = cpuMsUsed(RUSAGE_CHILDREN) - cpuBefore;
     run.failures += run.pictures - int(QDir(outDir).entryList(QDir::Files).size());
     return run;
 }
@@ -197,8 +219,11 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("repeat"),
                       QStringLiteral("Turns of ours and vipsthumbnail on the other sets (median)."),
                       QStringLiteral("n"), QStringLiteral("3")});
+    parser.addOption({QStringLiteral("peaks"),
+                      QStringLiteral("Only measure each set's peak memory with one worker.")});
     parser.process(app);
     const QString dir = parser.value(QStringLiteral("dir"));
+    const bool peaksOnly = parser.isSet(QStringLiteral("peaks"));
     const QStringList only = parser.value(QStringLiteral("sets")).split(u',', Qt::SkipEmptyParts);
     const auto wanted = [&](const QString &name) { return only.isEmpty() || only.contains(name); };
     const int repeat = std::max(1, parser.value(QStringLiteral("repeat")).toInt());
@@ -254,16 +279,16 @@ int main(int argc, char **argv)
         return r;
     };
     std::vector<std::pair<QString, SetResult>> baseline;
-    if (!jpegs.isEmpty())
+    if (!jpegs.isEmpty() && !peaksOnly)
         baseline.emplace_back(QStringLiteral("JPEG"), measure(QStringLiteral("JPEG camera"), jpegs));
-    if (!pngs.isEmpty())
+    if (!pngs.isEmpty() && !peaksOnly)
         baseline.emplace_back(QStringLiteral("PNG "), measure(QStringLiteral("PNG radiograph"), pngs));
 
     // The other sets: ours cold and vipsthumbnail, one worker each, in turns.
     struct Other
     {
         QString name;
-        double ours = 0, vips = 0, peakMb = 0;
+        double ours = 0, vips = 0, oursCpu = 0, vipsCpu = 0, peakMb = 0;
         QSize decoded, full;
         int failures = 0;
     };
@@ -277,12 +302,12 @@ int main(int argc, char **argv)
             if (!f.endsWith(QLatin1String(".part")))
                 files << dir + u'/' + folder + u'/' + f;
         }
-        if (files.isEmpty())
+        if (files.isEmpty() || peaksOnly)
             continue;
         Other o;
         o.name = folder;
         o.full = QImageReader(files.first()).size();
-        std::vector<double> ours, vips;
+        std::vector<double> ours, vips, oursCpu, vipsCpu;
         for (int k = 0; k < repeat; ++k) {
             const Run a = runOurs(folder, files, 1, work + QStringLiteral("/cache-") + folder, true, screen);
             const Run b = runVips(folder, files, 1, work + QStringLiteral("/vips"));
@@ -291,14 +316,20 @@ int main(int argc, char **argv)
             std::fflush(stdout);
             ours.push_back(a.msPerPictureCore());
             vips.push_back(b.msPerPictureCore());
+            oursCpu.push_back(a.cpuMsPerPicture());
+            vipsCpu.push_back(b.cpuMsPerPicture());
             o.peakMb = std::max(o.peakMb, a.peakMb);
             o.decoded = a.largestDecode;
             o.failures = std::max(a.failures, b.failures);
         }
-        std::sort(ours.begin(), ours.end());
-        std::sort(vips.begin(), vips.end());
-        o.ours = ours[ours.size() / 2];
-        o.vips = vips[vips.size() / 2];
+        const auto median = [](std::vector<double> v) {
+            std::sort(v.begin(), v.end());
+            return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+        };
+        o.ours = median(ours);
+        o.vips = median(vips);
+        o.oursCpu = median(oursCpu);
+        o.vipsCpu = median(vipsCpu);
         others.push_back(o);
     }
 
@@ -318,6 +349,9 @@ int main(int argc, char **argv)
                     n, r.warm1.firstScreenMs, r.warm2.firstScreenMs,
                     verdict(r.warm2.firstScreenMs < 1000));
         std::printf("  %s peak memory with one worker, cold: %.1f MB\n", n, r.cold1.peakMb);
+        std::printf("  %s CPU per picture, cold, one worker: ours %.1f ms, vipsthumbnail %.1f ms: %.2fx\n",
+                    n, r.cold1.cpuMsPerPicture(), r.vips1.cpuMsPerPicture(),
+                    r.cold1.cpuMsPerPicture() / r.vips1.cpuMsPerPicture());
         const QSize decoded = r.cold1.largestDecode.expandedTo(r.cold2.largestDecode);
         std::printf("  %s largest decode %dx%d of %dx%d originals (%s)\n", n, decoded.width(),
                     decoded.height(), r.fullSize.width(), r.fullSize.height(),
@@ -326,10 +360,34 @@ int main(int argc, char **argv)
     }
     for (const Other &o : others) {
         std::printf("  %-14s ours %6.1f ms, vipsthumbnail %6.1f ms per picture per core: %.2fx; "
-                    "decoded %dx%d of %dx%d; peak %.1f MB%s\n",
-                    qPrintable(o.name), o.ours, o.vips, o.ours / o.vips, o.decoded.width(),
+                    "CPU %5.1f / %5.1f ms: %.2fx; decoded %dx%d of %dx%d; peak %.1f MB%s\n",
+                    qPrintable(o.name), o.ours, o.vips, o.ours / o.vips, o.oursCpu, o.vipsCpu,
+                    o.oursCpu / o.vipsCpu, o.decoded.width(),
                     o.decoded.height(), o.full.width(), o.full.height(), o.peakMb,
                     o.failures ? " (FAILURES)" : "");
+    }
+
+    // Peak memory, each set on its own: large buffers are mapped and unmapped
+    // by themselves from here on, so that no set runs in memory an earlier
+    // one left resident.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    std::printf("\npeak resident memory added by one worker, cold, first 8 pictures of each set\n");
+    QStringList peakSets;
+    for (const QString &folder : folders) {
+        if (wanted(folder))
+            peakSets << folder;
+    }
+    for (const QString &folder : peakSets) {
+        QStringList files;
+        for (const QString &f : QDir(dir + u'/' + folder).entryList(QDir::Files, QDir::Name)) {
+            if (!f.endsWith(QLatin1String(".part")) && files.size() < 8)
+                files << dir + u'/' + folder + u'/' + f;
+        }
+        if (files.isEmpty())
+            continue;
+        const Run r = runOurs(folder, files, 1, work + QStringLiteral("/cache-peak"), true, screen);
+        std::printf("  %-14s %6.1f MB (largest decode %dx%d)\n", qPrintable(folder), r.peakMb,
+                    r.largestDecode.width(), r.largestDecode.height());
     }
     QDir(work).removeRecursively();
     return 0;

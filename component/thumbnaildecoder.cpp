@@ -21,6 +21,10 @@ namespace tovradocs::Internal {
 
 namespace {
 
+// Even reduced, a claimed size beyond this is not a photograph: refused
+// before anything of that size is allocated.
+constexpr qint64 MaxReducedPixels = 64 * 1024 * 1024;
+
 struct JpegError
 {
     jpeg_error_mgr manager;
@@ -157,6 +161,11 @@ JpegResult readJpeg(const JpegJob &job)
         jpeg_start_output(&c, c.input_scan_number);
     }
     const QImage::Format format = grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32;
+    if (qint64(c.output_width) * c.output_height > MaxReducedPixels) {
+        std::snprintf(state->error.message, sizeof state->error.message,
+                      "the picture is too large (%u x %u)", c.image_width, c.image_height);
+        std::longjmp(state->error.jump, 1);
+    }
     QImage *target = job.into;
     int row = job.intoRow;
     if (!target) {
@@ -276,6 +285,8 @@ std::optional<ReducedPicture> tiffByRows(TIFF *tif, QSize stored, int edge, int 
     const int ow = std::max(1, stored.width() / f);
     const int oh = std::max(1, stored.height() / f);
     const int channels = grey ? 1 : 3;
+    if (qint64(ow) * oh > MaxReducedPixels)
+        return std::nullopt;
     QImage image(ow, oh, grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
     std::vector<uchar> line(size_t(TIFFScanlineSize(tif)));
     std::vector<quint32> sums(size_t(ow) * channels);
@@ -333,8 +344,10 @@ std::optional<ReducedPicture> tiffJpegStrips(TIFF *tif, QSize stored, int edge, 
     if (!TIFFGetField(tif, TIFFTAG_JPEGTABLES, &tablesSize, &tables))
         tables = nullptr;
     const bool grey = photometric == PHOTOMETRIC_MINISBLACK;
-    QImage image((stored.width() * scale + 7) / 8, (stored.height() * scale + 7) / 8,
-                 grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+    const QSize reduced((stored.width() * scale + 7) / 8, (stored.height() * scale + 7) / 8);
+    if (qint64(reduced.width()) * reduced.height() > MaxReducedPixels)
+        return std::nullopt;
+    QImage image(reduced, grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
     if (image.isNull())
         return std::nullopt;
     ReducedPicture p;
@@ -427,6 +440,49 @@ QSize fitSize(QSize size, int edge)
     if (size.width() >= size.height())
         return QSize(edge, std::max(1, int(std::lround(double(size.height()) * edge / size.width()))));
     return QSize(std::max(1, int(std::lround(double(size.width()) * edge / size.height()))), edge);
+}
+
+QImage greyBoxReduced(const QImage &image, int factor)
+{
+    const bool wide = image.format() == QImage::Format_Grayscale16;
+    if (factor <= 1 || (!wide && image.format() != QImage::Format_Grayscale8))
+        return image;
+    const int ow = image.width() / factor;
+    const int oh = image.height() / factor;
+    if (ow < 1 || oh < 1)
+        return image;
+    QImage out(ow, oh, QImage::Format_Grayscale8);
+    if (out.isNull())
+        return image;
+    std::vector<quint64> sums(size_t(ow), 0);
+    // 16-bit samples keep their high byte: the averaging is done at full depth.
+    const quint64 area = quint64(factor) * quint64(factor) * (wide ? 257u : 1u);
+    for (int y = 0; y < oh * factor; ++y) {
+        if (wide) {
+            const auto *in = reinterpret_cast<const quint16 *>(image.constScanLine(y));
+            for (int x = 0; x < ow; ++x) {
+                quint32 sum = 0;
+                for (int k = 0; k < factor; ++k)
+                    sum += in[x * factor + k];
+                sums[size_t(x)] += sum;
+            }
+        } else {
+            const uchar *in = image.constScanLine(y);
+            for (int x = 0; x < ow; ++x) {
+                quint32 sum = 0;
+                for (int k = 0; k < factor; ++k)
+                    sum += in[x * factor + k];
+                sums[size_t(x)] += sum;
+            }
+        }
+        if ((y + 1) % factor)
+            continue;
+        uchar *line = out.scanLine(y / factor);
+        for (int x = 0; x < ow; ++x)
+            line[x] = uchar(std::min<quint64>(255, (sums[size_t(x)] + area / 2) / area));
+        std::fill(sums.begin(), sums.end(), quint64(0));
+    }
+    return out;
 }
 
 QImage oriented(const QImage &image, int orientation)

@@ -29,6 +29,10 @@ std::optional<ReducedPicture> decodeReduced(const QString &path, int edge);
 // rounded to the nearest pixel.
 QSize fitSize(QSize size, int edge);
 
+// A grey picture (8 or 16 bits) with each factor x factor block averaged
+// into one 8-bit pixel; other formats come back as they are.
+QImage greyBoxReduced(const QImage &image, int factor);
+
 // Orientation 1-8 as EXIF and TIFF number it.
 QImage oriented(const QImage &image, int orientation);
 

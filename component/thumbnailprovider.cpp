@@ -157,6 +157,14 @@ struct Decoded
 // The decoded picture, upright, fitted into edge; grey stays one byte a pixel.
 QImage finish(QImage image, QSize upright, int edge)
 {
+    // Grey pictures are reduced by whole blocks first, at one byte a pixel:
+    // the smooth scaler would widen the whole picture to 32 bits.
+    if (image.format() == QImage::Format_Grayscale16 || image.format() == QImage::Format_Grayscale8) {
+        const QSize fit = fitSize(image.size(), edge);
+        if (image.width() > edge || image.height() > edge)
+            image = greyBoxReduced(image, std::min(image.width() / fit.width(),
+                                                   image.height() / fit.height()));
+    }
     if (image.format() == QImage::Format_Grayscale16 || image.format() == QImage::Format_Mono
         || image.format() == QImage::Format_MonoLSB || image.format() == QImage::Format_Alpha8)
         image = image.convertToFormat(QImage::Format_Grayscale8);
@@ -183,14 +191,11 @@ QImage finish(QImage image, QSize upright, int edge)
 Decoded decodeFitting(const QString &path, int edge)
 {
     Decoded d;
-    if (std::optional<ReducedPicture> reduced = decodeReduced(path, edge)) {
+    std::optional<ReducedPicture> reduced = decodeReduced(path, edge);
+    // What our decoders refuse, the general readers still try.
+    if (reduced && !reduced->image.isNull()) {
         d.original = reduced->original;
         d.decoded = reduced->decoded;
-        if (reduced->image.isNull()) {
-            d.error = QStringLiteral("The picture \"%1\" could not be read: %2")
-                          .arg(QFileInfo(path).fileName(), reduced->error);
-            return d;
-        }
         QSize upright = d.original;
         if (reduced->image.width() != reduced->image.height()
             && (upright.width() > upright.height()) != (reduced->image.width() > reduced->image.height()))
