@@ -331,7 +331,8 @@ std::optional<ReducedPicture> tiffByRows(TIFF *tif, QSize stored, int edge, int 
 
 // JPEG-compressed strips, each through the DCT's scaling into its band of a
 // reduced picture.
-std::optional<ReducedPicture> tiffJpegStrips(TIFF *tif, QSize stored, int edge, quint16 photometric)
+std::optional<ReducedPicture> tiffJpegStrips(TIFF *tif, QSize stored, int edge, quint16 photometric,
+                                             qint64 fileSize)
 {
     quint32 rowsPerStrip = 0;
     TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
@@ -356,7 +357,7 @@ std::optional<ReducedPicture> tiffJpegStrips(TIFF *tif, QSize stored, int edge, 
     const tstrip_t strips = TIFFNumberOfStrips(tif);
     for (tstrip_t s = 0; s < strips; ++s) {
         const tmsize_t size = TIFFRawStripSize(tif, s);
-        if (size <= 0) {
+        if (size <= 0 || size > fileSize) { // a damaged count must not size the buffer
             p.error = QStringLiteral("strip %1 is missing").arg(s);
             return p;
         }
@@ -411,7 +412,7 @@ std::optional<ReducedPicture> fromTiff(const QString &path, int edge)
     TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ORIENTATION, &orientation);
     if (!TIFFGetField(tif.get(), TIFFTAG_PHOTOMETRIC, &photometric) || width == 0 || height == 0
         || width > 1u << 20 || height > 1u << 20 || TIFFIsTiled(tif.get())
-        || planar != PLANARCONFIG_CONTIG || bits != 8)
+        || planar != PLANARCONFIG_CONTIG || bits != 8 || samples > 8)
         return std::nullopt;
     const QSize stored{int(width), int(height)};
     std::optional<ReducedPicture> p;
@@ -420,7 +421,7 @@ std::optional<ReducedPicture> fromTiff(const QString &path, int edge)
         if ((photometric == PHOTOMETRIC_YCBCR && samples == 3)
             || (photometric == PHOTOMETRIC_RGB && samples == 3)
             || (photometric == PHOTOMETRIC_MINISBLACK && samples == 1))
-            p = tiffJpegStrips(tif.get(), stored, edge, photometric);
+            p = tiffJpegStrips(tif.get(), stored, edge, photometric, QFileInfo(path).size());
     } else if (compression != COMPRESSION_OJPEG
                && ((photometric == PHOTOMETRIC_RGB && samples >= 3) || (grey && samples >= 1))) {
         p = tiffByRows(tif.get(), stored, edge, samples, grey,
