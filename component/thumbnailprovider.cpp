@@ -2,6 +2,7 @@
 
 #include "component/hostlink.h"
 #include "component/imageloader.h"
+#include "component/thumbnaildecoder.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -88,7 +89,11 @@ QImage fitInto(const QImage &image, int pixels)
 {
     if (image.width() <= pixels && image.height() <= pixels)
         return image;
-    return image.scaled(pixels, pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QImage fitted = image.scaled(fitSize(image.size(), pixels), Qt::IgnoreAspectRatio,
+                                 Qt::SmoothTransformation);
+    if (image.format() == QImage::Format_Grayscale8 && fitted.format() != image.format())
+        fitted = fitted.convertToFormat(QImage::Format_Grayscale8);
+    return fitted;
 }
 
 QImage readCached(const QString &fileName, const Source &src)
@@ -149,11 +154,55 @@ struct Decoded
     QString error;
 };
 
-// Decodes no more of the picture than the thumbnail needs: JPEG through the
-// DCT's M/8 scaling, vector formats at the target size, others at full size.
+// The decoded picture, upright, fitted into edge; grey stays one byte a pixel.
+QImage finish(QImage image, QSize upright, int edge)
+{
+    // Grey pictures are reduced by whole blocks first, at one byte a pixel:
+    // the smooth scaler would widen the whole picture to 32 bits.
+    if (image.format() == QImage::Format_Grayscale16 || image.format() == QImage::Format_Grayscale8) {
+        const QSize fit = fitSize(image.size(), edge);
+        if (image.width() > edge || image.height() > edge)
+            image = greyBoxReduced(image, std::min(image.width() / fit.width(),
+                                                   image.height() / fit.height()));
+    }
+    if (image.format() == QImage::Format_Grayscale16 || image.format() == QImage::Format_Mono
+        || image.format() == QImage::Format_MonoLSB || image.format() == QImage::Format_Alpha8)
+        image = image.convertToFormat(QImage::Format_Grayscale8);
+    const bool grey = image.format() == QImage::Format_Grayscale8
+        || (image.format() == QImage::Format_Indexed8 && image.allGray());
+    if (grey)
+        image = image.convertToFormat(QImage::Format_Grayscale8);
+    else if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32)
+        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32
+                                                              : QImage::Format_RGB32);
+    if (upright.width() > edge || upright.height() > edge) {
+        const QSize fit = fitSize(upright, edge);
+        if (fit != image.size())
+            image = image.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    if (grey && image.format() != QImage::Format_Grayscale8)
+        image = image.convertToFormat(QImage::Format_Grayscale8); // the scaler works in 32 bits
+    return image;
+}
+
+// Decodes no more of the picture than the thumbnail needs: JPEG, WebP and
+// TIFF through their own reduced decoding, vector formats at the target
+// size, others at full size.
 Decoded decodeFitting(const QString &path, int edge)
 {
     Decoded d;
+    std::optional<ReducedPicture> reduced = decodeReduced(path, edge);
+    // What our decoders refuse, the general readers still try.
+    if (reduced && !reduced->image.isNull()) {
+        d.original = reduced->original;
+        d.decoded = reduced->decoded;
+        QSize upright = d.original;
+        if (reduced->image.width() != reduced->image.height()
+            && (upright.width() > upright.height()) != (reduced->image.width() > reduced->image.height()))
+            upright.transpose(); // turned by its orientation
+        d.image = finish(std::move(reduced->image), upright, edge);
+        return d;
+    }
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true); // suffixes lie (.dib with a file header)
     reader.setAutoTransform(true);
@@ -201,21 +250,12 @@ Decoded decodeFitting(const QString &path, int edge)
     d.decoded = image.size();
     if (!d.original.isValid())
         d.original = image.size();
-    if (image.format() != QImage::Format_Grayscale8) {
-        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32
-                                                              : QImage::Format_RGB32);
-    }
-    // Fit from the original's size, not the decoded one: libjpeg's M/8 sizes are
-    // floored, and a thumbnail must keep the picture's proportions exactly.
+    // Fit from the original's size, not the decoded one: reduced sizes are
+    // rounded, and a thumbnail must keep the picture's proportions exactly.
     QSize upright = d.original;
     if ((upright.width() > upright.height()) != (image.width() > image.height()))
         upright.transpose(); // EXIF rotation
-    if (upright.width() > edge || upright.height() > edge) {
-        const QSize fit = upright.scaled(edge, edge, Qt::KeepAspectRatio);
-        if (fit != image.size())
-            image = image.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    }
-    d.image = image;
+    d.image = finish(std::move(image), upright, edge);
     return d;
 }
 
@@ -305,12 +345,6 @@ QImage ThumbnailProvider::cachedThumbnail(const QString &path, int pixels) const
     return image.isNull() ? image : ThumbCache::fitInto(image, pixels);
 }
 
-QSize ThumbnailProvider::lastDecodedSize() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_lastDecodedSize;
-}
-
 void ThumbnailProvider::request(const QString &path, int pixels)
 {
     if (pixels <= 0)
@@ -389,6 +423,7 @@ void ThumbnailProvider::workLoop()
         const ThumbCache::Source src = ThumbCache::describe(job.path);
         QImage thumbnail;
         QString error;
+        QSize decoded;
         const int edge = ThumbCache::cacheEdge(job.pixels);
         const QString cacheFile = edge ? baseDir + QLatin1Char('/') + ThumbCache::cacheFolder(edge)
                 + QLatin1Char('/') + src.hash + QStringLiteral(".png")
@@ -414,10 +449,7 @@ void ThumbnailProvider::workLoop()
         if (thumbnail.isNull() && error.isEmpty()) {
             const ThumbCache::Decoded d =
                 ThumbCache::decodeFitting(src.absolutePath, edge ? edge : job.pixels);
-            {
-                QMutexLocker lock(&m_mutex);
-                m_lastDecodedSize = d.decoded;
-            }
+            decoded = d.decoded;
             // Our own cache files are never thumbnailed into the cache.
             const bool cacheable = !src.absolutePath.startsWith(baseDir + QLatin1Char('/'));
             QString writeError;
@@ -458,13 +490,16 @@ void ThumbnailProvider::workLoop()
         if (!thumbnail.isNull())
             thumbnail = ThumbCache::fitInto(thumbnail, job.pixels);
         QMetaObject::invokeMethod(
-            this, [this, job, generation, thumbnail, error] { deliver(job, generation, thumbnail, error); },
+            this,
+            [this, job, generation, thumbnail, error, decoded] {
+                deliver(job, generation, thumbnail, error, decoded);
+            },
             Qt::QueuedConnection);
     }
 }
 
 void ThumbnailProvider::deliver(const Job &job, quint64 generation, const QImage &image,
-                                const QString &error)
+                                const QString &error, QSize decoded)
 {
     {
         QMutexLocker lock(&m_mutex);
@@ -474,6 +509,8 @@ void ThumbnailProvider::deliver(const Job &job, quint64 generation, const QImage
         if (generation != m_generation)
             return;
     }
+    if (decoded.isValid())
+        Q_EMIT pictureDecoded(job.path, job.pixels, decoded);
     if (image.isNull())
         Q_EMIT thumbnailFailed(job.path, error);
     else

@@ -60,10 +60,6 @@ public:
     QString thumbnailFileName(const QString &path, int pixels) const;
     QString failureFileName(const QString &path) const;
 
-    // Size at which the last source picture came out of its decoder; shows
-    // whether a reader scaled while decoding.
-    QSize lastDecodedSize() const;
-
     // Blocks until every request so far was answered or msecs ran out; for
     // benchmarks and shutdown, not for windows.
     bool waitForIdle(int msecs = -1);
@@ -73,6 +69,10 @@ public:
 Q_SIGNALS:
     void thumbnailLoaded(const QString &path, const QImage &thumbnail);
     void thumbnailFailed(const QString &path, const QString &message);
+    // Sent just before the answer to a request that decoded the picture: the
+    // size it came out of its decoder at (before orientation), which shows
+    // whether the reader scaled while decoding.
+    void pictureDecoded(const QString &path, int pixels, const QSize &decodedSize);
 
 private:
     struct Job
@@ -83,7 +83,8 @@ private:
 
     void startWorkers();
     void workLoop();
-    void deliver(const Job &job, quint64 generation, const QImage &image, const QString &error);
+    void deliver(const Job &job, quint64 generation, const QImage &image, const QString &error,
+                 QSize decoded);
 
     mutable QMutex m_mutex;
     std::deque<Job> m_pending; // front runs next
@@ -92,7 +93,6 @@ private:
     int m_running = 0;
     QString m_baseDir;
     QString m_failureFolder;
-    QSize m_lastDecodedSize;
     QThreadPool m_pool;
 };
 

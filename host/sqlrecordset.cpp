@@ -13,6 +13,7 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
 #include <limits>
 
 Q_LOGGING_CATEGORY(lcHostRecordset, "tovradocs.host.recordset")
@@ -131,7 +132,8 @@ QString isoText(const QDate &d)
     return QString(reinterpret_cast<const QChar *>(text), 10);
 }
 
-// Binds as the Qt driver would: numbers as numbers, text as UTF-16, bytes as a blob.
+// Binds numbers as numbers, text as UTF-8 (SQLite would translate UTF-16
+// itself, slower), bytes as a blob.
 void bindSqlite(sqlite3_stmt *stmt, int index, const QVariant &value)
 {
     if (value.isNull()) {
@@ -140,7 +142,11 @@ void bindSqlite(sqlite3_stmt *stmt, int index, const QVariant &value)
     }
     switch (value.typeId()) {
     case QMetaType::Bool:
+        sqlite3_bind_int(stmt, index, *static_cast<const bool *>(value.constData()) ? 1 : 0);
+        return;
     case QMetaType::Int:
+        sqlite3_bind_int(stmt, index, *static_cast<const int *>(value.constData()));
+        return;
     case QMetaType::UInt:
     case QMetaType::LongLong:
         sqlite3_bind_int64(stmt, index, value.toLongLong());
@@ -154,86 +160,31 @@ void bindSqlite(sqlite3_stmt *stmt, int index, const QVariant &value)
         return;
     }
     default: {
-        const QString text = value.toString();
-        sqlite3_bind_text16(stmt, index, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
+        const QByteArray text = value.typeId() == QMetaType::QString
+            ? static_cast<const QString *>(value.constData())->toUtf8()
+            : value.toString().toUtf8();
+        sqlite3_bind_text(stmt, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
         return;
     }
     }
 }
 
-// What the driver would hand over for one column of the current row.
-QVariant sqliteRaw(sqlite3_value *v)
+// "yyyy-mm-dd" straight from the stored bytes; invalid when it is not.
+QDate isoDateBytes(const char *t, qsizetype n)
 {
-    switch (sqlite3_value_type(v)) {
-    case SQLITE_INTEGER:
-        return QVariant(qlonglong(sqlite3_value_int64(v)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_value_double(v));
-    case SQLITE_BLOB:
-        return QVariant(QByteArray(static_cast<const char *>(sqlite3_value_blob(v)),
-                                   sqlite3_value_bytes(v)));
-    case SQLITE_TEXT:
-        return QVariant(
-            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(v)),
-                              sqlite3_value_bytes(v)));
-    default:
-        return QVariant();
-    }
-}
-
-// The stored value as readValue would give it, built once without the
-// intermediate variant for the common cases (whole numbers, text, ISO dates).
-QVariant sqliteCell(sqlite3_stmt *stmt, int i, ColumnKind kind)
-{
-    // One call into the connection per cell: the column accessors each take
-    // the connection's mutex, the value accessors do not. The value is read
-    // before the next step, on the thread that owns the connection.
-    sqlite3_value *v = sqlite3_column_value(stmt, i);
-    const int type = sqlite3_value_type(v);
-    if (type == SQLITE_NULL)
-        return QVariant();
-    switch (kind) {
-    case ColumnKind::Key:
-    case ColumnKind::Long:
-        if (type == SQLITE_INTEGER)
-            return intOrLong(sqlite3_value_int64(v));
-        break;
-    case ColumnKind::Bool:
-        if (type == SQLITE_INTEGER)
-            return QVariant(sqlite3_value_int64(v) != 0);
-        break;
-    case ColumnKind::Text:
-        if (type == SQLITE_TEXT)
-            return QVariant(
-                QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(v)),
-                                  sqlite3_value_bytes(v)));
-        break;
-    case ColumnKind::Date:
-        if (type == SQLITE_TEXT) {
-            const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(v));
-            const int n = sqlite3_value_bytes(v);
-            if (n == 10 && t[4] == '-' && t[7] == '-') {
-                const auto digits = [t](int from, int to) {
-                    int v = 0;
-                    for (int k = from; k < to; ++k) {
-                        if (t[k] < '0' || t[k] > '9')
-                            return -1;
-                        v = v * 10 + (t[k] - '0');
-                    }
-                    return v;
-                };
-                const int y = digits(0, 4), m = digits(5, 7), d = digits(8, 10);
-                if (y >= 0 && m >= 0 && d >= 0) {
-                    if (const QDate date(y, m, d); date.isValid())
-                        return QVariant(date);
-                }
-            }
+    if (n != 10 || t[4] != '-' || t[7] != '-')
+        return QDate();
+    const auto digits = [t](int from, int to) {
+        int v = 0;
+        for (int k = from; k < to; ++k) {
+            if (t[k] < '0' || t[k] > '9')
+                return -1;
+            v = v * 10 + (t[k] - '0');
         }
-        break;
-    default:
-        break;
-    }
-    return SqlRecordset::readValue(sqliteRaw(v), kind);
+        return v;
+    };
+    const int y = digits(0, 4), m = digits(5, 7), d = digits(8, 10);
+    return y >= 0 && m >= 0 && d >= 0 ? QDate(y, m, d) : QDate();
 }
 
 } // namespace
@@ -255,6 +206,66 @@ SqlRecordset::~SqlRecordset()
     }
 }
 
+SqlRecordset::Cell SqlRecordset::box(const QVariant &value)
+{
+    if (value.isNull())
+        return Cell{};
+    m_boxed.push_back(value);
+    return Cell{CellType::Boxed, qint64(m_boxed.size() - 1)};
+}
+
+qint64 SqlRecordset::appendBytes(const void *data, size_t size)
+{
+    const quint32 length = quint32(size);
+    const size_t offset = m_bytes.size();
+    char *at = m_bytes.grow(sizeof length + size);
+    std::memcpy(at, &length, sizeof length);
+    if (size)
+        std::memcpy(at + sizeof length, data, size);
+    return qint64(offset);
+}
+
+// As readValue would give the value the driver hands over, without building
+// that intermediate variant for the common cases.
+QVariant SqlRecordset::read(Cell c, ColumnKind kind) const
+{
+    switch (c.type) {
+    case CellType::Null:
+        return QVariant();
+    case CellType::Boxed:
+        return m_boxed[size_t(c.payload)];
+    case CellType::Integer:
+        switch (kind) {
+        case ColumnKind::Key:
+        case ColumnKind::Long:
+        case ColumnKind::Unknown: return intOrLong(c.payload);
+        case ColumnKind::Bool: return QVariant(c.payload != 0);
+        default: return readValue(QVariant(qlonglong(c.payload)), kind);
+        }
+    case CellType::Float: {
+        double d;
+        std::memcpy(&d, &c.payload, sizeof d);
+        return kind == ColumnKind::Double ? QVariant(d) : readValue(QVariant(d), kind);
+    }
+    case CellType::Text:
+    case CellType::Blob:
+        break;
+    }
+    quint32 length;
+    const char *at = m_bytes.data() + c.payload;
+    std::memcpy(&length, at, sizeof length);
+    const char *bytes = at + sizeof length;
+    if (c.type == CellType::Blob)
+        return readValue(QVariant(QByteArray(bytes, qsizetype(length))), kind);
+    if (kind == ColumnKind::Text)
+        return QVariant(QString::fromUtf8(bytes, qsizetype(length)));
+    if (kind == ColumnKind::Date) {
+        if (const QDate d = isoDateBytes(bytes, qsizetype(length)); d.isValid())
+            return QVariant(d);
+    }
+    return readValue(QVariant(QString::fromUtf8(bytes, qsizetype(length))), kind);
+}
+
 QVariant SqlRecordset::readValue(const QVariant &raw, ColumnKind kind)
 {
     if (raw.isNull())
@@ -268,6 +279,8 @@ QVariant SqlRecordset::readValue(const QVariant &raw, ColumnKind kind)
         return QVariant(raw.toLongLong() != 0);
     case ColumnKind::Key:
     case ColumnKind::Long:
+        if (raw.typeId() == QMetaType::Int)
+            return raw;
         return intOrLong(raw.toLongLong());
     case ColumnKind::Double:
         return QVariant(raw.toDouble());
@@ -324,6 +337,8 @@ QVariant SqlRecordset::storageValue(const QVariant &value, ColumnKind kind, Dial
     }
     case ColumnKind::Key:
     case ColumnKind::Long: {
+        if (value.typeId() == QMetaType::Int)
+            return value;
         if (value.typeId() == QMetaType::Bool)
             return value.toBool() ? -1 : 0;
         qlonglong n = value.toLongLong(&ok);
@@ -354,7 +369,7 @@ QVariant SqlRecordset::storageValue(const QVariant &value, ColumnKind kind, Dial
         return pg ? QVariant(dt) : QVariant(dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     }
     case ColumnKind::Text:
-        return value.toString();
+        return value.typeId() == QMetaType::QString ? value : QVariant(value.toString());
     case ColumnKind::Blob: {
         if (value.typeId() == QMetaType::QImage) {
             QByteArray png;
@@ -396,14 +411,15 @@ void SqlRecordset::load(const QString &sql)
     setUpColumns(sql, names);
 
     const int count = int(m_columns.size());
-    const int size = q.size();
-    m_cells.reserve(size_t(size > 0 ? size : 64) * count);
     std::vector<ColumnKind> kinds;
     for (const Column &c : std::as_const(m_columns))
         kinds.push_back(c.kind);
     while (q.next()) {
-        for (int i = 0; i < count; ++i)
-            m_cells.push_back(readValue(q.value(i), kinds[i]));
+        for (int i = 0; i < count; ++i) {
+            const Cell c = box(readValue(q.value(i), kinds[size_t(i)]));
+            *m_types.grow(1) = c.type;
+            *m_payload.grow(1) = c.payload;
+        }
     }
     if (q.lastError().isValid())
         throwSqlFailure(q.lastError(), sql);
@@ -442,16 +458,42 @@ void SqlRecordset::loadFromSqlite(sqlite3 *engine, const QString &sql, const QSt
         names.append(QString::fromUtf8(sqlite3_column_name(stmt, i)).remove(u'"'));
     setUpColumns(sql, names);
 
-    std::vector<ColumnKind> kinds;
-    for (const Column &c : std::as_const(m_columns))
-        kinds.push_back(c.kind);
-    m_cells.reserve(size_t(64) * count);
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        const qsizetype base = m_cells.size();
-        m_cells.resize(base + count);
-        QVariant *row = m_cells.data() + base;
-        for (int i = 0; i < count; ++i)
-            row[i] = sqliteCell(stmt, i, kinds[size_t(i)]);
+        CellType *types = m_types.grow(size_t(count));
+        qint64 *payload = m_payload.grow(size_t(count));
+        for (int i = 0; i < count; ++i) {
+            // One call into the connection per cell, then the value's own
+            // accessors; read before the next step.
+            sqlite3_value *v = sqlite3_column_value(stmt, i);
+            switch (sqlite3_value_type(v)) {
+            case SQLITE_INTEGER:
+                types[i] = CellType::Integer;
+                payload[i] = sqlite3_value_int64(v);
+                break;
+            case SQLITE_FLOAT: {
+                const double d = sqlite3_value_double(v);
+                types[i] = CellType::Float;
+                std::memcpy(&payload[i], &d, sizeof d);
+                break;
+            }
+            case SQLITE_TEXT: {
+                const unsigned char *text = sqlite3_value_text(v);
+                types[i] = CellType::Text;
+                payload[i] = appendBytes(text, size_t(sqlite3_value_bytes(v)));
+                break;
+            }
+            case SQLITE_BLOB: {
+                const void *blob = sqlite3_value_blob(v);
+                types[i] = CellType::Blob;
+                payload[i] = appendBytes(blob, size_t(sqlite3_value_bytes(v)));
+                break;
+            }
+            default:
+                types[i] = CellType::Null;
+                payload[i] = 0;
+                break;
+            }
+        }
     }
     if (rc != SQLITE_DONE)
         failure(rc);
@@ -513,6 +555,9 @@ void SqlRecordset::StatementDeleter::operator()(sqlite3_stmt *stmt) const
 
 void SqlRecordset::finishLoad()
 {
+    m_types.fit();
+    m_payload.fit();
+    m_bytes.fit();
     m_deleted.assign(size_t(rowCount()), false);
     m_dirty.assign(size_t(m_columns.size()), false);
     m_pos = 0;
@@ -525,9 +570,16 @@ int SqlRecordset::columnIndex(const QString &name) const
     // folded to lower case once.
     // A literal name arrives with the same characters every time: the
     // pointer settles most lookups without comparing text.
-    for (const auto &[spelled, column] : m_recent) {
-        if (spelled.constData() == name.constData() && spelled.size() == name.size())
+    const size_t recent = m_recent.size();
+    for (size_t k = 0; k < recent; ++k) {
+        size_t at = m_nextRecent + k;
+        if (at >= recent)
+            at -= recent;
+        const auto &[spelled, column] = m_recent[at];
+        if (spelled.constData() == name.constData() && spelled.size() == name.size()) {
+            m_nextRecent = at + 1;
             return column;
+        }
     }
     for (const auto &[spelled, column] : m_recent) {
         if (spelled == name)
@@ -549,7 +601,7 @@ void SqlRecordset::requireCurrent() const
 {
     if (!m_open)
         throw HostError(3420, QStringLiteral("The recordset is closed."));
-    if (m_pos < 0 || m_pos >= rowCount() || m_deleted[size_t(m_pos)])
+    if (m_pos < 0 || m_pos >= rowCount() || (m_deletedCount && m_deleted[size_t(m_pos)]))
         throw HostError(3021, QStringLiteral("No current record."));
 }
 
@@ -632,11 +684,18 @@ void SqlRecordset::setValue(const QString &name, const QVariant &value)
     if (m_mode == EditMode::None) {
         m_mode = EditMode::Edit;
         const size_t width = size_t(m_columns.size());
-        m_original.assign(m_cells.begin() + qsizetype(size_t(m_pos) * width),
-                          m_cells.begin() + qsizetype(size_t(m_pos + 1) * width));
+        m_original.clear();
+        for (size_t i = at(m_pos, 0), end = i + width; i < end; ++i)
+            m_original.push_back(cellAt(i));
         m_dirty.assign(width, false);
     }
-    cell(m_pos, column) = readValue(stored, c.kind);
+    const QVariant read = readValue(stored, c.kind);
+    if (read.typeId() == QMetaType::Int && (c.kind == ColumnKind::Key || c.kind == ColumnKind::Long))
+        setCell(at(m_pos, column), Cell{CellType::Integer, *static_cast<const int *>(read.constData())});
+    else if (read.typeId() == QMetaType::Bool && c.kind == ColumnKind::Bool)
+        setCell(at(m_pos, column), Cell{CellType::Integer, *static_cast<const bool *>(read.constData())});
+    else
+        setCell(at(m_pos, column), box(read));
     m_dirty[size_t(column)] = true;
 }
 
@@ -654,8 +713,11 @@ void SqlRecordset::addNew()
     requireWritable();
     flushPending();
     const qsizetype row = rowCount();
-    for (const Column &c : std::as_const(m_columns))
-        m_cells.push_back(c.kind == ColumnKind::Bool && c.writable ? QVariant(false) : QVariant());
+    for (const Column &c : std::as_const(m_columns)) {
+        const bool no = c.kind == ColumnKind::Bool && c.writable; // reads as false
+        *m_types.grow(1) = no ? CellType::Integer : CellType::Null;
+        *m_payload.grow(1) = 0;
+    }
     m_deleted.push_back(false);
     m_pos = row;
     m_mode = EditMode::AddNew;
@@ -702,20 +764,20 @@ void SqlRecordset::insertRow()
     // A row without a key gets one from the counters.
     if (m_keyColumn >= 0 && cell(m_pos, m_keyColumn).isNull()
         && m_columns.at(m_keyColumn).kind == ColumnKind::Key) {
-        cell(m_pos, m_keyColumn) = m_db->generateKey(m_table, m_keyName);
+        setCell(at(m_pos, m_keyColumn), Cell{CellType::Integer, m_db->generateKey(m_table, m_keyName)});
         m_dirty[size_t(m_keyColumn)] = true;
     }
-    QString shape;
+    // Which columns the row sets: the statement is made again only when that changes.
+    std::vector<bool> shape(size_t(m_columns.size()), false);
     QVariantList values;
+    values.reserve(m_columns.size());
     for (int i = 0; i < m_columns.size(); ++i) {
         const Column &c = m_columns.at(i);
         if (!c.writable || !m_dirty[size_t(i)])
             continue;
-        shape += QString::number(i) + u',';
+        shape[size_t(i)] = true;
         values.append(storageValue(cell(m_pos, i), c.kind, dialect));
     }
-    if (shape.isEmpty())
-        shape = QStringLiteral("-");
     m_db->guardedWrite([&] {
         if (shape != m_insertShape || (!m_insert && !m_sqliteInsert)) {
             m_insert.reset();
@@ -801,7 +863,7 @@ void SqlRecordset::updateRow()
     }
     if (sets.isEmpty())
         return;
-    const QVariant key = m_original[size_t(m_keyColumn)];
+    const QVariant key = read(m_original[size_t(m_keyColumn)], m_columns.at(m_keyColumn).kind);
     if (key.isNull())
         throw HostError(3027, QStringLiteral("Cannot update a row whose key is empty."));
     values.append(storageValue(key, m_columns.at(m_keyColumn).kind, dialect));
@@ -819,12 +881,14 @@ void SqlRecordset::cancelUpdate()
 {
     if (m_mode == EditMode::AddNew) {
         const size_t width = size_t(m_columns.size());
-        m_cells.resize(m_cells.size() - width);
+        m_types.shrink(width);
+        m_payload.shrink(width);
         m_deleted.pop_back();
         m_pos = recordCount() == 0 ? 0 : firstLive(rowCount() - 1, -1);
     } else if (m_mode == EditMode::Edit) {
-        std::copy(m_original.begin(), m_original.end(),
-                  m_cells.begin() + qsizetype(size_t(m_pos) * m_columns.size()));
+        const size_t first = at(m_pos, 0);
+        for (size_t i = 0; i < m_original.size(); ++i)
+            setCell(first + i, m_original[i]);
     }
     m_mode = EditMode::None;
 }
@@ -866,8 +930,10 @@ void SqlRecordset::close()
     m_sqliteInsert.reset();
     m_insertShape.clear();
     m_open = false;
-    m_cells.clear();
-    m_cells.shrink_to_fit();
+    m_types.clear();
+    m_payload.clear();
+    m_bytes.clear();
+    m_boxed = {};
     m_deleted.clear();
     if (m_writing) {
         m_writing = false;

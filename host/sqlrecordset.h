@@ -10,7 +10,11 @@
 #include <QString>
 #include <QVariant>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
+#include <new>
+#include <type_traits>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -22,7 +26,64 @@ namespace tovradocs::Internal {
 
 class HostDatabase;
 
-// The rows of one SELECT, read into memory at once. A SELECT from exactly one
+// A growing array of plain values that moves by realloc: a large book's
+// cells grow without copying, and the slack is handed back when loading ends.
+template<typename T>
+class PodBuffer
+{
+    static_assert(std::is_trivially_copyable_v<T>);
+
+public:
+    PodBuffer() = default;
+    PodBuffer(const PodBuffer &) = delete;
+    PodBuffer &operator=(const PodBuffer &) = delete;
+    ~PodBuffer() { std::free(m_data); }
+
+    // n more elements, uninitialised.
+    T *grow(size_t n)
+    {
+        if (m_size + n > m_capacity)
+            reallocate(std::max({m_capacity * 2, m_size + n, 4096 / sizeof(T)}));
+        T *at = m_data + m_size;
+        m_size += n;
+        return at;
+    }
+    void shrink(size_t n) { m_size -= std::min(n, m_size); }
+    void fit()
+    {
+        if (m_size && m_size < m_capacity)
+            reallocate(m_size);
+    }
+    void clear()
+    {
+        std::free(m_data);
+        m_data = nullptr;
+        m_size = m_capacity = 0;
+    }
+    size_t size() const { return m_size; }
+    T *data() { return m_data; }
+    const T *data() const { return m_data; }
+    T &operator[](size_t i) { return m_data[i]; }
+    const T &operator[](size_t i) const { return m_data[i]; }
+
+private:
+    void reallocate(size_t capacity)
+    {
+        T *moved = static_cast<T *>(std::realloc(m_data, capacity * sizeof(T)));
+        if (!moved)
+            throw std::bad_alloc();
+        m_data = moved;
+        m_capacity = capacity;
+    }
+
+    T *m_data = nullptr;
+    size_t m_size = 0;
+    size_t m_capacity = 0;
+};
+
+// The rows of one SELECT, read into memory at once, each cell as the engine
+// handed it over (whole number, double, UTF-8 text, bytes); a cell becomes a
+// QVariant only when it is read. A SELECT from exactly one
 // table can be written back: addNew/update insert, edits of a row update it
 // by its key, deleteCurrent deletes it. Everything written through one
 // recordset is one transaction, committed by close() or the destructor; a
@@ -81,9 +142,27 @@ private:
     void ensureWriting();
     void insertRow();
     void updateRow();
-    QVariant &cell(qsizetype row, int column) { return m_cells[size_t(row) * m_columns.size() + column]; }
-    const QVariant &cell(qsizetype row, int column) const { return m_cells[size_t(row) * m_columns.size() + column]; }
-    qsizetype rowCount() const { return m_columns.isEmpty() ? 0 : qsizetype(m_cells.size() / m_columns.size()); }
+
+    // A cell: its type, and a whole number, a double's bits, the offset of
+    // its bytes in m_bytes, or its index in m_boxed.
+    enum class CellType : quint8 { Null, Integer, Float, Text, Blob, Boxed };
+    struct Cell
+    {
+        CellType type = CellType::Null;
+        qint64 payload = 0;
+    };
+    size_t at(qsizetype row, int column) const { return size_t(row) * size_t(m_columns.size()) + size_t(column); }
+    Cell cellAt(size_t i) const { return Cell{m_types[i], m_payload[i]}; }
+    void setCell(size_t i, Cell c)
+    {
+        m_types[i] = c.type;
+        m_payload[i] = c.payload;
+    }
+    Cell box(const QVariant &value);
+    qint64 appendBytes(const void *data, size_t size); // where it went in m_bytes
+    QVariant read(Cell c, ColumnKind kind) const;
+    QVariant cell(qsizetype row, int column) const { return read(cellAt(at(row, column)), m_columns.at(column).kind); }
+    qsizetype rowCount() const { return m_columns.isEmpty() ? 0 : qsizetype(m_types.size() / size_t(m_columns.size())); }
     qsizetype firstLive(qsizetype from, int step) const;
 
     std::shared_ptr<HostDatabase> m_db;
@@ -91,7 +170,11 @@ private:
     QHash<QString, int> m_index; // lower-case name -> first column of that name
     mutable QHash<QString, int> m_spelled; // names as callers spell them -> column
     mutable std::vector<std::pair<QString, int>> m_recent; // the first few of them, searched first
-    QList<QVariant> m_cells; // QList grows by realloc, which suits QVariant
+    mutable size_t m_nextRecent = 0; // fields are read in the same order row after row
+    PodBuffer<CellType> m_types; // row by row
+    PodBuffer<qint64> m_payload;
+    PodBuffer<char> m_bytes; // texts and blobs, each after its 32-bit length
+    std::vector<QVariant> m_boxed; // values written by callers and from other drivers, as read
     std::vector<bool> m_deleted;
     qsizetype m_deletedCount = 0;
     qsizetype m_pos = 0; // -1: BOF; rowCount(): EOF
@@ -101,7 +184,7 @@ private:
     int m_keyColumn = -1;
     QString m_keyName;
     EditMode m_mode = EditMode::None;
-    std::vector<QVariant> m_original; // the row before the pending edit
+    std::vector<Cell> m_original; // the row before the pending edit
     std::vector<bool> m_dirty;
     bool m_writing = false;
 
@@ -111,7 +194,7 @@ private:
     };
     std::optional<QSqlQuery> m_insert;
     std::unique_ptr<sqlite3_stmt, StatementDeleter> m_sqliteInsert; // SQLite instead of m_insert
-    QString m_insertShape;
+    std::vector<bool> m_insertShape; // the columns m_insert and m_sqliteInsert set
     QString m_insertSql;
 };
 

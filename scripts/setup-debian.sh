@@ -17,6 +17,7 @@ packages=(
   postgresql cups printer-driver-cups-pdf binutils-mingw-w64-x86-64
   libjpeg-turbo-progs libvips-tools clang libclang-rt-14-dev
   img2pdf sane-airscan adwaita-icon-theme
+  libjpeg-dev libwebp-dev libtiff-dev
 )
 
 missing=()
