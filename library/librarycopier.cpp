@@ -241,6 +241,8 @@ QStringList pathNames(const QString &path)
     return p.split(QLatin1Char('/'), Qt::SkipEmptyParts);
 }
 
+bool isInside(const QStringList &folder, const QString &path);
+
 // Stray temporaries come from copies cut short by a crash on folders that
 // refuse unnamed temporary files; a day old means no copy still writes them.
 void removeStaleOnce(const QString &folder)
@@ -271,8 +273,14 @@ LibraryCopier::~LibraryCopier()
 
 bool LibraryCopier::isInLibrary(const QString &libraryFolder, const QString &path)
 {
-    const QStringList folder = librarycopy::pathNames(libraryFolder);
-    const QStringList candidate = librarycopy::pathNames(path);
+    return librarycopy::isInside(librarycopy::pathNames(libraryFolder), path);
+}
+
+namespace librarycopy {
+
+bool isInside(const QStringList &folder, const QString &path)
+{
+    const QStringList candidate = pathNames(path);
     if (folder.isEmpty() || candidate.size() <= folder.size())
         return false;
     for (qsizetype i = 0; i < folder.size(); ++i) {
@@ -281,6 +289,8 @@ bool LibraryCopier::isInLibrary(const QString &libraryFolder, const QString &pat
     }
     return true;
 }
+
+} // namespace librarycopy
 
 int LibraryCopier::removeStaleTemporaries(const QString &folder, const QDateTime &olderThan)
 {
@@ -307,10 +317,11 @@ Result<QString> LibraryCopier::copy(const QString &source, qint16 kind, qint32 b
 {
     if (!m_folderRead) {
         m_libraryFolder = m_link.GetLibraryFilesFolder();
+        m_folderNames = librarycopy::pathNames(m_libraryFolder);
         m_folderRead = true;
         librarycopy::removeStaleOnce(m_libraryFolder);
     }
-    if (isInLibrary(m_libraryFolder, source))
+    if (librarycopy::isInside(m_folderNames, source))
         return source;
 
     const QString ext = extension.isEmpty() ? fileExtension(source) : extension;

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 class QDateTime;
 
@@ -66,6 +67,7 @@ public:
 private:
     DataLink &m_link;
     QString m_libraryFolder;
+    QStringList m_folderNames; // the folder's path, cleaned and split once
     bool m_folderRead = false;
     int m_copied = 0;
     QSet<QString> m_dirtyFolders;
