@@ -34,25 +34,9 @@ namespace {
 
 int PictureCount = 200;
 
-// Random bytes: pictures do not compress, and neither must these.
 QStringList makePictures(const QString &folder)
 {
-    std::mt19937_64 random(2026);
-    std::uniform_int_distribution<int> size(3 << 20, 5 << 20);
-    QStringList files;
-    QByteArray data;
-    for (int i = 0; i < PictureCount; ++i) {
-        data.resize(size(random) & ~7);
-        auto *words = reinterpret_cast<quint64 *>(data.data());
-        for (qsizetype w = 0; w < data.size() / 8; ++w)
-            words[w] = random();
-        const QString path = folder + QStringLiteral("/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
-            qFatal("cannot write %s", qPrintable(path));
-        files << path;
-    }
-    return files;
+    return writeCameraSizedFiles(folder, PictureCount, QStringLiteral("jpg"));
 }
 
 qint64 runLibraryCopier(DataLink &link, const QStringList &files, int round)

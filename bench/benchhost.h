@@ -2,8 +2,13 @@
 
 #include "host/referencehost.h"
 
+#include <QByteArray>
+#include <QFile>
+#include <QStringList>
+
 #include <cstdio>
 #include <memory>
+#include <random>
 
 // A reference host over a fresh SQLite practice in folder; null (and a line
 // on stderr) when it cannot open.
@@ -19,4 +24,26 @@ inline std::shared_ptr<tovradocs::ReferenceHost> openBenchHost(const QString &fo
         return nullptr;
     }
     return opened.value();
+}
+
+// count files of 3 to 5 MB of random bytes, named IMG_0000.<suffix> and on:
+// camera pictures do not compress, and neither must these.
+inline QStringList writeCameraSizedFiles(const QString &folder, int count, const QString &suffix)
+{
+    std::mt19937_64 random(2026);
+    std::uniform_int_distribution<int> size(3 << 20, 5 << 20);
+    QStringList files;
+    QByteArray data;
+    for (int i = 0; i < count; ++i) {
+        data.resize(size(random) & ~7);
+        auto *words = reinterpret_cast<quint64 *>(data.data());
+        for (qsizetype w = 0; w < data.size() / 8; ++w)
+            words[w] = random();
+        const QString path = folder + QStringLiteral("/IMG_%1.").arg(i, 4, 10, QLatin1Char('0')) + suffix;
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
+            qFatal("cannot write %s", qPrintable(path));
+        files << path;
+    }
+    return files;
 }

@@ -8,6 +8,7 @@
 #include "controls/doclist.h"
 #include "controls/imgview.h"
 #include "host/referencehost.h"
+#include "support/testhost.h"
 #include "library/addmultipledocs.h"
 #include "library/clipboardfiles.h"
 #include "library/serialgrabber.h"
@@ -83,17 +84,10 @@ int main(int argc, char **argv)
         return 2;
     }
     QTemporaryDir dir;
-    HostOptions options;
-    options.database = dir.filePath(QStringLiteral("practice.sqlite"));
-    options.libraryFolder = dir.filePath(QStringLiteral("Library"));
-    options.dataFolder = dir.path();
-    options.createDemoPractice = true;
-    auto host = ReferenceHost::open(options);
-    if (!host) {
-        std::fprintf(stderr, "%s\n", qPrintable(host.error()));
+    const std::shared_ptr<ReferenceHost> host = Testing::openTestHost(dir.path(), true);
+    if (!host)
         return 1;
-    }
-    setHostLink(host.value(), nullptr);
+    setHostLink(host, nullptr);
     ThumbnailProvider::shared()->setThumbnailBaseDir(dir.filePath(QStringLiteral("thumbnails")));
 
     QDir().mkpath(dir.filePath(QStringLiteral("camera")));

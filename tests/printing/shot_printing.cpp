@@ -8,6 +8,7 @@
 #include "component/dialogservice.h"
 #include "host/demopractice.h"
 #include "host/referencehost.h"
+#include "support/testhost.h"
 #include "printing/frmmultipgpreview.h"
 #include "printing/previewer.h"
 #include "printing/systemprinter.h"
@@ -84,19 +85,12 @@ int main(int argc, char **argv)
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     QTemporaryDir dir;
-    HostOptions options;
-    options.database = dir.filePath(QStringLiteral("practice.sqlite"));
-    options.libraryFolder = dir.filePath(QStringLiteral("Library"));
-    options.dataFolder = dir.path();
-    options.createDemoPractice = true;
-    auto host = ReferenceHost::open(options);
-    if (!host) {
-        std::fprintf(stderr, "%s\n", qPrintable(host.error()));
+    const std::shared_ptr<ReferenceHost> host = Testing::openTestHost(dir.path(), true);
+    if (!host)
         return 1;
-    }
     registerHostObjects();
     MediaManager manager;
-    manager.SetDataLink(host.value(), nullptr);
+    manager.SetDataLink(host, nullptr);
     ScriptedResponder responder;
     DialogService::setResponder(&responder);
     SystemPrinter::select(SystemPrinter::pdfPrinterName());
@@ -104,7 +98,7 @@ int main(int argc, char **argv)
 
     // The practice's "Before and After" book, four to a page.
     std::unique_ptr<Recordset> rows;
-    host.value()->FillRecordSet(rows, QStringLiteral("Select BookContents.* From Books,BookContents where "
+    host->FillRecordSet(rows, QStringLiteral("Select BookContents.* From Books,BookContents where "
                                                      "(Books.Description = 'Before and After') and "
                                                      "(BookContents.BookCode = Books.Entry_Code) order by BookContents.Entry_Code"));
     PageTable table;
@@ -120,7 +114,7 @@ int main(int argc, char **argv)
     responder.pushModal(setup(QString()));
     responder.pushModal(preview(out.filePath(QStringLiteral("visit-report.png")), true));
     manager.RunPatientReportWithImages(PtImageReports(31), 1,
-                                       DemoPractice::chartFile(host.value()->GetLibraryFilesFolder(), 1), 41, 1);
+                                       DemoPractice::chartFile(host->GetLibraryFilesFolder(), 1), 41, 1);
     DialogService::setResponder(nullptr);
     return 0;
 }

@@ -8,6 +8,7 @@
 
 #include "controls/slidefx.h"
 #include "host/referencehost.h"
+#include "support/testhost.h"
 #include "support/mediafixtures.h"
 #include "viewers/edittovrashow.h"
 #include "viewers/showman.h"
@@ -53,18 +54,11 @@ int main(int argc, char **argv)
     const QString kind = QString::fromLocal8Bit(argv[1]);
     const QString out = QString::fromLocal8Bit(argv[2]);
     QTemporaryDir dir;
-    HostOptions options;
-    options.database = dir.filePath(QStringLiteral("practice.sqlite"));
-    options.libraryFolder = dir.filePath(QStringLiteral("Library"));
-    options.dataFolder = dir.path();
-    options.createDemoPractice = true;
-    auto host = ReferenceHost::open(options);
-    if (!host) {
-        std::fprintf(stderr, "%s\n", qPrintable(host.error()));
+    const std::shared_ptr<ReferenceHost> host = Testing::openTestHost(dir.path(), true);
+    if (!host)
         return 1;
-    }
     MediaManager manager;
-    manager.SetDataLink(host.value(), nullptr);
+    manager.SetDataLink(host, nullptr);
 
     if (kind == QLatin1String("compare")) {
         Dokumentz docs;
@@ -78,7 +72,7 @@ int main(int argc, char **argv)
     } else if (kind == QLatin1String("slideshow")) {
         auto docs = std::make_shared<Dokumentz>();
         std::unique_ptr<Recordset> rows;
-        host.value()->FillRecordSet(rows, QStringLiteral(
+        host->FillRecordSet(rows, QStringLiteral(
             "Select BookContents.* From Books, BookContents where Books.Description = 'Before and After' "
             "and BookContents.BookCode = Books.Entry_Code order by BookContents.Entry_Code"));
         for (; rows && !rows->isEof(); rows->moveNext()) {
