@@ -223,6 +223,8 @@ void FrontDesk::reload()
             const QDate born = rs->value(QStringLiteral("BirthDate")).toDate();
             auto *nameItem = textItem(name);
             nameItem->setData(bookName, Qt::UserRole);
+            // Sorted by the name itself; a courtesy title would group Mr before Ms.
+            nameItem->setData(bookName.toLower(), kSortRole);
             auto *bornItem = new QStandardItem(QLocale().toString(born, QLocale::ShortFormat));
             bornItem->setData(born, kSortRole);
             m_patients->appendRow({codeItem(code), nameItem, bornItem, textItem(QString())});

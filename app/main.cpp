@@ -95,6 +95,7 @@ int main(int argc, char **argv)
                                 ? parser.value(cli.library)
                                 : QDir(dataFolder).filePath(QStringLiteral("Library"));
     options.createDemoPractice = !parser.isSet(cli.database) || parser.isSet(cli.demo);
+    options.createStandardLists = true;
 
     auto host = tovradocs::ReferenceHost::open(options);
     if (!host) {

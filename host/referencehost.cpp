@@ -85,8 +85,10 @@ Result<std::shared_ptr<ReferenceHost>> ReferenceHost::open(const HostOptions &op
             return R::failure(demo.error());
     }
     // A new practice without the demo still gets its categories and transitions.
-    if (const Outcome lists = ensureStandardLists(*host); !lists)
-        return R::failure(lists.error());
+    if (o.createStandardLists && !o.createDemoPractice) {
+        if (const Outcome lists = ensureStandardLists(*host); !lists)
+            return R::failure(lists.error());
+    }
     return host;
 }
 

@@ -23,6 +23,9 @@ struct HostOptions
     QString libraryFolder;   // where library files go; created when missing
     QString dataFolder;      // relative library paths (LIBRARY..., HELP...) resolve here
     bool createDemoPractice = false; // fill an empty database with the demo practice
+    // Give empty category and transition lists their standard rows (a new
+    // practice without the demo).
+    bool createStandardLists = false;
 };
 
 namespace Internal {

@@ -126,6 +126,7 @@ private Q_SLOTS:
     void addFileToLibCopiesIntoChosenBook();
     void messagesBelongToTheActiveWindow();
     void olderDatabaseGainsNewColumns();
+    void newPracticeGetsItsLists();
     void remoteIconsAreReal();
     void demoPracticeCreatedOnce();
 
@@ -592,6 +593,23 @@ void HostContract::olderDatabaseGainsNewColumns()
     rs->setValue(QStringLiteral("Comments"), QStringLiteral("shade A2"));
     rs->update();
     QCOMPARE(scalar(*host, QStringLiteral("Select Count(*) From BookContents where Comments = 'shade A2'")), 1);
+}
+
+void HostContract::newPracticeGetsItsLists()
+{
+    m_host.reset();
+    HostOptions o = options();
+    o.createStandardLists = true;
+    auto host = openOrFail(o);
+    QVERIFY(host);
+    QCOMPARE(scalar(*host, QStringLiteral("Select Count(*) From DocumentCategories where Entry_Code > 0")), 6);
+    QCOMPARE(scalar(*host, QStringLiteral("Select Count(*) From SystemLists where ParentID = 71")), 12);
+    QCOMPARE(scalar(*host, QStringLiteral("Select Count(*) From Patients")), 0);
+    // A practice's own lists are never touched.
+    host->ExecuteStmt(false, QStringLiteral("Delete From DocumentCategories where Entry_Code > 1"));
+    host.reset();
+    host = openOrFail(o);
+    QCOMPARE(scalar(*host, QStringLiteral("Select Count(*) From DocumentCategories")), 1);
 }
 
 void HostContract::remoteIconsAreReal()
