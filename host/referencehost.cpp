@@ -48,7 +48,31 @@ struct ReferenceHost::Private
     QSet<QString> handedOutNames; // names given by NextFileName, not yet written
     std::unique_ptr<QTextToSpeech> speech;
     bool speechTried = false;
+    // The window that asked, kept for every dialog of one host operation: once
+    // the first dialog closes, the window manager may briefly activate another.
+    QPointer<QWidget> pinnedOwner;
 };
+
+namespace {
+
+class PinOwner
+{
+public:
+    PinOwner(QPointer<QWidget> &slot, QWidget *owner) : m_slot(slot), m_previous(slot)
+    {
+        if (!m_slot)
+            m_slot = owner;
+    }
+    ~PinOwner() { m_slot = m_previous; }
+    PinOwner(const PinOwner &) = delete;
+    PinOwner &operator=(const PinOwner &) = delete;
+
+private:
+    QPointer<QWidget> &m_slot;
+    QPointer<QWidget> m_previous;
+};
+
+} // namespace
 
 ReferenceHost::ReferenceHost()
     : d(std::make_unique<Private>())
@@ -237,6 +261,8 @@ QString ReferenceHost::GetDBPath(bool)
 
 QWidget *ReferenceHost::dialogOwner() const
 {
+    if (d->pinnedOwner && d->pinnedOwner->isVisible())
+        return d->pinnedOwner;
     // The window the user is working in asked; owning the dialog by the front
     // desk would raise the front desk over it.
     if (QWidget *modal = QApplication::activeModalWidget())
@@ -418,6 +444,7 @@ QImage ReferenceHost::GetRemoteIcon(qint16 iconSet, qint16 iconNumber)
 
 void ReferenceHost::EmailDocuments(Dokumentz &documents)
 {
+    const PinOwner pin(d->pinnedOwner, dialogOwner());
     MailMessage mail;
     const QString practice = GetSystemSetting(2).toString().trimmed();
     mail.setSubject(practice.isEmpty() ? QStringLiteral("Documents")
@@ -507,6 +534,7 @@ void ReferenceHost::EmailDocuments(Dokumentz &documents)
 
 void ReferenceHost::AddFileToLib(QString &filePath, qint16 &entryType)
 {
+    const PinOwner pin(d->pinnedOwner, dialogOwner());
     const QString source = resolvePath(filePath);
     const QFileInfo info(source);
     if (!info.isFile()) {

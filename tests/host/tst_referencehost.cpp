@@ -533,6 +533,29 @@ void HostContract::addFileToLibCopiesIntoChosenBook()
     QCOMPARE(rs->value(QStringLiteral("EntryType")).toInt(), 1);
     QCOMPARE(Testing::messageTexts(responder).size(), 1);
 
+    // The chooser and the message after it belong to the window that asked,
+    // even when the window manager activates another one in between.
+    QWidget library;
+    QWidget frontDesk;
+    library.show();
+    frontDesk.show();
+    m_host->setParentWindow(&frontDesk);
+    QApplication::setActiveWindow(&library);
+    responder.clearPrompts();
+    responder.pushModal([&](QDialog *dialog) {
+        QApplication::setActiveWindow(&frontDesk);
+        dialog->findChild<QLineEdit *>(QStringLiteral("txtSearch"))->setText(QStringLiteral("ivy"));
+        return int(QDialog::Accepted);
+    });
+    responder.pushAnswer(Answer::Ok);
+    m_host->AddFileToLib(path, type);
+    QCOMPARE(responder.prompts().size(), 2);
+    QCOMPARE(responder.prompts().at(0).owner, &library);
+    QCOMPARE(responder.prompts().at(1).owner, &library);
+    m_host->setParentWindow(nullptr);
+    QApplication::setActiveWindow(nullptr);
+    m_host->ExecuteStmt(false, QStringLiteral("Delete From BookContents where BookCode = 5 and Entry_Code <> 70"));
+
     // Cancelling the book chooser adds nothing; a missing file says so.
     responder.pushModal([](QDialog *) { return int(QDialog::Rejected); });
     m_host->AddFileToLib(path, type);
