@@ -174,8 +174,15 @@ void scanAgainstScanimage(const QString &folder)
 
 int main(int argc, char **argv)
 {
+    offscreenWithoutDisplay();
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        std::printf("bench_capture [--seconds 60] [--snaps 30]\n"
+                    "  live preview while recording a clip, snap to a library file, and a SANE\n"
+                    "  test-backend scan, each beside its peer in the same run\n");
+        return 0;
+    }
     QTemporaryDir dir;
     if (!dir.isValid())
         return 1;

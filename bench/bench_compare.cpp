@@ -6,6 +6,7 @@
 //
 // The 12-megapixel JPEGs are generated once and kept in --dir.
 
+#include "benchhost.h"
 #include "component/pagetable.h"
 #include "controls/imgview.h"
 #include "viewers/viewimg.h"
@@ -67,6 +68,7 @@ QString makePicture(const QString &dir, int index)
 
 int main(int argc, char **argv)
 {
+    offscreenWithoutDisplay();
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Time and memory of comparing many large pictures."));

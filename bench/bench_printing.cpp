@@ -8,6 +8,7 @@
 // Run it on the offscreen platform: QT_QPA_PLATFORM=offscreen bench_printing
 // The pictures are generated once and kept in --dir; delete it to regenerate.
 
+#include "benchhost.h"
 #include "component/dialogservice.h"
 #include "printing/clsmultipgpreview.h"
 #include "printing/frmmultipgpreview.h"
@@ -34,48 +35,11 @@
 
 #include <cstdio>
 
+#include "benchpictures.h"
+
 using namespace tovradocs::Internal;
 
 namespace {
-
-quint32 nextRandom(quint32 &state)
-{
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    return state;
-}
-
-// 4000 x 3000 with gradients and noise, so it compresses like a photograph.
-QImage cameraPicture(int seed)
-{
-    QImage image(4000, 3000, QImage::Format_RGB32);
-    QPainter p(&image);
-    quint32 rng = 0x9e3779b9u * (seed + 1);
-    QLinearGradient sky(0, 0, 0, image.height());
-    sky.setColorAt(0, QColor::fromHsv(int(nextRandom(rng) % 360), 90, 230));
-    sky.setColorAt(1, QColor::fromHsv(int(nextRandom(rng) % 360), 160, 70));
-    p.fillRect(image.rect(), sky);
-    p.setPen(Qt::NoPen);
-    for (int i = 0; i < 30; ++i) {
-        QRadialGradient blob(QPointF(nextRandom(rng) % 4000, nextRandom(rng) % 3000), 200 + nextRandom(rng) % 900);
-        const QColor c = QColor::fromHsv(int(nextRandom(rng) % 360), 120, 60 + int(nextRandom(rng) % 190));
-        blob.setColorAt(0, c);
-        blob.setColorAt(1, QColor(c.red(), c.green(), c.blue(), 0));
-        p.setBrush(blob);
-        p.drawRect(image.rect());
-    }
-    p.end();
-    for (int y = 0; y < image.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int n = int(nextRandom(rng) % 13) - 6;
-            const QRgb c = line[x];
-            line[x] = qRgb(qBound(0, qRed(c) + n, 255), qBound(0, qGreen(c) + n, 255), qBound(0, qBlue(c) + n, 255));
-        }
-    }
-    return image;
-}
 
 long peakMemoryKb()
 {
@@ -108,6 +72,7 @@ std::function<int(QDialog *)> setup(bool print, QElapsedTimer *clock = nullptr)
 
 int main(int argc, char **argv)
 {
+    offscreenWithoutDisplay();
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
@@ -132,7 +97,7 @@ int main(int argc, char **argv)
     for (int i = 0; i < distinct; ++i) {
         const QString path = dir.filePath(QStringLiteral("camera%1.jpg").arg(i));
         if (!QFile::exists(path))
-            cameraPicture(i).save(path, "JPEG", 90);
+            benchpictures::cameraPicture(i, QSize(4000, 3000)).save(path, "JPEG", 90);
         sources << path;
     }
     QStringList files;

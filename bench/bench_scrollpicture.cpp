@@ -3,6 +3,7 @@
 //
 //   bench_scrollpicture [--runs 3]
 
+#include "benchhost.h"
 #include "viewers/scrollpicture.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@ using tovradocs::Internal::ScrollPicture;
 
 int main(int argc, char **argv)
 {
+    offscreenWithoutDisplay();
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();

@@ -5,6 +5,7 @@
 //
 //   bench_slideshow [--dir /tmp/tovra-bench-slides] [--runs 5]
 
+#include "benchhost.h"
 #include "controls/slidefx.h"
 
 #include <QApplication>
@@ -66,6 +67,7 @@ double msSince(const QElapsedTimer &t)
 
 int main(int argc, char **argv)
 {
+    offscreenWithoutDisplay();
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();

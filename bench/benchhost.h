@@ -47,3 +47,12 @@ inline QStringList writeCameraSizedFiles(const QString &folder, int count, const
     }
     return files;
 }
+
+// Benchmarks with windows run on the offscreen platform when there is no
+// display, so --help and a run over ssh work alike.
+inline void offscreenWithoutDisplay()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}

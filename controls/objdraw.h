@@ -149,6 +149,7 @@ private:
     QList<DrawItem *> orderedItems() const;
     QList<DrawItem *> selectedItems() const;
     void renumber(const QList<DrawItem *> &order);
+    void moveSelectionToEnd(bool front);
     DrawItem *addItem(const DrawObject &object, qreal z);
     // The z-value that puts a new object on top.
     qreal topZ() const;

@@ -218,18 +218,17 @@ Outcome ObjDraw::paste()
 
 void ObjDraw::bringToFront()
 {
-    QList<DrawItem *> order = orderedItems();
-    const QList<DrawItem *> selected = selectedItems();
-    if (selected.isEmpty())
-        return;
-    remember();
-    for (DrawItem *item : selected)
-        order.removeOne(item);
-    renumber(order + selected);
-    changed();
+    moveSelectionToEnd(true);
 }
 
 void ObjDraw::sendToBack()
+{
+    moveSelectionToEnd(false);
+}
+
+// The selected objects above (front) or below all the others, keeping
+// their own order.
+void ObjDraw::moveSelectionToEnd(bool front)
 {
     QList<DrawItem *> order = orderedItems();
     const QList<DrawItem *> selected = selectedItems();
@@ -238,7 +237,7 @@ void ObjDraw::sendToBack()
     remember();
     for (DrawItem *item : selected)
         order.removeOne(item);
-    renumber(selected + order);
+    renumber(front ? order + selected : selected + order);
     changed();
 }
 
