@@ -225,23 +225,35 @@ bool syncFolder(const QString &folder)
     return dir.valid() && ::fsync(dir.get()) == 0;
 }
 
-// The cleaned absolute path split into its names, upper-cased: ".." and "."
-// are resolved first, so "/a/Library/../x" is not inside "/a/Library".
-QStringList pathNames(const QString &path)
+// The cleaned absolute path with '/' separators: ".." and "." are resolved,
+// so "/a/Library/../x" is not inside "/a/Library".
+QString cleanedPath(const QString &path)
 {
     QString p = path;
-    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (p.contains(QLatin1Char('\\')))
+        p.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (p.isEmpty())
-        return {};
+        return p;
     // Drive-letter paths from other workstations are absolute too.
     const bool driveLetter = p.size() > 1 && p.at(1) == QLatin1Char(':');
     if (!driveLetter && !QDir::isAbsolutePath(p))
         p = QDir::current().absoluteFilePath(p);
-    p = QDir::cleanPath(p).toUpper();
-    return p.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    // Most stored paths are clean already; cleaning is the costly part.
+    if (p.contains(QLatin1String("/.")) || p.contains(QLatin1String("//")) || p.endsWith(QLatin1Char('/')))
+        p = QDir::cleanPath(p);
+    return p;
 }
 
-bool isInside(const QStringList &folder, const QString &path);
+// What a path inside folder begins with, letter case aside.
+QString folderPrefix(const QString &folder)
+{
+    const QString cleaned = cleanedPath(folder);
+    if (cleaned.isEmpty())
+        return cleaned;
+    return cleaned.endsWith(QLatin1Char('/')) ? cleaned : cleaned + QLatin1Char('/');
+}
+
+bool isInside(const QString &prefix, const QString &path);
 
 // Stray temporaries come from copies cut short by a crash on folders that
 // refuse unnamed temporary files; a day old means no copy still writes them.
@@ -273,21 +285,18 @@ LibraryCopier::~LibraryCopier()
 
 bool LibraryCopier::isInLibrary(const QString &libraryFolder, const QString &path)
 {
-    return librarycopy::isInside(librarycopy::pathNames(libraryFolder), path);
+    return librarycopy::isInside(librarycopy::folderPrefix(libraryFolder), path);
 }
 
 namespace librarycopy {
 
-bool isInside(const QStringList &folder, const QString &path)
+// Compared whole name by whole name, since the prefix ends in '/'.
+bool isInside(const QString &prefix, const QString &path)
 {
-    const QStringList candidate = pathNames(path);
-    if (folder.isEmpty() || candidate.size() <= folder.size())
+    if (prefix.isEmpty())
         return false;
-    for (qsizetype i = 0; i < folder.size(); ++i) {
-        if (candidate.at(i) != folder.at(i))
-            return false;
-    }
-    return true;
+    const QString candidate = cleanedPath(path);
+    return candidate.size() > prefix.size() && candidate.startsWith(prefix, Qt::CaseInsensitive);
 }
 
 } // namespace librarycopy
@@ -317,11 +326,11 @@ Result<QString> LibraryCopier::copy(const QString &source, qint16 kind, qint32 b
 {
     if (!m_folderRead) {
         m_libraryFolder = m_link.GetLibraryFilesFolder();
-        m_folderNames = librarycopy::pathNames(m_libraryFolder);
+        m_folderPrefix = librarycopy::folderPrefix(m_libraryFolder);
         m_folderRead = true;
         librarycopy::removeStaleOnce(m_libraryFolder);
     }
-    if (librarycopy::isInside(m_folderNames, source))
+    if (librarycopy::isInside(m_folderPrefix, source))
         return source;
 
     const QString ext = extension.isEmpty() ? fileExtension(source) : extension;

@@ -6,7 +6,6 @@
 #include <QList>
 #include <QSet>
 #include <QString>
-#include <QStringList>
 
 class QDateTime;
 
@@ -67,7 +66,7 @@ public:
 private:
     DataLink &m_link;
     QString m_libraryFolder;
-    QStringList m_folderNames; // the folder's path, cleaned and split once
+    QString m_folderPrefix; // the folder's cleaned path and a '/', made once
     bool m_folderRead = false;
     int m_copied = 0;
     QSet<QString> m_dirtyFolders;
