@@ -9,6 +9,7 @@
 
 #include <tovradocs/dokumentz.h>
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -28,11 +29,6 @@ using namespace tovradocs::Internal;
 namespace {
 
 constexpr int PictureCount = 200;
-
-QStringList makePictures(const QString &folder)
-{
-    return writeCameraSizedFiles(folder, PictureCount, QStringLiteral("JPG"));
-}
 
 qint64 runImport(DataLink &link, const QStringList &files, qint32 book)
 {
@@ -100,17 +96,21 @@ qint64 runPeers(const QStringList &files, const QString &target, const QString &
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Batch import of camera pictures against dd conv=fsync plus the sqlite3 shell."));
+    parser.addHelpOption();
     // Under the current folder by default so that source and target share one filesystem.
-    const QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    parser.addOption({QStringLiteral("dir"), QStringLiteral("Folder to work in."), QStringLiteral("folder"),
+                      QDir::currentPath()});
+    parser.process(app);
+    const QString base = parser.value(QStringLiteral("dir"));
     QTemporaryDir dir(base + QStringLiteral("/bench-import-XXXXXX"));
     if (!dir.isValid())
         return 1;
-    QDir().mkpath(dir.filePath(QStringLiteral("camera")));
-    std::printf("writing %d pictures...\n", PictureCount);
-    const QStringList files = makePictures(dir.filePath(QStringLiteral("camera")));
-    qint64 bytes = 0;
-    for (const QString &f : files)
-        bytes += QFileInfo(f).size();
+    const CameraFolder camera = writeCameraFolder(dir.path(), PictureCount, QStringLiteral("JPG"));
+    const QStringList &files = camera.files;
+    const qint64 bytes = camera.bytes;
 
     const auto host = openBenchHost(dir.path());
     if (!host)

@@ -34,11 +34,6 @@ namespace {
 
 int PictureCount = 200;
 
-QStringList makePictures(const QString &folder)
-{
-    return writeCameraSizedFiles(folder, PictureCount, QStringLiteral("jpg"));
-}
-
 qint64 runLibraryCopier(DataLink &link, const QStringList &files, int round)
 {
     QElapsedTimer timer;
@@ -144,12 +139,9 @@ int main(int argc, char **argv)
     QTemporaryDir dir(base + QStringLiteral("/bench-copy-XXXXXX"));
     if (!dir.isValid())
         return 1;
-    QDir().mkpath(dir.filePath(QStringLiteral("camera")));
-    std::printf("writing %d pictures...\n", PictureCount);
-    const QStringList files = makePictures(dir.filePath(QStringLiteral("camera")));
-    qint64 bytes = 0;
-    for (const QString &f : files)
-        bytes += QFileInfo(f).size();
+    const CameraFolder camera = writeCameraFolder(dir.path(), PictureCount, QStringLiteral("jpg"));
+    const QStringList &files = camera.files;
+    const qint64 bytes = camera.bytes;
 
     const auto host = openBenchHost(dir.path());
     if (!host)

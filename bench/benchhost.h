@@ -3,6 +3,8 @@
 #include "host/referencehost.h"
 
 #include <QByteArray>
+#include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QStringList>
 
@@ -55,4 +57,23 @@ inline void offscreenWithoutDisplay()
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// The camera folder of a copy or import bench: count files under base/camera,
+// announced on stdout, with their total size.
+struct CameraFolder
+{
+    QStringList files;
+    qint64 bytes = 0;
+};
+inline CameraFolder writeCameraFolder(const QString &base, int count, const QString &suffix)
+{
+    const QString folder = base + QStringLiteral("/camera");
+    QDir().mkpath(folder);
+    std::printf("writing %d pictures...\n", count);
+    CameraFolder camera;
+    camera.files = writeCameraSizedFiles(folder, count, suffix);
+    for (const QString &f : std::as_const(camera.files))
+        camera.bytes += QFileInfo(f).size();
+    return camera;
 }

@@ -32,16 +32,16 @@ using namespace IconTools;
 
 namespace {
 
-struct MenuSpec
+struct MenuLayout
 {
     const char *name;
     const char *caption;
     QList<const char *> items; // nullptr: separator
 };
 
-const QList<MenuSpec> &menuSpecs()
+const QList<MenuLayout> &menuLayouts()
 {
-    static const QList<MenuSpec> specs = {
+    static const QList<MenuLayout> layouts = {
         {"Menu_File", "&File", {"&New", "&Open...", "&Save", "Save &As..."}},
         {"Menu_Edit", "&Edit",
          {"&Undo", nullptr, "Cu&t", "&Copy", "&Paste", "Paste &Opaque", "&Delete", "&Select All", nullptr,
@@ -62,7 +62,7 @@ const QList<MenuSpec> &menuSpecs()
           "&Save Color Palette to INI file", nullptr, "&Left/Right Colors", "Screen/&Inverse Colors"}},
         {"Menu_Brush", "&Brush", {"&Small (1 x 1)", "&Medium (3 x 3)", "&Large (5 x 5)"}},
     };
-    return specs;
+    return layouts;
 }
 
 // Settings keys and the menu items they hold.
@@ -151,12 +151,12 @@ void IconEditor::buildMenus()
 {
     m_menuBar = new QMenuBar(this);
     m_menuBar->setObjectName(QStringLiteral("MenuBar"));
-    for (const MenuSpec &spec : menuSpecs()) {
-        QMenu *menu = m_menuBar->addMenu(QLatin1String(spec.caption));
-        menu->setObjectName(QLatin1String(spec.name));
-        for (int i = 0; i < spec.items.size(); ++i) {
-            QAction *action = spec.items[i] ? menu->addAction(QLatin1String(spec.items[i])) : menu->addSeparator();
-            action->setObjectName(QStringLiteral("%1Selection_%2").arg(QLatin1String(spec.name)).arg(i));
+    for (const MenuLayout &layout : menuLayouts()) {
+        QMenu *menu = m_menuBar->addMenu(QLatin1String(layout.caption));
+        menu->setObjectName(QLatin1String(layout.name));
+        for (int i = 0; i < layout.items.size(); ++i) {
+            QAction *action = layout.items[i] ? menu->addAction(QLatin1String(layout.items[i])) : menu->addSeparator();
+            action->setObjectName(QStringLiteral("%1Selection_%2").arg(QLatin1String(layout.name)).arg(i));
         }
     }
     m_toolsMenu = m_menuBar->findChild<QMenu *>(QStringLiteral("Menu_Tools"));

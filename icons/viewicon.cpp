@@ -107,22 +107,22 @@ ViewIcon::ViewIcon(QWidget *owner, IconEditor *editor) : QDialog(owner), m_edito
     setObjectName(QStringLiteral("ViewIcon"));
     setWindowTitle(QStringLiteral("Icon Explorer"));
     auto *bar = new QMenuBar(this);
-    struct Spec
+    struct MenuLayout
     {
         const char *name;
         const char *caption;
         QList<const char *> items;
     };
-    const QList<Spec> specs = {{"Menu_File", "&File", {"&Open", nullptr, "E&xit"}},
+    const QList<MenuLayout> layouts = {{"Menu_File", "&File", {"&Open", nullptr, "E&xit"}},
                                {"Menu_Edit", "&Edit", {"&Copy"}},
                                {"Menu_Options", "&Options",
                                 {"&Editor...", "&Show all Icons", nullptr, "Show all icons on &DIR change"}}};
-    for (const Spec &spec : specs) {
-        QMenu *menu = bar->addMenu(QLatin1String(spec.caption));
-        menu->setObjectName(QLatin1String(spec.name));
-        for (int i = 0; i < spec.items.size(); ++i) {
-            QAction *a = spec.items[i] ? menu->addAction(QLatin1String(spec.items[i])) : menu->addSeparator();
-            a->setObjectName(QStringLiteral("%1Selection_%2").arg(QLatin1String(spec.name)).arg(i));
+    for (const MenuLayout &layout : layouts) {
+        QMenu *menu = bar->addMenu(QLatin1String(layout.caption));
+        menu->setObjectName(QLatin1String(layout.name));
+        for (int i = 0; i < layout.items.size(); ++i) {
+            QAction *a = layout.items[i] ? menu->addAction(QLatin1String(layout.items[i])) : menu->addSeparator();
+            a->setObjectName(QStringLiteral("%1Selection_%2").arg(QLatin1String(layout.name)).arg(i));
         }
     }
     item("Menu_File", 2)->setText(QStringLiteral("E&xit\tAlt+F4"));
