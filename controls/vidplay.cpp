@@ -17,7 +17,13 @@ VidPlay::VidPlay(QWidget *parent)
     : QWidget(parent)
     , m_player(new QMediaPlayer(this))
     , m_sink(new QVideoSink(this))
+    , m_loadWatch(new QTimer(this))
 {
+    // Some damaged files leave the backend loading for ever; the window must
+    // still say what is wrong.
+    m_loadWatch->setSingleShot(true);
+    m_loadWatch->setInterval(8000);
+    connect(m_loadWatch, &QTimer::timeout, this, &VidPlay::loadTimedOut);
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_player->setVideoSink(m_sink);
     m_audio = new QAudioOutput(this);
@@ -67,6 +73,17 @@ void VidPlay::load()
         return;
     }
     m_player->setSource(QUrl::fromLocalFile(info.absoluteFilePath()));
+    m_loadWatch->start();
+    emitStatus();
+}
+
+void VidPlay::loadTimedOut()
+{
+    if (m_loadReported)
+        return;
+    m_error = tr("The file %1 could not be opened as a video.").arg(m_fileName);
+    m_player->stop();
+    reportLoaded(false);
     emitStatus();
 }
 
@@ -285,6 +302,7 @@ void VidPlay::frameArrived(const QVideoFrame &frame)
 
 void VidPlay::reportLoaded(bool ok)
 {
+    m_loadWatch->stop();
     if (m_loadReported)
         return;
     m_loadReported = true;

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QMediaPlayer>
 #include <QVideoFrame>
+#include <QTimer>
 #include <QWidget>
 
 class QAudioOutput;
@@ -98,11 +99,13 @@ private:
     void playerError(QMediaPlayer::Error error, const QString &text);
     void frameArrived(const QVideoFrame &frame);
     void reportLoaded(bool ok);
+    void loadTimedOut();
     void emitStatus();
 
     QMediaPlayer *m_player;
     QVideoSink *m_sink;
     QAudioOutput *m_audio = nullptr;
+    QTimer *m_loadWatch;
     QVideoFrame m_frame;
     QString m_fileName;
     QString m_saveFileName;

@@ -321,7 +321,7 @@ void TestVidPlayWindow::badFilesGiveAMessage()
         QVERIFY(!makeSoundOnlyFile(path).isEmpty());
 
     QPointer<VidPlayWindow> window = compare({path, m_short}, false);
-    QTRY_VERIFY_WITH_TIMEOUT(!m_link->callsOf(QStringLiteral("PassMessage")).isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_link->callsOf(QStringLiteral("PassMessage")).isEmpty(), 15000);
     QVERIFY(m_link->callsOf(QStringLiteral("PassMessage")).first().contains(path));
     // The good video of the pair plays on, and the window still answers.
     QTRY_VERIFY_WITH_TIMEOUT(window->videoBox(1)->statusText() == QLatin1String("playing")
