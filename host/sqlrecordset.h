@@ -114,6 +114,8 @@ public:
     void cancelUpdate() override;
     void deleteCurrent() override;
     void close() override;
+    void addRows(const QStringList &fields, const QList<QVariantList> &rows,
+                 qsizetype *stored = nullptr) override;
 
     // The table written back to; empty for a read-only result.
     QString updatableTable() const { return m_table; }
@@ -142,6 +144,9 @@ private:
     void ensureWriting();
     void insertRow();
     void updateRow();
+    sqlite3_stmt *bulkStatement(sqlite3 *engine, const std::vector<int> &columns, qsizetype rows);
+    void appendBulkRow(const std::vector<int> &columns, const QVariantList &values);
+    void bindBulkRow(sqlite3_stmt *stmt, int first, qsizetype row, const std::vector<int> &columns);
 
     // A cell: its type, and a whole number, a double's bits, the offset of
     // its bytes in m_bytes, or its index in m_boxed.
@@ -160,6 +165,7 @@ private:
     }
     Cell box(const QVariant &value);
     qint64 appendBytes(const void *data, size_t size); // where it went in m_bytes
+    qint64 appendUtf8(QStringView text);
     QVariant read(Cell c, ColumnKind kind) const;
     QVariant cell(qsizetype row, int column) const { return read(cellAt(at(row, column)), m_columns.at(column).kind); }
     qsizetype rowCount() const { return m_columns.isEmpty() ? 0 : qsizetype(m_types.size() / size_t(m_columns.size())); }
@@ -196,6 +202,15 @@ private:
     std::unique_ptr<sqlite3_stmt, StatementDeleter> m_sqliteInsert; // SQLite instead of m_insert
     std::vector<bool> m_insertShape; // the columns m_insert and m_sqliteInsert set
     QString m_insertSql;
+    // addRows: one statement for a group of rows and one for a single row, for
+    // the columns in m_bulkColumns; values that need more than a cell's bytes
+    // to bind wait in m_bulkStored.
+    std::vector<int> m_bulkColumns;
+    std::unique_ptr<sqlite3_stmt, StatementDeleter> m_bulkGroup;
+    std::unique_ptr<sqlite3_stmt, StatementDeleter> m_bulkSingle;
+    qsizetype m_bulkGroupRows = 0;
+    QString m_bulkSql;
+    std::vector<QVariant> m_bulkStored;
 };
 
 } // namespace tovradocs::Internal

@@ -116,6 +116,7 @@ private Q_SLOTS:
     void valuesReadBackByKind();
     void joinedResultIsReadOnly();
     void failingRowKeepsEarlierRows();
+    void rowsAddedTogetherAsOneByOne();
     void runIsOneTransaction();
     void keysClearExistingRows();
     void keysFromTwoProcessesNeverCollide();
@@ -378,6 +379,52 @@ void HostContract::failingRowKeepsEarlierRows()
     addPage(*rs, 14, 1);
     rs->close();
     QCOMPARE(scalar(*m_host, QStringLiteral("Select Count(*) From BookContents")), 4);
+}
+
+void HostContract::rowsAddedTogetherAsOneByOne()
+{
+    const qint32 first = nextKey(*m_host);
+    const QStringList fields{QStringLiteral("Entry_Code"), QStringLiteral("BookCode"), QStringLiteral("Description"),
+                             QStringLiteral("EntryDate"),  QStringLiteral("IndexImage"), QStringLiteral("CTEffect"),
+                             QStringLiteral("Category"),   QStringLiteral("SoundFile")};
+    const auto rowFor = [&](int i) {
+        return QVariantList{first + i, 1, QStringLiteral("O'Brien \u2713 %1").arg(i), QDate(2026, 12, 5).addDays(i),
+                            i % 2 == 0, QVariant::fromValue(qint16(i)), QStringLiteral("7"), QVariant()};
+    };
+    QList<QVariantList> rows;
+    for (int i = 0; i < 150; ++i)
+        rows.append(rowFor(i));
+    rows[100][0] = first + 20; // a key already taken, past the first statement's rows
+
+    auto rs = emptyPages(*m_host);
+    qsizetype stored = -1;
+    QVERIFY_THROWS_EXCEPTION(HostError, rs->addRows(fields, rows, &stored));
+    QCOMPARE(stored, qsizetype(100));
+    QCOMPARE(rs->recordCount(), 100);
+    rs->moveLast();
+    QCOMPARE(rs->value(QStringLiteral("Description")).toString(), QStringLiteral("O'Brien \u2713 99"));
+    QCOMPARE(rs->value(QStringLiteral("IndexImage")), QVariant(false));
+
+    // A value its column cannot hold stops the run the same way.
+    QList<QVariantList> more{rowFor(200), rowFor(201), rowFor(202)};
+    more[1][1] = QStringLiteral("not a number");
+    QVERIFY_THROWS_EXCEPTION(HostError, rs->addRows(fields, more, &stored));
+    QCOMPARE(stored, qsizetype(1));
+    rs->close();
+
+    QCOMPARE(scalar(*m_host, QStringLiteral("Select Count(*) From BookContents")), 101);
+    std::unique_ptr<Recordset> back;
+    QVERIFY(m_host->FillRecordSet(back, QStringLiteral("Select * From BookContents where Entry_Code = %1").arg(first + 70)));
+    QCOMPARE(back->value(QStringLiteral("Description")), QVariant(QStringLiteral("O'Brien \u2713 70")));
+    QCOMPARE(back->value(QStringLiteral("EntryDate")), QVariant(QDate(2026, 12, 5).addDays(70)));
+    QCOMPARE(back->value(QStringLiteral("IndexImage")), QVariant(true));
+    QCOMPARE(back->value(QStringLiteral("CTEffect")).toInt(), 70);
+    QCOMPARE(back->value(QStringLiteral("Category")).toInt(), 7);
+    QVERIFY(back->value(QStringLiteral("SoundFile")).isNull());
+    QVERIFY(back->value(QStringLiteral("PlaySound")).isNull() || !back->value(QStringLiteral("PlaySound")).toBool());
+    // Yes is stored as one row at a time stores it, so queries find it.
+    QCOMPARE(scalar(*m_host, QStringLiteral("Select Count(*) From BookContents where IndexImage = true")), 51);
+    QVERIFY(nextKey(*m_host) > first + 200);
 }
 
 void HostContract::runIsOneTransaction()
