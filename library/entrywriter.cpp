@@ -55,7 +55,7 @@ qint32 EntryWriter::nextKey()
     return *m_nextKey;
 }
 
-EntryOutcome EntryWriter::add(const NewEntry &entry)
+EntryOutcome EntryWriter::place(const NewEntry &entry)
 {
     EntryOutcome outcome;
     try {
@@ -88,44 +88,153 @@ EntryOutcome EntryWriter::add(const NewEntry &entry)
     }
     outcome.fileName = *path;
     outcome.copied = outcome.fileName != entry.sourcePath;
+    return outcome;
+}
 
+namespace entrywriter {
+
+// The fields an entry sets beyond the seven every entry has, one bit each.
+enum OptionalField : unsigned { CTEffect = 1, Category = 2, PlaySound = 4, SoundFile = 8, OnScreenTime = 16 };
+
+unsigned optionalFields(const NewEntry &e)
+{
+    return (e.ctEffect ? CTEffect : 0u) | (e.category ? Category : 0u) | (e.playSound ? PlaySound : 0u)
+        | (e.soundFile ? SoundFile : 0u) | (e.onScreenTime ? OnScreenTime : 0u);
+}
+
+QStringList fieldNames(unsigned optional)
+{
+    QStringList names{QStringLiteral("Entry_Code"), QStringLiteral("BookCode"), QStringLiteral("Description"),
+                      QStringLiteral("FileName"),   QStringLiteral("EntryType"), QStringLiteral("EntryDate"),
+                      QStringLiteral("IndexImage")};
+    if (optional & CTEffect)
+        names.append(QStringLiteral("CTEffect"));
+    if (optional & Category)
+        names.append(QStringLiteral("Category"));
+    if (optional & PlaySound)
+        names.append(QStringLiteral("PlaySound"));
+    if (optional & SoundFile)
+        names.append(QStringLiteral("SoundFile"));
+    if (optional & OnScreenTime)
+        names.append(QStringLiteral("OnScreenTime"));
+    return names;
+}
+
+// The row's values in the order fieldNames() gives.
+QVariantList rowValues(const NewEntry &e, const EntryOutcome &placed)
+{
+    QVariantList row;
+    row.reserve(12);
+    row.emplaceBack(placed.entryCode);
+    row.emplaceBack(e.bookCode);
+    row.emplaceBack(e.description);
+    row.emplaceBack(placed.fileName);
+    row.emplaceBack(e.entryType);
+    row.emplaceBack(e.entryDate.isValid() ? e.entryDate : QDate::currentDate());
+    row.emplaceBack(false);
+    if (e.ctEffect)
+        row.append(*e.ctEffect);
+    if (e.category)
+        row.append(*e.category);
+    if (e.playSound)
+        row.append(*e.playSound);
+    if (e.soundFile)
+        row.append(*e.soundFile);
+    if (e.onScreenTime)
+        row.append(*e.onScreenTime);
+    return row;
+}
+
+} // namespace entrywriter
+
+EntryOutcome EntryWriter::add(const NewEntry &entry)
+{
+    EntryOutcome outcome = place(entry);
+    if (outcome.fileName.isEmpty())
+        return outcome;
+    const unsigned optional = entrywriter::optionalFields(entry);
+    const QStringList fields = entrywriter::fieldNames(optional);
+    const QVariantList values = entrywriter::rowValues(entry, outcome);
     try {
         m_set->addNew();
-        m_set->setValue(QStringLiteral("Entry_Code"), outcome.entryCode);
-        m_set->setValue(QStringLiteral("BookCode"), entry.bookCode);
-        m_set->setValue(QStringLiteral("Description"), entry.description);
-        m_set->setValue(QStringLiteral("FileName"), outcome.fileName);
-        m_set->setValue(QStringLiteral("EntryType"), entry.entryType);
-        m_set->setValue(QStringLiteral("EntryDate"),
-                        entry.entryDate.isValid() ? entry.entryDate : QDate::currentDate());
-        m_set->setValue(QStringLiteral("IndexImage"), false);
-        if (entry.ctEffect)
-            m_set->setValue(QStringLiteral("CTEffect"), *entry.ctEffect);
-        if (entry.category)
-            m_set->setValue(QStringLiteral("Category"), *entry.category);
-        if (entry.playSound)
-            m_set->setValue(QStringLiteral("PlaySound"), *entry.playSound);
-        if (entry.soundFile)
-            m_set->setValue(QStringLiteral("SoundFile"), *entry.soundFile);
-        if (entry.onScreenTime)
-            m_set->setValue(QStringLiteral("OnScreenTime"), *entry.onScreenTime);
+        for (qsizetype i = 0; i < fields.size(); ++i)
+            m_set->setValue(fields.at(i), values.at(i));
         m_set->update();
     } catch (const std::exception &e) {
-        outcome.error = entrywriter::describe(e);
+        unplace(outcome, entrywriter::describe(e));
         try {
             m_set->cancelUpdate();
         } catch (const std::exception &) {
             // The row was never stored; nothing more to undo in the set.
         }
-        if (outcome.copied)
-            m_copier.discard(outcome.fileName);
-        outcome.fileName.clear();
         return outcome;
     }
 
     outcome.added = true;
     m_nextKey = outcome.entryCode + 1;
     return outcome;
+}
+
+void EntryWriter::unplace(EntryOutcome &outcome, const QString &error)
+{
+    outcome.error = error;
+    outcome.added = false;
+    if (outcome.copied)
+        m_copier.discard(outcome.fileName);
+    outcome.fileName.clear();
+}
+
+QList<EntryOutcome> EntryWriter::addAll(const QList<NewEntry> &entries)
+{
+    // Rows wait until a run of entries with the same fields is complete, then
+    // go to the set together.
+    constexpr qsizetype kRunRows = 512;
+    QList<EntryOutcome> outcomes;
+    outcomes.reserve(entries.size());
+    QList<QVariantList> rows;
+    QList<qsizetype> rowEntry;
+    unsigned runFields = 0;
+    const auto flush = [&] {
+        if (rows.isEmpty())
+            return;
+        qsizetype stored = 0;
+        try {
+            m_set->addRows(entrywriter::fieldNames(runFields), rows, &stored);
+        } catch (const std::exception &e) {
+            // The refused row gives up its key and its copy; the rows after it
+            // are added again one at a time so that no key is skipped.
+            EntryOutcome &failed = outcomes[rowEntry.at(stored)];
+            m_nextKey = failed.entryCode;
+            unplace(failed, entrywriter::describe(e));
+            for (qsizetype j = stored + 1; j < rows.size(); ++j) {
+                const qsizetype index = rowEntry.at(j);
+                unplace(outcomes[index], QString());
+                outcomes[index] = add(entries.at(index));
+            }
+        }
+        rows.clear();
+        rowEntry.clear();
+    };
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const NewEntry &entry = entries.at(i);
+        EntryOutcome outcome = place(entry);
+        if (outcome.fileName.isEmpty()) {
+            outcomes.append(outcome);
+            continue;
+        }
+        const unsigned optional = entrywriter::optionalFields(entry);
+        if (optional != runFields || rows.size() >= kRunRows) {
+            flush();
+            runFields = optional;
+        }
+        rows.append(entrywriter::rowValues(entry, outcome));
+        rowEntry.append(i);
+        outcome.added = true;
+        m_nextKey = outcome.entryCode + 1;
+        outcomes.append(std::move(outcome));
+    }
+    flush();
+    return outcomes;
 }
 
 Outcome EntryWriter::finish()

@@ -4,6 +4,7 @@
 #include "library/librarycopier.h"
 
 #include <QDate>
+#include <QList>
 #include <QString>
 
 #include <memory>
@@ -68,12 +69,18 @@ public:
     qint32 nextKey();
 
     EntryOutcome add(const NewEntry &entry);
+    // As add() for each entry, in order, with the rows stored in runs.
+    QList<EntryOutcome> addAll(const QList<NewEntry> &entries);
 
     // Closes the set, makes the copies durable and removes flagged sources.
     Outcome finish();
 
 private:
     void openSet();
+    // The key and the library file of an entry, before its row is written.
+    EntryOutcome place(const NewEntry &entry);
+    // Gives up a placed entry: its copy goes, the error is kept.
+    void unplace(EntryOutcome &outcome, const QString &error);
 
     DataLink &m_link;
     EmptySet m_emptySet;

@@ -236,7 +236,8 @@ QString cleanedPath(const QString &path)
         return p;
     // Drive-letter paths from other workstations are absolute too.
     const bool driveLetter = p.size() > 1 && p.at(1) == QLatin1Char(':');
-    if (!driveLetter && !QDir::isAbsolutePath(p))
+    // QDir::isAbsolutePath builds a QFileInfo, too slow for a run of thousands.
+    if (!driveLetter && !p.startsWith(QLatin1Char('/')))
         p = QDir::current().absoluteFilePath(p);
     // Most stored paths are clean already; cleaning is the costly part.
     if (p.contains(QLatin1String("/.")) || p.contains(QLatin1String("//")) || p.endsWith(QLatin1Char('/')))
@@ -296,7 +297,9 @@ bool isInside(const QString &prefix, const QString &path)
     if (prefix.isEmpty())
         return false;
     const QString candidate = cleanedPath(path);
-    return candidate.size() > prefix.size() && candidate.startsWith(prefix, Qt::CaseInsensitive);
+    // The exact spelling first: folding case costs more than the rest of the test.
+    return candidate.size() > prefix.size()
+        && (candidate.startsWith(prefix) || candidate.startsWith(prefix, Qt::CaseInsensitive));
 }
 
 } // namespace librarycopy

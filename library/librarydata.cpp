@@ -199,9 +199,7 @@ EntryRun LibraryData::addEntries(const QList<NewEntry> &entries, EntryWriter::Em
     if (entries.isEmpty())
         return run;
     EntryWriter writer(m_link, emptySet);
-    run.items.reserve(entries.size());
-    for (const NewEntry &entry : entries)
-        run.items.append(writer.add(entry));
+    run.items = writer.addAll(entries);
     const Outcome done = writer.finish();
     if (!done)
         run.error = done.error();

@@ -48,6 +48,7 @@ private Q_SLOTS:
     void indexPicture();
 
     void addEntriesCopiesWithConsecutiveKeys();
+    void refusedRowLeavesNoCopyAndFreesItsKey();
     void addEntriesKeepsFilesAlreadyInLibrary_data();
     void addEntriesKeepsFilesAlreadyInLibrary();
     void copyNeverOverwrites();
@@ -306,6 +307,42 @@ void TestLibraryData::indexPicture()
 }
 
 // --- adding entries ---------------------------------------------------------
+
+void TestLibraryData::refusedRowLeavesNoCopyAndFreesItsKey()
+{
+    const qint32 book = m_data->addBook(QStringLiteral("Book"), 0);
+    // While the third picture is copied, another workstation takes the key
+    // the fourth will get.
+    qint32 firstKey = 0;
+    m_link->setNextFileNameHook([&](qint16, qint32, qint32 entryCode, const QString &ext) {
+        if (firstKey == 0)
+            firstKey = entryCode;
+        if (entryCode == firstKey + 2)
+            m_host->ExecuteStmt(false, QStringLiteral("Insert Into BookContents (Entry_Code, BookCode) Values (%1, %2)")
+                                           .arg(entryCode + 1)
+                                           .arg(book + 1000));
+        return m_libraryFolder + QStringLiteral("/B%1/E%2.%3").arg(book).arg(entryCode).arg(ext);
+    });
+    QList<NewEntry> entries;
+    for (int i = 0; i < 5; ++i)
+        entries.append(entry(book, makeFile(QStringLiteral("p%1.jpg").arg(i), QByteArray::number(i))));
+    const EntryRun run = m_data->addEntries(entries);
+
+    QCOMPARE(run.addedCount(), 3);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(run.items[i].entryCode, firstKey + i);
+    // The refused entry and the one after it, tried again with the freed
+    // key, store nothing and leave no file behind; their sources stay.
+    for (int i = 3; i < 5; ++i) {
+        QVERIFY(!run.items[i].added);
+        QVERIFY(!run.items[i].error.isEmpty());
+        QVERIFY(run.items[i].fileName.isEmpty());
+        QVERIFY(QFile::exists(entries[i].sourcePath));
+    }
+    QCOMPARE(run.items[4].entryCode, firstKey + 3);
+    QCOMPARE(QDir(m_libraryFolder + QStringLiteral("/B%1").arg(book)).entryList(QDir::Files).size(), 3);
+    QCOMPARE(m_data->loadPages(book, true).count(), 3);
+}
 
 void TestLibraryData::addEntriesCopiesWithConsecutiveKeys()
 {
