@@ -70,6 +70,7 @@ private:
     struct Job;
     std::shared_ptr<Job> m_job;
     QThread *m_thread = nullptr;
+    bool m_busy = false;
 };
 
 } // namespace tovradocs::Internal
