@@ -10,6 +10,7 @@
 #include "capture/grabcontroller.h"
 #include "component/dialogservice.h"
 #include "component/hostlink.h"
+#include "library/librarycopier.h"
 #include "library/librarysql.h"
 #include "library/tovralib.h"
 
@@ -18,6 +19,7 @@
 #include <tovradocs/recordset.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QDate>
 #include <QDir>
@@ -27,6 +29,7 @@
 #include <QPainter>
 #include <QSaveFile>
 #include <QStyle>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace tovradocs::Internal {
 
@@ -405,6 +408,7 @@ void SmartGrab::shutdown()
         m_immediateVideo = false;
         stopRecording();
     }
+    collectSyncs(true);
     if (m_set) {
         trapErrors(smartgrab::kWindowName, [&] { m_set->close(); });
         m_set.reset();
@@ -464,16 +468,36 @@ void SmartGrab::snap()
                                               .trimmed());
         }))
         return;
-    // Written whole or not at all, in the format the extension names.
-    QSaveFile out(fileName);
+    // Written whole or not at all, in the format the extension names. The
+    // sync to disk runs beside the live picture; the entries are committed
+    // only after it (shutdown()).
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
     const QByteArray format = QFileInfo(fileName).suffix().toLatin1();
-    if (frame.isNull() || !out.open(QIODevice::WriteOnly)
-        || !frame.save(&out, format.isEmpty() ? "bmp" : format.constData()) || !out.commit()) {
+    if (frame.isNull() || !buffer.open(QIODevice::WriteOnly)
+        || !frame.save(&buffer, format.isEmpty() ? "bmp" : format.constData())
+        || !LibraryCopier::writeNew(encoded, fileName, false)) {
         message(QStringLiteral("Problem saving frame"));
         return;
     }
+    collectSyncs(false);
+    m_pendingSyncs.append(QtConcurrent::run([fileName] { return LibraryCopier::syncFile(fileName); }));
     m_frameFile = fileName;
     addEntry(1, fileName, QStringLiteral("Desc"));
+}
+
+void SmartGrab::collectSyncs(bool wait)
+{
+    for (auto it = m_pendingSyncs.begin(); it != m_pendingSyncs.end();) {
+        if (!wait && !it->isFinished()) {
+            ++it;
+            continue;
+        }
+        const Outcome done = it->result();
+        if (!done)
+            message(done.error());
+        it = m_pendingSyncs.erase(it);
+    }
 }
 
 void SmartGrab::record()

@@ -3,7 +3,9 @@
 #include "capture/avirecorder.h"
 #include "capture/capturesource.h"
 #include "capture/grabcontroller.h"
+#include "component/result.h"
 
+#include <QFuture>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -86,6 +88,8 @@ public:
     // Ends a running clip and releases the driver; the background window
     // calls it before it closes.
     void shutdown();
+    // Reports syncs that failed; with wait, waits for all of them first.
+    void collectSyncs(bool wait);
     // Stops the clip being recorded, as a click in the picture does.
     void stopRecording();
 
@@ -131,6 +135,7 @@ private:
     qint32 m_bookCode = 0;
     qint32 m_entryCode = 0;
     QString m_frameFile;
+    QList<QFuture<Outcome>> m_pendingSyncs; // stills written, not yet on disk
     QString m_videoFile;
     QString m_captureFile;
     std::unique_ptr<Recordset> m_set;

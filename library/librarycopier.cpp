@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -126,27 +127,16 @@ QString existsMessage(const QString &target)
         .arg(QDir::toNativeSeparators(target));
 }
 
-// Writes source into a new file at target. The data is complete and synced
-// before the name appears, and an existing target is left alone.
-Outcome copyNoReplace(const QString &source, const QString &target)
+// Makes a new file at target from what fill writes into fd (0, or the
+// errno of a failed write; readFailed when the source failed instead). The
+// data is complete, and synced when sync is set, before the name appears;
+// an existing target is left alone.
+Outcome placeNoReplace(const QString &target, const QString &source,
+                       const std::function<int(int fd, bool &readFailed)> &fill, bool sync)
 {
-    const QByteArray sourceName = QFile::encodeName(source);
     const QByteArray targetName = QFile::encodeName(target);
     const QString folder = QFileInfo(target).absolutePath();
     const QByteArray folderName = QFile::encodeName(folder);
-
-    struct stat st;
-    if (::lstat(targetName.constData(), &st) == 0)
-        return Outcome::failure(existsMessage(target));
-
-    FileHandle in(::open(sourceName.constData(), O_RDONLY | O_CLOEXEC));
-    if (!in.valid())
-        return Outcome::failure(QStringLiteral("Cannot read \"%1\": %2")
-                                    .arg(QDir::toNativeSeparators(source), systemError(errno)));
-    if (::fstat(in.get(), &st) != 0 || S_ISDIR(st.st_mode))
-        return Outcome::failure(QStringLiteral("\"%1\" is not a file.")
-                                    .arg(QDir::toNativeSeparators(source)));
-
     if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
         return Outcome::failure(QStringLiteral("Cannot create the library folder \"%1\".")
                                     .arg(QDir::toNativeSeparators(folder)));
@@ -174,13 +164,13 @@ Outcome copyNoReplace(const QString &source, const QString &target)
     };
 
     bool readFailed = false;
-    if (const int error = copyContents(in.get(), out.get(), readFailed)) {
+    if (const int error = fill(out.get(), readFailed)) {
         const QString what = readFailed ? QStringLiteral("Cannot read \"%1\": %2")
                                         : QStringLiteral("Cannot write \"%1\": %2");
         return fail(what.arg(QDir::toNativeSeparators(readFailed ? source : target),
                              systemError(error)));
     }
-    if (::fsync(out.get()) != 0)
+    if (sync && ::fsync(out.get()) != 0)
         return fail(QStringLiteral("Cannot write \"%1\": %2")
                         .arg(QDir::toNativeSeparators(target), systemError(errno)));
 
@@ -217,6 +207,44 @@ Outcome copyNoReplace(const QString &source, const QString &target)
                                     .arg(QDir::toNativeSeparators(target), systemError(error)));
     }
     return {};
+}
+
+int writeAll(int fd, const QByteArray &data)
+{
+    qsizetype written = 0;
+    while (written < data.size()) {
+        const ssize_t w = ::write(fd, data.constData() + written, size_t(data.size() - written));
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        written += w;
+    }
+    return 0;
+}
+
+// Writes source into a new file at target. The data is complete and synced
+// before the name appears, and an existing target is left alone.
+Outcome copyNoReplace(const QString &source, const QString &target)
+{
+    const QByteArray sourceName = QFile::encodeName(source);
+    const QByteArray targetName = QFile::encodeName(target);
+
+    struct stat st;
+    if (::lstat(targetName.constData(), &st) == 0)
+        return Outcome::failure(existsMessage(target));
+
+    FileHandle in(::open(sourceName.constData(), O_RDONLY | O_CLOEXEC));
+    if (!in.valid())
+        return Outcome::failure(QStringLiteral("Cannot read \"%1\": %2")
+                                    .arg(QDir::toNativeSeparators(source), systemError(errno)));
+    if (::fstat(in.get(), &st) != 0 || S_ISDIR(st.st_mode))
+        return Outcome::failure(QStringLiteral("\"%1\" is not a file.")
+                                    .arg(QDir::toNativeSeparators(source)));
+
+    return placeNoReplace(target, source,
+                          [&](int fd, bool &readFailed) { return copyContents(in.get(), fd, readFailed); }, true);
 }
 
 bool syncFolder(const QString &folder)
@@ -303,6 +331,25 @@ bool isInside(const QString &prefix, const QString &path)
 }
 
 } // namespace librarycopy
+
+Outcome LibraryCopier::writeNew(const QByteArray &data, const QString &target, bool sync)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(target).constData(), &st) == 0)
+        return Outcome::failure(librarycopy::existsMessage(target));
+    return librarycopy::placeNoReplace(
+        target, QString(), [&](int fd, bool &) { return librarycopy::writeAll(fd, data); }, sync);
+}
+
+Outcome LibraryCopier::syncFile(const QString &path)
+{
+    librarycopy::FileHandle file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (!file.valid() || ::fsync(file.get()) != 0
+        || !librarycopy::syncFolder(QFileInfo(path).absolutePath()))
+        return Outcome::failure(QStringLiteral("\"%1\" could not be made safe on disk: %2")
+                                    .arg(QDir::toNativeSeparators(path), librarycopy::systemError(errno)));
+    return {};
+}
 
 int LibraryCopier::removeStaleTemporaries(const QString &folder, const QDateTime &olderThan)
 {

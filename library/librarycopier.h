@@ -54,6 +54,13 @@ public:
     // by name, letter case and \ or / ignored.
     static bool isInLibrary(const QString &libraryFolder, const QString &path);
 
+    // Writes data as a new file at target (never replacing one), complete
+    // before its name appears. With sync false the caller makes it durable
+    // later with syncFile(), so the thread that waits for it need not.
+    static Outcome writeNew(const QByteArray &data, const QString &target, bool sync);
+    // Syncs a file and its folder to disk.
+    static Outcome syncFile(const QString &path);
+
     // Hidden temporaries a killed copy left behind; the first use of a library
     // folder in a process removes those older than a day in the background.
     static constexpr QLatin1StringView kTemporaryPrefix{".tovra-copy-"};
