@@ -165,8 +165,25 @@ Result<QByteArray> CameraDevice::download(const CameraFile &file)
     return bytes;
 }
 
+namespace cameradevice {
+
+CameraDevice::ShutterStandIn &shutterStandIn()
+{
+    static CameraDevice::ShutterStandIn standIn;
+    return standIn;
+}
+
+} // namespace cameradevice
+
+void CameraDevice::setShutterStandIn(ShutterStandIn standIn)
+{
+    cameradevice::shutterStandIn() = std::move(standIn);
+}
+
 Result<CameraFile> CameraDevice::capture()
 {
+    if (const ShutterStandIn &standIn = cameradevice::shutterStandIn())
+        return standIn();
     CameraFilePath path;
     const int rc = gp_camera_capture(d->camera, GP_CAPTURE_IMAGE, &path, d->context);
     if (rc < GP_OK)

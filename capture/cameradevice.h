@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace tovradocs::Internal {
@@ -44,6 +45,13 @@ public:
     Result<QByteArray> download(const CameraFile &file);
     // Takes a picture and returns its file on the card.
     Result<CameraFile> capture();
+
+    // A camera that takes pictures on command cannot exist on a build
+    // machine: for tests, standIn presses the shutter instead (it leaves a
+    // picture on the card and names it); the picture is then downloaded
+    // from the card as from any camera. Empty restores the real shutter.
+    using ShutterStandIn = std::function<Result<CameraFile>()>;
+    static void setShutterStandIn(ShutterStandIn standIn);
 
 private:
     CameraDevice() = default;

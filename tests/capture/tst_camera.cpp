@@ -7,6 +7,7 @@
 #include <tovradocs/dokumentz.h>
 
 #include <QDir>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -27,6 +28,7 @@ private Q_SLOTS:
     void listsPicturesAndDownloadsThem();
     void chosenPicturesGoToTheBatchImport();
     void cameraThatCannotCaptureSaysSo();
+    void pictureTakenGoesIntoTheBook();
 
 private:
     CameraPort port() const { return {u"Directory Browse"_qs, u"disk:"_qs + m_card}; }
@@ -57,6 +59,7 @@ void TestCamera::init()
 void TestCamera::cleanup()
 {
     CameraDevice::setExtraPorts({});
+    CameraDevice::setShutterStandIn({});
     batchImportHook() = nullptr;
     m_fx.close();
 }
@@ -130,6 +133,34 @@ void TestCamera::cameraThatCannotCaptureSaysSo()
     QCOMPARE(messageTexts(m_fx.responder), QStringList(u"Selected device does not support this command !"_qs));
     QCOMPARE(m_fx.scalar(u"Select Count(*) From BookContents"_qs), 0);
     QCOMPARE(m_fx.link->callsOf(u"GenerateEntrycode"_qs).size(), 0);
+}
+
+void TestCamera::pictureTakenGoesIntoTheBook()
+{
+    CameraDevice::setShutterStandIn([this]() -> Result<CameraFile> {
+        QImage picture(320, 240, QImage::Format_RGB32);
+        picture.fill(Qt::yellow);
+        if (!picture.save(m_card + u"/DCIM/100TEST/IMG_0100.JPG"_qs, "JPG"))
+            return Result<CameraFile>::failure(u"card full"_qs);
+        return CameraFile{u"/DCIM/100TEST"_qs, u"IMG_0100.JPG"_qs, u"image/jpeg"_qs};
+    });
+    m_fx.responder.pushModal([](QDialog *dialog) {
+        child<QLineEdit>(dialog, "txtDescription")->setText(u"Smile line"_qs);
+        child<QPushButton>(dialog, "cbOK")->click();
+        return dialog->result();
+    });
+    acquisitionHooks().cameraPicture(nullptr, CaptureFixture::kBook, u"Smith"_qs);
+
+    QCOMPARE(messageTexts(m_fx.responder), QStringList());
+    QCOMPARE(m_fx.scalar(u"Select Count(*) From BookContents Where BookCode = 5"_qs), 1);
+    const QVariantMap row = m_fx.row(qint32(m_fx.scalar(u"Select Entry_Code From BookContents Where BookCode = 5"_qs)));
+    QCOMPARE(row.value(u"description"_qs).toString(), u"Smile line"_qs);
+    const QImage stored(row.value(u"filename"_qs).toString());
+    QCOMPARE(stored.size(), QSize(320, 240));
+    const QColor got = stored.pixelColor(160, 120);
+    QVERIFY(got.red() > 230 && got.green() > 230 && got.blue() < 40);
+    // The card keeps its picture.
+    QVERIFY(QFile::exists(m_card + u"/DCIM/100TEST/IMG_0100.JPG"_qs));
 }
 
 QTEST_MAIN(TestCamera)
