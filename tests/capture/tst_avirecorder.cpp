@@ -2,8 +2,15 @@
 #include "capture/testpatternsource.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace tovradocs::Internal;
 
@@ -17,6 +24,7 @@ private Q_SLOTS:
     void clipHoldsEveryFramePushed();
     void framesOfAnotherSizeAreScaled();
     void unwritableTargetFailsWithMessage();
+    void fullDiskStopsTheClipAndKeepsIt();
     void damagedFileIsRefused();
 
 private:
@@ -105,6 +113,44 @@ void TestAviRecorder::unwritableTargetFailsWithMessage()
     QVERIFY(!recorder.isRecording());
     QVERIFY(!recorder.push(QImage(64, 48, QImage::Format_RGB32)));
     QVERIFY(!recorder.start(QString(), AviRecorder::Format()).ok());
+}
+
+void TestAviRecorder::fullDiskStopsTheClipAndKeepsIt()
+{
+    // The disk fills at 1 MB: every write past it fails as on a full disk.
+    constexpr rlim_t kRoom = 1 << 20;
+    rlimit before {};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &before) == 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit full {kRoom, before.rlim_max};
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &full) == 0);
+    const auto restore = qScopeGuard([&] {
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, oldHandler);
+    });
+
+    const QString path = m_dir.filePath(QStringLiteral("full.avi"));
+    AviRecorder recorder;
+    QSignalSpy failed(&recorder, &AviRecorder::failed);
+    AviRecorder::Format format;
+    format.frameSize = QSize(320, 240);
+    format.stepped = true;
+    format.quality = 100;
+    QVERIFY(recorder.start(path, format).ok());
+    // Noise compresses badly: each frame takes tens of kilobytes.
+    QImage noise(320, 240, QImage::Format_RGB32);
+    for (int frame = 0; frame < 400 && failed.isEmpty(); ++frame) {
+        auto *pixels = reinterpret_cast<quint32 *>(noise.bits());
+        QRandomGenerator::global()->fillRange(pixels, noise.width() * noise.height());
+        recorder.push(noise);
+        QCoreApplication::processEvents();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 10000);
+    QVERIFY(!failed.at(0).at(0).toString().isEmpty());
+    QVERIFY(!recorder.isRecording());
+    // What was written stays.
+    const qint64 size = QFileInfo(path).size();
+    QVERIFY2(size > kRoom / 2 && size <= qint64(kRoom), qPrintable(QString::number(size)));
 }
 
 void TestAviRecorder::damagedFileIsRefused()
