@@ -208,7 +208,8 @@ std::optional<ReducedPicture> fromJpeg(const uchar *data, size_t size, int edge)
     ReducedPicture p;
     p.original = r.original;
     p.decoded = r.image.size();
-    p.image = oriented(r.image, r.orientation);
+    p.image = r.image;
+    p.orientation = r.orientation;
     p.error = r.error;
     return p;
 }
@@ -266,7 +267,8 @@ std::optional<ReducedPicture> fromWebp(const uchar *data, size_t size, int edge)
         WebPDemuxDelete(demux);
     }
     p.decoded = image.size();
-    p.image = oriented(image, orientation);
+    p.image = image;
+    p.orientation = orientation;
     return p;
 }
 
@@ -427,8 +429,8 @@ std::optional<ReducedPicture> fromTiff(const QString &path, int edge)
         p = tiffByRows(tif.get(), stored, edge, samples, grey,
                        photometric == PHOTOMETRIC_MINISWHITE);
     }
-    if (p && !p->image.isNull())
-        p->image = oriented(p->image, orientation);
+    if (p)
+        p->orientation = orientation;
     return p;
 }
 

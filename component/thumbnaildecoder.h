@@ -11,13 +11,14 @@ namespace tovradocs::Internal {
 // A picture read at the smallest size its format can give that still covers
 // a thumbnail: JPEG through the DCT's scaling, WebP through libwebp's scaler,
 // TIFF through a box reduction of each strip as it is read (and JPEG strips
-// through the DCT's scaling). The picture is upright: orientation is applied
-// after the reduction, on the small picture.
+// through the DCT's scaling). The picture is as stored: its orientation is
+// for the caller to apply once it has scaled it down to the thumbnail.
 struct ReducedPicture
 {
     QImage image; // RGB32, ARGB32 or Grayscale8
     QSize original; // as stored, before orientation
     QSize decoded; // what came out of the decoder, before orientation
+    int orientation = 1; // EXIF / TIFF orientation, 1 to 8
     QString error;
 };
 
