@@ -187,8 +187,9 @@ void EntryWriter::unplace(EntryOutcome &outcome, const QString &error)
 QList<EntryOutcome> EntryWriter::addAll(const QList<NewEntry> &entries)
 {
     // Rows wait until a run of entries with the same fields is complete, then
-    // go to the set together.
-    constexpr qsizetype kRunRows = 512;
+    // go to the set together. Short runs: the rows' values are new memory,
+    // and a run of thousands costs more in page faults than it saves in calls.
+    constexpr qsizetype kRunRows = 128;
     QList<EntryOutcome> outcomes;
     outcomes.reserve(entries.size());
     QList<QVariantList> rows;
