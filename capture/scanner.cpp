@@ -2,6 +2,8 @@
 
 #include "capture/capturelogging.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QMetaObject>
 #include <QPointer>
 #include <QThread>
@@ -190,6 +192,31 @@ private:
     int m_line = 0;
 };
 
+// Threads of this process now, from the kernel's own count.
+int threadCount()
+{
+    QFile status(QStringLiteral("/proc/self/stat"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = status.readAll();
+    // The fields after the command name, which may hold blanks, start past its ')'.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 17 ? fields.at(17).toInt() : -1;
+}
+
+// Waits a little while for the threads started since there were `before` of
+// them to end; other threads of the program coming and going only make it
+// wait its full time.
+void waitForThreadsToEnd(int before)
+{
+    if (before <= 0)
+        return;
+    QElapsedTimer waited;
+    waited.start();
+    while (threadCount() > before && waited.elapsed() < 200)
+        QThread::msleep(1);
+}
+
 } // namespace scanner
 
 struct Scanner::Job
@@ -345,6 +372,7 @@ void Scanner::start(const ScanRequest &request)
         }
         QImage image;
         QString text;
+        const int threadsBefore = scanner::threadCount();
         status = job->cancelled ? SANE_STATUS_CANCELLED : sane_start(handle);
         SANE_Parameters p {};
         if (status == SANE_STATUS_GOOD)
@@ -394,6 +422,13 @@ void Scanner::start(const ScanRequest &request)
             std::lock_guard<std::mutex> guard(job->lock);
             job->handle = nullptr;
         }
+        // Backends that read on a thread of their own cancel it asynchronously
+        // in sane_cancel(); when that lands while the thread is already ending
+        // on its own, inside the C library's clean-up, it can leave a lock of
+        // the memory allocator taken for good, and the next scan hangs. A
+        // thread that has handed over its whole page ends by itself: let it.
+        if (!job->cancelled)
+            scanner::waitForThreadsToEnd(threadsBefore);
         sane_cancel(handle);
         sane_close(handle);
         // Backend codes become the few outcomes a user acts on.

@@ -161,6 +161,10 @@ void TestScanner::backendFaultsBecomeOutcomes()
     ScanRequest request;
     request.device = u"test:0"_qs;
     request.resolution = 50;
+    // A page small enough for the backend to hand over whole before the
+    // fault is read, so its reading thread has ended when the scan is cancelled.
+    request.mode = u"Gray"_qs;
+    request.areaMm = QRectF(0, 0, 25.4, 25.4);
     request.extra = {{"enable-test-options", u"1"_qs}, {"read-return-value", status}};
     const Finished done = scan(request);
     QCOMPARE(done.outcome, outcome);
