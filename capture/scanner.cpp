@@ -1,10 +1,13 @@
 #include "capture/scanner.h"
 
 #include "capture/capturelogging.h"
+#include "capture/saneoptions.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMetaObject>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QMetaObject>
 #include <QPointer>
 #include <QThread>
 
@@ -13,74 +16,23 @@
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
+#include <optional>
+
+#include <vector>
+
+#include <csignal>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <sys/mman.h>
 
 namespace tovradocs::Internal {
 
 namespace scanner {
-
-bool ensureInit()
-{
-    static const bool ok = [] {
-        SANE_Int version = 0;
-        return sane_init(&version, nullptr) == SANE_STATUS_GOOD;
-    }();
-    return ok;
-}
-
-QString statusText(SANE_Status status) { return QString::fromLocal8Bit(sane_strstatus(status)); }
-
-// The option numbers of a device by name.
-int findOption(SANE_Handle handle, const char *name)
-{
-    SANE_Int count = 0;
-    if (sane_control_option(handle, 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD)
-        return -1;
-    for (int i = 1; i < count; ++i) {
-        const SANE_Option_Descriptor *d = sane_get_option_descriptor(handle, i);
-        if (d && d->name && std::strcmp(d->name, name) == 0)
-            return i;
-    }
-    return -1;
-}
-
-double numberOf(const SANE_Option_Descriptor *d, SANE_Word w)
-{
-    return d->type == SANE_TYPE_FIXED ? SANE_UNFIX(w) : double(w);
-}
-
-SANE_Word wordOf(const SANE_Option_Descriptor *d, double v)
-{
-    return d->type == SANE_TYPE_FIXED ? SANE_FIX(v) : SANE_Word(qRound(v));
-}
-
-bool setNumber(SANE_Handle handle, const char *name, double value)
-{
-    const int option = findOption(handle, name);
-    if (option < 0)
-        return false;
-    const SANE_Option_Descriptor *d = sane_get_option_descriptor(handle, option);
-    if (!SANE_OPTION_IS_ACTIVE(d->cap) || !SANE_OPTION_IS_SETTABLE(d->cap))
-        return false;
-    SANE_Word w = wordOf(d, value);
-    return sane_control_option(handle, option, SANE_ACTION_SET_VALUE, &w, nullptr) == SANE_STATUS_GOOD;
-}
-
-bool setText(SANE_Handle handle, const char *name, const QString &value)
-{
-    const int option = findOption(handle, name);
-    if (option < 0)
-        return false;
-    const SANE_Option_Descriptor *d = sane_get_option_descriptor(handle, option);
-    if (d->type == SANE_TYPE_BOOL || d->type == SANE_TYPE_INT || d->type == SANE_TYPE_FIXED)
-        return setNumber(handle, name, value.toDouble());
-    QByteArray text = value.toUtf8();
-    text.resize(qMax<qsizetype>(text.size() + 1, d->size), '\0');
-    return sane_control_option(handle, option, SANE_ACTION_SET_VALUE, text.data(), nullptr)
-           == SANE_STATUS_GOOD;
-}
 
 // Turns the bytes of one frame into a picture; SANE's one-bit pixels are black when set.
 QImage toImage(const SANE_Parameters &p, const QByteArray &data, int lines)
@@ -192,37 +144,163 @@ private:
     int m_line = 0;
 };
 
-// Threads of this process now, from the kernel's own count.
-int threadCount()
+// The scanning program: named by TOVRA_SCAN_HELPER, else beside the
+// program, else where the package installs it (also relative to this
+// library, for a package moved after installing), else in the build tree.
+QString helperPath()
 {
-    QFile status(QStringLiteral("/proc/self/stat"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray line = status.readAll();
-    // The fields after the command name, which may hold blanks, start past its ')'.
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    return fields.size() > 17 ? fields.at(17).toInt() : -1;
+    if (const QString named = qEnvironmentVariable("TOVRA_SCAN_HELPER"); !named.isEmpty())
+        return named;
+    QStringList candidates{QCoreApplication::applicationDirPath() + QStringLiteral("/tovradocs-scan")};
+    Dl_info info {};
+    if (::dladdr(reinterpret_cast<void *>(&helperPath), &info) && info.dli_fname)
+        candidates << QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absolutePath()
+                          + QStringLiteral("/" TOVRA_SCAN_HELPER_FROM_LIB);
+    candidates << QStringLiteral(TOVRA_SCAN_HELPER_INSTALLED) << QStringLiteral(TOVRA_SCAN_HELPER_BUILT);
+    for (const QString &candidate : std::as_const(candidates))
+        if (QFileInfo(candidate).isExecutable())
+            return QFileInfo(candidate).canonicalFilePath();
+    return candidates.last();
 }
 
-// Waits a little while for the threads started since there were `before` of
-// them to end; other threads of the program coming and going only make it
-// wait its full time.
-void waitForThreadsToEnd(int before)
+// The scanning program as a child process: its page through one pipe,
+// what it says through another. Spawned without copying this process.
+class Helper
 {
-    if (before <= 0)
-        return;
-    QElapsedTimer waited;
-    waited.start();
-    while (threadCount() > before && waited.elapsed() < 200)
-        QThread::msleep(1);
-}
+public:
+    ~Helper()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        closeFd(m_out);
+        closeFd(m_err);
+    }
+
+    // Empty, or what went wrong.
+    QString start(const QString &program, const QStringList &arguments)
+    {
+        int out[2], err[2];
+        if (::pipe2(out, O_CLOEXEC) != 0)
+            return QStringLiteral("The scanning program cannot be started: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        if (::pipe2(err, O_CLOEXEC) != 0) {
+            ::close(out[0]);
+            ::close(out[1]);
+            return QStringLiteral("The scanning program cannot be started: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+        const QByteArray path = QFile::encodeName(program);
+        QList<QByteArray> words{path};
+        for (const QString &a : arguments)
+            words << a.toLocal8Bit();
+        std::vector<char *> argv;
+        for (QByteArray &w : words)
+            argv.push_back(w.data());
+        argv.push_back(nullptr);
+        const int rc = posix_spawn(&m_pid, path.constData(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        ::close(err[1]);
+        m_out = out[0];
+        m_err = err[0];
+        if (rc != 0) {
+            m_pid = -1;
+            return QStringLiteral("The scanning program %1 cannot be started: %2")
+                .arg(program, QString::fromLocal8Bit(std::strerror(rc)));
+        }
+        return {};
+    }
+
+    // Bytes of the page: up to size, 0 when none came within timeoutMs, -1
+    // once the program has closed its output.
+    qint64 read(char *into, qint64 size, int timeoutMs)
+    {
+        // What it says is read as it comes, so that a talkative backend
+        // cannot block on a full pipe.
+        pollfd p[2]{{m_out, POLLIN, 0}, {m_err, POLLIN, 0}};
+        const int ready = ::poll(p, 2, timeoutMs);
+        if (ready == 0 || (ready < 0 && errno == EINTR))
+            return 0;
+        if (p[1].revents)
+            drainErrors();
+        if (!p[0].revents)
+            return 0;
+        const ssize_t got = ::read(m_out, into, size_t(size));
+        if (got < 0 && (errno == EINTR || errno == EAGAIN))
+            return 0;
+        return got > 0 ? got : -1;
+    }
+
+    void terminate()
+    {
+        if (m_pid > 0)
+            ::kill(m_pid, SIGTERM);
+    }
+
+    // What the program said; it is killed when it has not ended within timeoutMs.
+    QByteArray finish(int timeoutMs)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (m_pid > 0) {
+            if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+                m_pid = -1;
+                break;
+            }
+            if (waited.elapsed() > timeoutMs) {
+                ::kill(m_pid, SIGKILL);
+                ::waitpid(m_pid, nullptr, 0);
+                m_pid = -1;
+                break;
+            }
+            pollfd p{m_err, POLLIN, 0};
+            ::poll(&p, 1, 10);
+            drainErrors();
+        }
+        drainErrors();
+        return m_said;
+    }
+
+private:
+    static void closeFd(int fd)
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    void drainErrors()
+    {
+        char text[4096];
+        for (;;) {
+            pollfd p{m_err, POLLIN, 0};
+            if (::poll(&p, 1, 0) <= 0)
+                return;
+            const ssize_t got = ::read(m_err, text, sizeof text);
+            if (got == 0) {
+                // Closed: poll() ignores a negative descriptor.
+                closeFd(m_err);
+                m_err = -1;
+            }
+            if (got <= 0)
+                return;
+            m_said.append(text, got);
+        }
+    }
+
+    pid_t m_pid = -1;
+    int m_out = -1;
+    int m_err = -1;
+    QByteArray m_said;
+};
 
 } // namespace scanner
 
 struct Scanner::Job
 {
-    std::mutex lock;
-    SANE_Handle handle = nullptr;
     std::atomic<bool> cancelled {false};
 };
 
@@ -309,12 +387,8 @@ bool Scanner::isRunning() const { return m_busy; }
 
 void Scanner::cancel()
 {
-    if (!m_job)
-        return;
-    m_job->cancelled = true;
-    std::lock_guard<std::mutex> guard(m_job->lock);
-    if (m_job->handle)
-        sane_cancel(m_job->handle);
+    if (m_job)
+        m_job->cancelled = true;
 }
 
 void Scanner::start(const ScanRequest &request)
@@ -344,100 +418,110 @@ void Scanner::start(const ScanRequest &request)
         }, Qt::QueuedConnection);
     };
     m_thread = QThread::create([job, request, report, tell] {
-        if (!scanner::ensureInit()) {
-            report(Failed, QStringLiteral("The scanner service could not start."), {});
-            return;
-        }
-        SANE_Handle handle = nullptr;
-        SANE_Status status = sane_open(request.device.toLocal8Bit().constData(), &handle);
-        if (status != SANE_STATUS_GOOD) {
-            report(Failed, scanner::statusText(status), {});
-            return;
-        }
-        {
-            std::lock_guard<std::mutex> guard(job->lock);
-            job->handle = handle;
-        }
-        scanner::setText(handle, SANE_NAME_SCAN_MODE, request.mode);
-        scanner::setNumber(handle, SANE_NAME_SCAN_RESOLUTION, request.resolution);
-        if (request.mode.compare(QLatin1String("Lineart"), Qt::CaseInsensitive) != 0)
-            scanner::setNumber(handle, SANE_NAME_BIT_DEPTH, 8);
+        QStringList arguments{QStringLiteral("--device"), request.device, QStringLiteral("--mode"), request.mode,
+                              QStringLiteral("--resolution"), QString::number(request.resolution)};
+        if (!request.areaMm.isEmpty())
+            arguments << QStringLiteral("--area")
+                      << QStringLiteral("%1,%2,%3,%4")
+                             .arg(request.areaMm.left())
+                             .arg(request.areaMm.top())
+                             .arg(request.areaMm.right())
+                             .arg(request.areaMm.bottom());
         for (const auto &[name, value] : request.extra)
-            scanner::setText(handle, name.constData(), value);
-        if (!request.areaMm.isEmpty()) {
-            scanner::setNumber(handle, SANE_NAME_SCAN_TL_X, request.areaMm.left());
-            scanner::setNumber(handle, SANE_NAME_SCAN_TL_Y, request.areaMm.top());
-            scanner::setNumber(handle, SANE_NAME_SCAN_BR_X, request.areaMm.right());
-            scanner::setNumber(handle, SANE_NAME_SCAN_BR_Y, request.areaMm.bottom());
+            arguments << QStringLiteral("--option") << QString::fromLatin1(name) + QLatin1Char('=') + value;
+        scanner::Helper helper;
+        if (const QString failed = helper.start(scanner::helperPath(), arguments); !failed.isEmpty()) {
+            report(Failed, failed, {});
+            return;
         }
-        QImage image;
-        QString text;
-        const int threadsBefore = scanner::threadCount();
-        status = job->cancelled ? SANE_STATUS_CANCELLED : sane_start(handle);
+
+        QByteArray header;
         SANE_Parameters p {};
-        if (status == SANE_STATUS_GOOD)
-            status = sane_get_parameters(handle, &p);
-        if (status == SANE_STATUS_GOOD) {
-            QByteArray data;
-            scanner::FrameSink sink(p);
-            const qint64 expected = p.lines > 0 ? qint64(p.lines) * p.bytes_per_line : 0;
-            if (!sink.isValid())
-                data.reserve(expected);
-            qint64 received = 0;
-            QByteArray chunk(64 * 1024, Qt::Uninitialized);
-            int lastPercent = -1;
-            for (;;) {
-                SANE_Int got = 0;
-                // Some backends ignore a cancel until the page ends; stop reading anyway.
-                if (job->cancelled) {
-                    status = SANE_STATUS_CANCELLED;
-                    break;
-                }
-                status = sane_read(handle, reinterpret_cast<SANE_Byte *>(chunk.data()), SANE_Int(chunk.size()), &got);
-                if (status != SANE_STATUS_GOOD)
-                    break;
-                if (sink.isValid())
-                    sink.feed(chunk.constData(), got);
-                else
-                    data.append(chunk.constData(), got);
-                received += got;
-                if (expected > 0) {
-                    const int percent = int(qMin<qint64>(100, received * 100 / expected));
-                    if (percent != lastPercent)
-                        tell(lastPercent = percent);
-                }
+        std::optional<scanner::FrameSink> sink;
+        QByteArray data;
+        qint64 expected = 0;
+        qint64 received = 0;
+        int lastPercent = -1;
+        bool cancelled = false;
+        QByteArray buffer(1024 * 1024, Qt::Uninitialized);
+        for (;;) {
+            if (job->cancelled && !cancelled) {
+                cancelled = true;
+                helper.terminate();
             }
-            if (status == SANE_STATUS_EOF && !job->cancelled) {
-                status = SANE_STATUS_GOOD;
+            const qint64 got = helper.read(buffer.data(), buffer.size(), 100);
+            if (got < 0)
+                break; // the page has ended
+            if (cancelled || got == 0)
+                continue;
+            const char *chunk = buffer.constData();
+            qint64 count = got;
+            if (header.size() < qsizetype(sizeof(scanner::PageHeader))) {
+                const qint64 want = std::min<qint64>(count, qsizetype(sizeof(scanner::PageHeader)) - header.size());
+                header.append(chunk, want);
+                chunk += want;
+                count -= want;
+                if (header.size() < qsizetype(sizeof(scanner::PageHeader)))
+                    continue;
+                scanner::PageHeader h;
+                std::memcpy(&h, header.constData(), sizeof h);
+                if (h.magic != scanner::PageHeader::kMagic)
+                    break;
+                p.format = SANE_Frame(h.format);
+                p.depth = h.depth;
+                p.lines = h.lines;
+                p.bytes_per_line = h.bytesPerLine;
+                p.pixels_per_line = h.pixelsPerLine;
+                p.last_frame = SANE_TRUE;
+                sink.emplace(p);
+                expected = p.lines > 0 ? qint64(p.lines) * p.bytes_per_line : 0;
+                if (!sink->isValid())
+                    data.reserve(expected);
+            }
+            if (count == 0)
+                continue;
+            if (sink->isValid())
+                sink->feed(chunk, count);
+            else
+                data.append(chunk, count);
+            received += count;
+            if (expected > 0) {
+                const int percent = int(qMin<qint64>(100, received * 100 / expected));
+                if (percent != lastPercent)
+                    tell(lastPercent = percent);
+            }
+        }
+        // The outcome is written before the backend is stopped; a backend that
+        // then hangs is not waited for.
+        const QList<QByteArray> said = helper.finish(cancelled ? 3000 : 5000).trimmed().split('\n');
+        int status = SANE_STATUS_IO_ERROR;
+        if (said.last().startsWith("status "))
+            status = said.last().mid(7).toInt();
+        else if (sink && expected > 0 && received >= expected)
+            status = SANE_STATUS_GOOD; // the page came whole; only stopping failed
+        const QString text = said.size() > 1 ? QString::fromLocal8Bit(said.at(said.size() - 2)).trimmed() : QString();
+
+        QImage image;
+        if (status == SANE_STATUS_GOOD && !cancelled) {
+            if (!sink) {
+                status = SANE_STATUS_IO_ERROR;
+            } else {
                 const int lines = p.bytes_per_line > 0 ? int(data.size() / p.bytes_per_line) : 0;
-                image = sink.isValid() ? sink.take()
-                                       : scanner::toImage(p, data, p.lines > 0 ? qMin(p.lines, lines) : lines);
-                if (image.isNull()) {
-                    status = SANE_STATUS_INVAL;
-                    text = QStringLiteral("The scanner sent a picture in a form that cannot be read.");
-                }
+                image = sink->isValid() ? sink->take()
+                                        : scanner::toImage(p, data, p.lines > 0 ? qMin(p.lines, lines) : lines);
+            }
+            if (image.isNull()) {
+                report(Failed, QStringLiteral("The scanner sent a picture in a form that cannot be read."), {});
+                return;
             }
         }
-        {
-            std::lock_guard<std::mutex> guard(job->lock);
-            job->handle = nullptr;
-        }
-        // Backends that read on a thread of their own cancel it asynchronously
-        // in sane_cancel(); when that lands while the thread is already ending
-        // on its own, inside the C library's clean-up, it can leave a lock of
-        // the memory allocator taken for good, and the next scan hangs. A
-        // thread that has handed over its whole page ends by itself: let it.
-        if (!job->cancelled)
-            scanner::waitForThreadsToEnd(threadsBefore);
-        sane_cancel(handle);
-        sane_close(handle);
         // Backend codes become the few outcomes a user acts on.
-        if (job->cancelled || status == SANE_STATUS_CANCELLED)
+        if (cancelled || status == SANE_STATUS_CANCELLED)
             report(Cancelled, QStringLiteral("The scan was cancelled."), {});
         else if (status == SANE_STATUS_NO_DOCS)
             report(NoDocument, QStringLiteral("There is no paper in the scanner."), {});
         else if (status != SANE_STATUS_GOOD)
-            report(Failed, text.isEmpty() ? scanner::statusText(status) : text, {});
+            report(Failed, text.isEmpty() ? scanner::statusText(SANE_Status(status)) : text, {});
         else
             report(Scanned, QString(), image);
     });
