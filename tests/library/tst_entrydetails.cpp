@@ -50,10 +50,8 @@ private Q_SLOTS:
     void chosenListsStoreTheirItemData();
     void editingLoadsAndSavesWithoutANewKey();
     void closingAnEditKeepsTheRow();
-    void editOfAMissingEntryTellsTheUser();
     void durationAndSoundFile();
     void newFileIsCopiedIntoTheLibraryAtSave();
-    void commentsAreKept();
     void enterMovesOnAndNeverSaves_data();
     void enterMovesOnAndNeverSaves();
 
@@ -103,9 +101,9 @@ qint32 TestEntryDetails::insertPage(qint32 code, qint32 ctEffect, qint32 categor
         QStringLiteral(
             "Insert Into BookContents (Entry_Code, BookCode, FileName, Description, EntryType, "
             "EntryDate, "
-            "IndexImage, CTEffect, Category, PlaySound, SoundFile, OnScreenTime) Values "
+            "IndexImage, CTEffect, Category, PlaySound, SoundFile, OnScreenTime, Comments) Values "
             "(%1, 3, 'LIBRARY\\x.jpg', 'Before treatment', 1, '2024-03-05', false, %2, %3, true, "
-            "'/snd/bell.wav', 45)")
+            "'/snd/bell.wav', 45, 'Shade A2')")
             .arg(code)
             .arg(ctEffect)
             .arg(category));
@@ -211,6 +209,7 @@ void TestEntryDetails::chosenListsStoreTheirItemData()
         Testing::child<QLineEdit>(d, "txtSndFile")->setText(QStringLiteral("/snd/chime.wav"));
         Testing::child<QScrollBar>(d, "hsbOnScreenTime")->setValue(12);
         Testing::child<QLineEdit>(d, "txtDescription")->setText(QStringLiteral("Bitewing"));
+        Testing::child<QPlainTextEdit>(d, "txtComments")->setPlainText(QStringLiteral("Shade A2\nrecheck"));
         click(d, "cbOK");
         return d->result();
     });
@@ -233,6 +232,7 @@ void TestEntryDetails::chosenListsStoreTheirItemData()
     QVERIFY(r.value("playsound").toBool());
     QCOMPARE(r.value("soundfile").toString(), QStringLiteral("/snd/chime.wav"));
     QCOMPARE(r.value("onscreentime").toInt(), 12);
+    QCOMPARE(r.value("comments").toString(), QStringLiteral("Shade A2\nrecheck"));
 }
 
 void TestEntryDetails::editingLoadsAndSavesWithoutANewKey()
@@ -243,8 +243,10 @@ void TestEntryDetails::editingLoadsAndSavesWithoutANewKey()
     QString category;
     bool playSound = false;
     QString duration;
+    QString comments;
     m_responder->pushModal([&](QDialog *d) {
         loadedDescription = Testing::child<QLineEdit>(d, "txtDescription")->text();
+        comments = Testing::child<QPlainTextEdit>(d, "txtComments")->toPlainText();
         effect = Testing::child<QComboBox>(d, "cboTransition")->currentText();
         category = Testing::child<TovraCombo>(d, "fcDocCategory")->currentText();
         playSound = Testing::child<QCheckBox>(d, "chkPlaySound")->isChecked();
@@ -262,6 +264,7 @@ void TestEntryDetails::editingLoadsAndSavesWithoutANewKey()
     QCOMPARE(category, QStringLiteral("Consent Forms")); // Entry_Code 2
     QVERIFY(playSound);
     QCOMPARE(duration, QStringLiteral("45 seconds"));
+    QCOMPARE(comments, QStringLiteral("Shade A2"));
     QVERIFY(m_link->callsOf(QStringLiteral("GenerateEntrycode")).isEmpty());
     QVERIFY(m_link->sqlTexts().contains(
         QStringLiteral("Select * From BookContents where Entry_Code = 9001")));
@@ -295,14 +298,11 @@ void TestEntryDetails::closingAnEditKeepsTheRow()
              QStringLiteral("Before treatment"));
     QCOMPARE(row(code).value("cteffect").toInt(), 77);
     QCOMPARE(row(code).value("category").toInt(), 0);
-}
 
-void TestEntryDetails::editOfAMissingEntryTellsTheUser()
-{
+    // An entry that is gone is told about and nothing is added.
     const qint64 before = contentCount();
     m_responder->pushAnswer(Answer::Ok);
-    EntryDetails details;
-    QVERIFY(details.EditLibraryEntry(424242, QStringLiteral("Ann Lee"), nullptr).isEmpty());
+    QVERIFY(EntryDetails().EditLibraryEntry(424242, QStringLiteral("Ann Lee"), nullptr).isEmpty());
     QCOMPARE(messageTexts(*m_responder).size(), 1);
     QCOMPARE(contentCount(), before);
 }
@@ -388,28 +388,6 @@ void TestEntryDetails::newFileIsCopiedIntoTheLibraryAtSave()
     QVERIFY(QFile::remove(card)); // the card goes back into the camera
     QCOMPARE(Testing::fileContents(stored), QByteArray("jpeg bytes of a camera picture"));
     QCOMPARE(libraryFiles().size(), before.size() + 1);
-}
-
-void TestEntryDetails::commentsAreKept()
-{
-    m_responder->pushModal([&](QDialog *d) {
-        Testing::child<QLineEdit>(d, "txtDescription")->setText(QStringLiteral("Crown"));
-        Testing::child<QPlainTextEdit>(d, "txtComments")->setPlainText(QStringLiteral("Shade A2\nrecheck"));
-        click(d, "cbOK");
-        return d->result();
-    });
-    QString text;
-    const qint32 key = EntryDetails().AddLibraryEntry(1, QStringLiteral("Ann Lee"), 3, m_file, text, nullptr);
-    QCOMPARE(row(key).value("comments").toString(), QStringLiteral("Shade A2\nrecheck"));
-
-    QString loaded;
-    m_responder->pushModal([&](QDialog *d) {
-        loaded = Testing::child<QPlainTextEdit>(d, "txtComments")->toPlainText();
-        click(d, "cbClose");
-        return d->result();
-    });
-    EntryDetails().EditLibraryEntry(key, QStringLiteral("Ann Lee"), nullptr);
-    QCOMPARE(loaded, QStringLiteral("Shade A2\nrecheck"));
 }
 
 void TestEntryDetails::enterMovesOnAndNeverSaves_data()

