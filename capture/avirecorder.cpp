@@ -61,6 +61,20 @@ QString waitForEnd(GstElement *pipeline, GstClockTime timeout, bool *reachedEnd)
 
 void releaseImage(gpointer data) { delete static_cast<QImage *>(data); }
 
+// A pipeline from its text form, or GStreamer's reason why not.
+Result<GstElement *> launch(const QString &description)
+{
+    GError *error = nullptr;
+    GstElement *pipeline = gst_parse_launch(description.toUtf8().constData(), &error);
+    if (!error)
+        return pipeline;
+    const QString text = QString::fromUtf8(error->message);
+    g_clear_error(&error);
+    if (pipeline)
+        gst_object_unref(pipeline);
+    return Result<GstElement *>::failure(text);
+}
+
 } // namespace avirecorder
 
 AviRecorder::AviRecorder(QObject *parent) : QObject(parent)
@@ -117,16 +131,10 @@ Outcome AviRecorder::start(const QString &path, const Format &format)
                            .arg(format.audioRate)
                            .arg(qBound(1, format.audioChannels, 2));
     }
-    GError *error = nullptr;
-    GstElement *pipeline = gst_parse_launch(description.toUtf8().constData(), &error);
-    if (error) {
-        const QString text = QString::fromUtf8(error->message);
-        g_clear_error(&error);
-        if (pipeline)
-            gst_object_unref(pipeline);
-        return Outcome::failure(text);
-    }
-    m_pipeline = pipeline;
+    Result<GstElement *> pipeline = avirecorder::launch(description);
+    if (!pipeline)
+        return Outcome::failure(pipeline.error());
+    m_pipeline = *pipeline;
     m_appsrc = gst_bin_get_by_name(GST_BIN(m_pipeline), "src");
     m_path = path;
     m_frames = 0;
@@ -231,15 +239,10 @@ Result<AviRecorder::ClipInfo> AviRecorder::readClip(const QString &path)
         QStringLiteral("filesrc location=%1 ! avidemux name=demux demux.video_0 ! queue "
                        "! jpegdec ! videoconvert ! video/x-raw,format=BGRx ! appsink name=sink sync=false")
             .arg(avirecorder::quoted(path));
-    GError *error = nullptr;
-    GstElement *pipeline = gst_parse_launch(description.toUtf8().constData(), &error);
-    if (error) {
-        const QString text = QString::fromUtf8(error->message);
-        g_clear_error(&error);
-        if (pipeline)
-            gst_object_unref(pipeline);
-        return Result<ClipInfo>::failure(text);
-    }
+    Result<GstElement *> launched = avirecorder::launch(description);
+    if (!launched)
+        return Result<ClipInfo>::failure(launched.error());
+    GstElement *pipeline = *launched;
     ClipInfo info;
     GstElement *demux = gst_bin_get_by_name(GST_BIN(pipeline), "demux");
     g_signal_connect(demux, "pad-added", G_CALLBACK(+[](GstElement *, GstPad *pad, gpointer data) {
