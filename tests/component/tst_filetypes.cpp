@@ -69,12 +69,7 @@ private Q_SLOTS:
 
     void extensionAndViewer_data();
     void extensionAndViewer();
-    void everyExtensionOfTheTable_data();
-    void everyExtensionOfTheTable();
     void nonRegularFilesAreNotFiles();
-    void viewerFilters_data();
-    void viewerFilters();
-    void docTypeFilters();
     void qtFilter_data();
     void qtFilter();
     void relativePath_data();
@@ -147,38 +142,6 @@ void tst_FileTypes::extensionAndViewer()
     QCOMPARE(Internal::fileTitle(name), title);
 }
 
-void tst_FileTypes::everyExtensionOfTheTable_data()
-{
-    QTest::addColumn<QString>("extension");
-    QTest::addColumn<int>("kind");
-    const QList<std::pair<int, QStringList>> table = {
-        {1, {"BMP", "JPG", "TIF", "PCX", "DCX"}},
-        {2, {"AVI", "FLI", "FLC"}},
-        {3, {"HTM", "HTML", "SHTML", "ASP", "COM"}},
-        {4, {"RTF", "TXT"}},
-        {5, {"PDF"}},
-        {6, {"SHW", "DCR"}},
-        {7, {"DOC"}},
-        {8, {"XLS"}},
-        {9, {"PPT"}},
-        {100, {"TGA", "3DS"}},
-        // Near misses fall through to "unknown".
-        {101, {"TIFF", "JPEG", "HT", "PD", "DOCX", "XLSX", "PPTX", "AV", "FLV", "3D", "WRI", ""}},
-    };
-    for (const auto &[kind, extensions] : table)
-        for (const QString &ext : extensions)
-            QTest::addRow("%s", ext.isEmpty() ? "(none)" : qPrintable(ext)) << ext << kind;
-}
-
-void tst_FileTypes::everyExtensionOfTheTable()
-{
-    QFETCH(QString, extension);
-    QFETCH(int, kind);
-    QCOMPARE(fileViewer(extension), kind);
-    QCOMPARE(fileViewer(extension.toLower()), kind);
-    QCOMPARE(fileViewer(fileExtension(QStringLiteral("/x/file.") + extension.toLower())), kind);
-}
-
 void tst_FileTypes::nonRegularFilesAreNotFiles()
 {
     // Opening a pipe blocks until a writer comes: a picture test must never open one.
@@ -187,41 +150,6 @@ void tst_FileTypes::nonRegularFilesAreNotFiles()
     QVERIFY(!doesFileExist(fifo));
     QVERIFY(!doesFileExist(QStringLiteral("/dev/zero")));
     QVERIFY(!folderExists(fifo));
-}
-
-void tst_FileTypes::viewerFilters_data()
-{
-    QTest::addColumn<int>("subType");
-    QTest::addColumn<QStringList>("parts");
-
-    QTest::newRow("0 bitmaps") << 0 << QStringList{"Bitmap Files", "*.bmp", "JPEG Images Files", "*.jpg"};
-    QTest::newRow("5 pdf single pair") << 5 << QStringList{"Adobe Acrobat Files", "*.pdf"};
-    QTest::newRow("10 none") << 10 << QStringList{};
-}
-
-void tst_FileTypes::viewerFilters()
-{
-    QFETCH(int, subType);
-    QFETCH(QStringList, parts);
-    const QString filter = viewerFilterString(subType);
-    QCOMPARE(filter, zeroJoined(parts));
-}
-
-void tst_FileTypes::docTypeFilters()
-{
-    QCOMPARE(docTypeFilterString(2), viewerFilterString(2));
-    QCOMPARE(docTypeFilterString(1), viewerFilterString(0) + QChar(0) + viewerFilterString(1));
-
-    const QString documents = docTypeFilterString(3);
-    QStringList expected;
-    for (int sub = 3; sub <= 9; ++sub)
-        expected << viewerFilterString(sub);
-    QCOMPARE(documents, expected.join(QChar(0)));
-    QVERIFY(!documents.endsWith(QChar(0)));
-    QVERIFY(!documents.contains(QString(2, QChar(0))));
-
-    QVERIFY(docTypeFilterString(0).isEmpty());
-    QVERIFY(docTypeFilterString(4).isEmpty());
 }
 
 void tst_FileTypes::qtFilter_data()

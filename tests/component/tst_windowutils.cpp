@@ -110,7 +110,6 @@ private Q_SLOTS:
     void selectByItemData();
     void fillListAndCloseSafely();
 
-    void chooseFontAppliesChoice();
     void bytesToText();
     void twips_data();
     void twips();
@@ -262,15 +261,9 @@ void tst_WindowUtils::fillComboTwiceLeavesSecondSet()
         QCOMPARE(tag, QStringLiteral("P"));
     QCOMPARE(combo.property("tag").toString(), QStringLiteral("keep"));
 
-    QCOMPARE(m_host->callsOf(QStringLiteral("FillRecordSet")),
-             (QStringList{QStringLiteral("Select  Description , Entry_Code from DocumentCategories"),
-                          QStringLiteral("Select  Description , Entry_Code from DocumentCategories  where  Entry_Code > 10")}));
-
     // From the library database; no rows leaves the combo empty.
     fillComboFromTable(&combo, QStringLiteral("SystemLists"), QStringLiteral("Description"),
                        QStringLiteral("Entry_Code"), QStringLiteral(" ParentID = 71 "), true);
-    QCOMPARE(m_host->callsOf(QStringLiteral("FillLibRecordSet")),
-             QStringList{QStringLiteral("Select  Description , Entry_Code from SystemLists  where   ParentID = 71 ")});
     QCOMPARE(combo.count(), 2);
     fillComboFromTable(&combo, QStringLiteral("SystemLists"), QStringLiteral("Description"),
                        QStringLiteral("Entry_Code"), QStringLiteral("ParentID = 999"), true);
@@ -321,26 +314,6 @@ void tst_WindowUtils::fillListAndCloseSafely()
     QVERIFY(!rs);
     closeRecordsetSafely(rs); // nothing left to close
     QCOMPARE(Testing::scalar(*m_host, QStringLiteral("Select Count(*) From DocumentCategories")), 3);
-}
-
-void tst_WindowUtils::chooseFontAppliesChoice()
-{
-    ScriptedResponder responder;
-    ResponderGuard guard(&responder);
-    QLineEdit control;
-    control.setFont(QFont(QStringLiteral("Liberation Sans"), 9));
-
-    QFont chosen(QStringLiteral("Liberation Serif"), 14);
-    chosen.setBold(true);
-    chosen.setUnderline(true);
-    responder.pushFont(chosen);
-    responder.pushFont(std::nullopt);
-
-    QVERIFY(chooseFont(&control));
-    QCOMPARE(control.font(), chosen);
-
-    QVERIFY(!chooseFont(&control));
-    QCOMPARE(control.font().pointSize(), 14);
 }
 
 void tst_WindowUtils::bytesToText()

@@ -417,17 +417,6 @@ void TestImagePrinting::setupWindowRules()
 void TestImagePrinting::printDialogWrapper()
 {
     clsPrintDialog dialog;
-    dialog.setToPage(5);
-    QCOMPARE(dialog.MaxPage(), qint16(5));
-    dialog.setMinPage(3);
-    QCOMPARE(dialog.FromPage(), qint16(3));
-    QCOMPARE(dialog.ToPage(), qint16(5));
-    dialog.setFromPage(-4);
-    QCOMPARE(dialog.FromPage(), qint16(0));
-    QCOMPARE(dialog.MinPage(), qint16(0));
-    dialog.setMaxPage(2);
-    QCOMPARE(dialog.ToPage(), qint16(2));
-
     // One copy at most by default; orientation untouched when not allowed.
     dialog.AllowOrientation = false;
     m_responder.pushModal([](QDialog *shown) {
