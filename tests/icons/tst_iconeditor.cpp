@@ -463,6 +463,18 @@ void TestIconEditor::paletteClicksAndDialog()
     QTest::mouseClick(child<QPushButton>(dialog, "Cmd_Set"), Qt::LeftButton);
     QCOMPARE(m_ed->kit().palette[39], 33023);
 
+    auto *red = child<QLineEdit>(dialog, "Txt_RGB_0");
+    red->clear();
+    QTest::keyClicks(red, QStringLiteral("1x2"));
+    QCOMPARE(red->text(), QStringLiteral("12"));
+    QCOMPARE(child<QScrollBar>(dialog, "Scrl_RGB_0")->value(), 12);
+    QTest::keyClicks(red, QStringLiteral("9"));
+    QCOMPARE(red->text(), QStringLiteral("129"));
+    QTest::keyClicks(red, QStringLiteral("9")); // 1299: too big, back to 129
+    QCOMPARE(red->text(), QStringLiteral("129"));
+    QTest::mouseClick(child<QPushButton>(dialog, "Cmd_Reset"), Qt::LeftButton);
+    QCOMPARE(red->text(), QStringLiteral("255"));
+
     // Setting an entry does not save it.
     QVERIFY(!IniFile(IconKit::settingsPath()).contains(IconKit::section(), QStringLiteral("Colors Row3")));
     m_ed->item("Menu_Color", IconEditor::ColorSave)->trigger();
