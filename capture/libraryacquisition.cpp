@@ -1,3 +1,5 @@
+#include "capture/libraryacquisition.h"
+
 #include "capture/camerapictures.h"
 #include "capture/captureenvironment.h"
 #include "capture/capturesettings.h"
@@ -222,5 +224,7 @@ void install()
 Q_CONSTRUCTOR_FUNCTION(install)
 
 } // namespace libraryacquisition
+
+void installLibraryAcquisition() { libraryacquisition::install(); }
 
 } // namespace tovradocs::Internal

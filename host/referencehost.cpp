@@ -7,6 +7,7 @@
 #include "standardlists.h"
 
 #include "component/dialogservice.h"
+#include "capture/libraryacquisition.h"
 #include "library/entrywriter.h"
 
 #include <tovradocs/dokumentz.h>
@@ -76,7 +77,11 @@ private:
 
 ReferenceHost::ReferenceHost()
     : d(std::make_unique<Private>())
-{}
+{
+    // Without a call into the capture layer the linker leaves it out of the
+    // program, and the library window would have no capture or scan.
+    installLibraryAcquisition();
+}
 
 ReferenceHost::~ReferenceHost() = default;
 

@@ -1,4 +1,5 @@
 // The same contract runs against SQLite and a throw-away PostgreSQL server.
+#include "library/acquisitionhooks.h"
 #include "host/referencehost.h"
 #include "host/hostdatabase.h"
 
@@ -130,6 +131,7 @@ private Q_SLOTS:
     void newPracticeGetsItsLists();
     void remoteIconsAreReal();
     void demoPracticeCreatedOnce();
+    void libraryWindowGetsCaptureAndScan();
 
 private:
     HostOptions options(bool demo = false) const;
@@ -689,6 +691,13 @@ void HostContract::remoteIconsAreReal()
         QVERIFY(!icon.isNull());
         QVERIFY(icon.pixelColor(16, 4).alpha() > 0);
     }
+}
+
+void HostContract::libraryWindowGetsCaptureAndScan()
+{
+    // The host pulls the capture layer in, so its commands are not "not available".
+    const AcquisitionHooks &hooks = acquisitionHooks();
+    QVERIFY(hooks.capture && hooks.scan && hooks.pictureFromDevice && hooks.cameraPicture);
 }
 
 void HostContract::demoPracticeCreatedOnce()
