@@ -46,8 +46,18 @@ void capture(QWidget *library, qint32 bookCode, const QString &bookName)
     }
     // The library window's Capturer lives as long as the window.
     static QPointer<Capturer> capturer;
-    if (!capturer || capturer->parent() != library)
+    if (!capturer || capturer->parent() != library) {
         capturer = new Capturer(library);
+        // The pages behind the capture window show each capture as it is stored.
+        if (auto *window = qobject_cast<TovraLib *>(library)) {
+            const auto refresh = [window = QPointer<TovraLib>(window)] {
+                if (window)
+                    window->RefreshDocuments();
+            };
+            QObject::connect(capturer, &Capturer::ImageFileSaved, window, refresh, Qt::QueuedConnection);
+            QObject::connect(capturer, &Capturer::VideoFileSaved, window, refresh, Qt::QueuedConnection);
+        }
+    }
     CaptureEnvironment::setTarget(bookCode, bookName);
     capturer->ShowCapture(bookName);
 }
