@@ -1,5 +1,7 @@
 #include "component/thumbnaildecoder.h"
 
+#include "component/jpegdc.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QTransform>
@@ -198,6 +200,14 @@ JpegResult readJpeg(const JpegJob &job)
 
 std::optional<ReducedPicture> fromJpeg(const uchar *data, size_t size, int edge)
 {
+    if (auto dc = decodeJpegDc(data, size, edge)) {
+        ReducedPicture p;
+        p.original = dc->original;
+        p.decoded = dc->image.size();
+        p.image = std::move(dc->image);
+        p.orientation = dc->orientation;
+        return p;
+    }
     JpegJob job;
     job.data = data;
     job.size = size;

@@ -2,6 +2,7 @@
 // and as an EXIF block. Nothing may crash or leak; a picture that comes out
 // is no larger than what was stored, and a failure says why.
 
+#include "component/jpegdc.h"
 #include "component/thumbnaildecoder.h"
 
 #include <QCoreApplication>
@@ -34,6 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         static char *argv[] = {name, nullptr};
         new QCoreApplication(argc, argv);
         workDir = new QTemporaryDir;
+    }
+    // The JPEG block reader on its own, so its parser gets every input.
+    if (const auto dc = decodeJpegDc(data, size, 16)) {
+        const QSize expected((dc->original.width() + 7) / 8, (dc->original.height() + 7) / 8);
+        if (dc->image.size() != expected)
+            fail("block picture of the wrong size");
     }
     const int orientation = exifOrientation(data, qsizetype(size));
     if (orientation < 1 || orientation > 8)
