@@ -149,6 +149,11 @@ private:
     // Opens the window on file and runs script inside it.
     void edit(Illustrator &window, const QString &file, std::function<void(Illustrator &)> script,
               qint32 parentTable = 2, qint32 parentRecord = 3);
+    void edit(const QString &file, std::function<void(Illustrator &)> script, qint32 parentTable = 2)
+    {
+        Illustrator window;
+        edit(window, file, std::move(script), parentTable);
+    }
 
     IllustratorFixture f;
 };
@@ -247,8 +252,7 @@ void TestIllustrator::damagedFileSaysWhyAndKeepsTheFile()
 {
     const QString file = f.path(QStringLiteral("broken.ils"));
     QVERIFY(Testing::writeFile(file, "TOVRAILS\0\1"));
-    Illustrator window;
-    edit(window, file, [&](Illustrator &w) {
+    edit(file, [&](Illustrator &w) {
         QCOMPARE(w.drawing()->objectCount(), 0);
         w.close();
     });
@@ -261,9 +265,8 @@ void TestIllustrator::insertableKindsDependOnTheOwner()
 {
     // Patients' documents only for a drawing of the patient's table.
     for (qint32 parent : {2, 1}) {
-        Illustrator window;
         QStringList kinds;
-        edit(window, QString(), [&](Illustrator &w) {
+        edit(QString(), [&](Illustrator &w) {
             for (int i = 0; i < insertables(w)->count(); ++i)
                 kinds << QString::number(insertables(w)->itemData(i).toInt()) + u' ' + insertables(w)->itemText(i);
         }, parent);
@@ -302,8 +305,7 @@ void TestIllustrator::clinicalListsLeaveHiddenRowsOut()
     addListRow(QStringLiteral("Complaints"), 2, QStringLiteral("Abscess"), false, Qt::green);
     addListRow(QStringLiteral("Complaints"), 3, QStringLiteral("Hidden"), true, Qt::blue);
     addListRow(QStringLiteral("WorkSteps"), 1, QStringLiteral("Suture"), false, Qt::black);
-    Illustrator window;
-    edit(window, QString(), [&](Illustrator &w) {
+    edit(QString(), [&](Illustrator &w) {
         auto *grid = child<QTableWidget>(&w, "msfToolBox");
         QVERIFY(grid->toolTip().startsWith(QStringLiteral(" Click on New / Modify button under Visits")));
         Q_EMIT insertables(w)->activated(0);
@@ -327,8 +329,7 @@ void TestIllustrator::patientDocumentsInsertFittedPictures()
     f.host->ExecuteStmt(false, QStringLiteral("Insert Into Books (Entry_Code, Description, PatientCode) Values (4, 'Mine', 3)"));
     f.host->ExecuteStmt(false, QStringLiteral("Insert Into BookContents (Entry_Code, BookCode, FileName, EntryType) Values (21, 4, '%1', 1)").arg(jpg));
     f.host->ExecuteStmt(false, QStringLiteral("Insert Into BookContents (Entry_Code, BookCode, FileName, EntryType) Values (22, 4, '/a/video.avi', 2)"));
-    Illustrator window;
-    edit(window, QString(), [&](Illustrator &w) {
+    edit(QString(), [&](Illustrator &w) {
         Q_EMIT insertables(w)->activated(4);
         auto *grid = child<QTableWidget>(&w, "msfToolBox");
         QVERIFY(grid->item(0, 0));
@@ -346,8 +347,7 @@ void TestIllustrator::patientDocumentsInsertFittedPictures()
 void TestIllustrator::droppedCellInsertsWhereItLands()
 {
     addListRow(QStringLiteral("PossibleTreatments"), 5, QStringLiteral("Crown"), false, Qt::magenta);
-    Illustrator window;
-    edit(window, QString(), [&](Illustrator &w) {
+    edit(QString(), [&](Illustrator &w) {
         Q_EMIT insertables(w)->activated(2);
         QMimeData mime;
         mime.setData(ObjDraw::kInsertableFormat, "3 5");
@@ -388,8 +388,7 @@ void TestIllustrator::closingAsks()
     QFETCH(bool, stays);
     QFETCH(QString, saved);
     const QString hostFile = file.size() < 4 ? file : f.path(file);
-    Illustrator window;
-    edit(window, hostFile, [&](Illustrator &w) {
+    edit(hostFile, [&](Illustrator &w) {
         DrawObject o;
         o.rect = QRectF(1, 2, 3, 4);
         w.drawing()->insertObject(o);
@@ -418,8 +417,7 @@ void TestIllustrator::saveWritesTheHostsFileAndOpenDoesNotChangeIt()
 {
     const QString hostFile = f.path(QStringLiteral("plan.ils"));
     const QString other = f.drawingFile(QStringLiteral("other.ils"), Qt::green);
-    Illustrator window;
-    edit(window, hostFile, [&](Illustrator &w) {
+    edit(hostFile, [&](Illustrator &w) {
         f.responder->pushText(other);
         IllustratorFixture::trigger(&w, "SmnuFile_1");
         QCOMPARE(f.responder->prompts().last().title, QStringLiteral("Open Illustration"));
@@ -443,8 +441,7 @@ void TestIllustrator::saveWritesTheHostsFileAndOpenDoesNotChangeIt()
 
 void TestIllustrator::zoomMenuAndButtons()
 {
-    Illustrator window;
-    edit(window, QString(), [&](Illustrator &w) {
+    edit(QString(), [&](Illustrator &w) {
         auto *zoom = child<QMenu>(&w, "mnuZoom");
         IllustratorFixture::trigger(&w, "SmnuZoom_6");
         QCOMPARE(zoom->title(), QStringLiteral("Zoom (400%)"));
@@ -468,8 +465,7 @@ void TestIllustrator::zoomMenuAndButtons()
 
 void TestIllustrator::objectInformationNamesTheShape()
 {
-    Illustrator window;
-    edit(window, QString(), [&](Illustrator &w) {
+    edit(QString(), [&](Illustrator &w) {
         ObjDraw *draw = w.drawing();
         struct Case { ShapeKind kind; QSize size; const char *name; };
         const Case cases[] = {{ShapeKind::Rectangle, {50, 50}, "Square"}, {ShapeKind::Rectangle, {50, 40}, "Rectangle"},
@@ -506,8 +502,7 @@ void TestIllustrator::objectInformationNamesTheShape()
 
 void TestIllustrator::editMenuFollowsTheSelection()
 {
-    Illustrator window;
-    edit(window, QString(), [&](Illustrator &w) {
+    edit(QString(), [&](Illustrator &w) {
         auto *menu = child<QMenu>(&w, "mnuEdit");
         auto enabled = [&](const char *name) { return child<QAction>(&w, name)->isEnabled(); };
         QGuiApplication::clipboard()->clear();
@@ -536,8 +531,7 @@ void TestIllustrator::editMenuFollowsTheSelection()
 
 void TestIllustrator::panelsEditTheSelectionButNeverWhileFilled()
 {
-    Illustrator window;
-    edit(window, QString(), [&](Illustrator &w) {
+    edit(QString(), [&](Illustrator &w) {
         ObjDraw *draw = w.drawing();
         DrawObject a;
         a.rect = QRectF(10, 10, 20, 20);
@@ -581,8 +575,7 @@ void TestIllustrator::panelsEditTheSelectionButNeverWhileFilled()
 
 void TestIllustrator::fontsApplyOnlyToText()
 {
-    Illustrator window;
-    edit(window, QString(), [&](Illustrator &w) {
+    edit(QString(), [&](Illustrator &w) {
         ObjDraw *draw = w.drawing();
         DrawObject rect;
         rect.rect = QRectF(10, 10, 20, 20);
@@ -612,8 +605,7 @@ void TestIllustrator::pictureToolFitsLargePictures()
     wide.fill(Qt::darkGreen);
     const QString file = f.path(QStringLiteral("wide.bmp"));
     QVERIFY(wide.save(file));
-    Illustrator window;
-    edit(window, QString(), [&](Illustrator &w) {
+    edit(QString(), [&](Illustrator &w) {
         f.responder->pushText(file);
         IllustratorFixture::trigger(&w, "Picture");
         const Prompt asked = f.responder->prompts().last();
@@ -630,8 +622,7 @@ void TestIllustrator::exportAndPrint()
 {
     const QString file = f.drawingFile(QStringLiteral("plan.ils"), QColor(255, 0, 0));
     const QString bmp = f.path(QStringLiteral("plan.bmp"));
-    Illustrator window;
-    edit(window, file, [&](Illustrator &w) {
+    edit(file, [&](Illustrator &w) {
         f.responder->pushText(QStringLiteral(" ") + bmp + QStringLiteral(" "));
         IllustratorFixture::trigger(&w, "SmnuFile_3");
         QCOMPARE(f.responder->prompts().last().title, QStringLiteral("Export Illustration"));
@@ -650,8 +641,7 @@ void TestIllustrator::exportAndPrint()
 
 void TestIllustrator::canvasSizeDialog()
 {
-    Illustrator window;
-    edit(window, QString(), [&](Illustrator &w) {
+    edit(QString(), [&](Illustrator &w) {
         QString inches[2], back[2];
         f.responder->pushModal([&](QDialog *d) {
             auto *width = child<QLineEdit>(d, "TxtWidth");
