@@ -66,10 +66,7 @@ int main(int argc, char **argv)
     settle(200);
 
     QTemporaryDir sane;
-    QFile conf(sane.filePath(QStringLiteral("dll.conf")));
-    if (conf.open(QIODevice::WriteOnly))
-        conf.write("test\n");
-    conf.close();
+    Testing::writeFile(sane.filePath(QStringLiteral("dll.conf")), "test\n");
     qputenv("SANE_CONFIG_DIR", QFile::encodeName(sane.path()));
     ScanDialog::setExtraOptions({{"test-picture", QStringLiteral("Color pattern")}});
     {

@@ -1,7 +1,7 @@
 #include "capture/avirecorder.h"
 #include "capture/testpatternsource.h"
+#include "support/testhost.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QScopeGuard>
@@ -23,9 +23,8 @@ private Q_SLOTS:
     void clipHoldsEveryFramePushed_data();
     void clipHoldsEveryFramePushed();
     void framesOfAnotherSizeAreScaled();
-    void unwritableTargetFailsWithMessage();
+    void badTargetsAndFilesAreRefused();
     void fullDiskStopsTheClipAndKeepsIt();
-    void damagedFileIsRefused();
 
 private:
     QTemporaryDir m_dir;
@@ -52,12 +51,8 @@ void TestAviRecorder::clipHoldsEveryFramePushed()
     AviRecorder::setAudioSourceDescription(QStringLiteral("audiotestsrc is-live=true"));
     const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + u".avi");
     AviRecorder recorder;
-    AviRecorder::Format format;
-    format.frameSize = size;
-    format.framesPerSecond = 25;
-    format.audio = audio;
-    format.stepped = stepped;
-    const auto started = recorder.start(path, format);
+    const auto started
+        = recorder.start(path, {.frameSize = size, .framesPerSecond = 25, .audio = audio, .stepped = stepped});
     QVERIFY2(started.ok(), qPrintable(started.error()));
     if (audio) {
         // Sound needs real time to flow, so the frames come at their pace.
@@ -88,9 +83,7 @@ void TestAviRecorder::framesOfAnotherSizeAreScaled()
 {
     const QString path = m_dir.filePath(QStringLiteral("scaled.avi"));
     AviRecorder recorder;
-    AviRecorder::Format format;
-    format.frameSize = QSize(320, 240);
-    QVERIFY(recorder.start(path, format).ok());
+    QVERIFY(recorder.start(path, {.frameSize = QSize(320, 240)}).ok());
     QImage big(640, 480, QImage::Format_ARGB32);
     big.fill(Qt::red);
     QVERIFY(recorder.push(big));
@@ -102,17 +95,20 @@ void TestAviRecorder::framesOfAnotherSizeAreScaled()
     QCOMPARE(clip->size, QSize(320, 240));
 }
 
-void TestAviRecorder::unwritableTargetFailsWithMessage()
+void TestAviRecorder::badTargetsAndFilesAreRefused()
 {
     AviRecorder recorder;
-    AviRecorder::Format format;
-    format.frameSize = QSize(64, 48);
-    const auto started = recorder.start(m_dir.filePath(QStringLiteral("missing/folder/x.avi")), format);
+    const auto started = recorder.start(m_dir.filePath(QStringLiteral("missing/x.avi")), {.frameSize = QSize(64, 48)});
     QVERIFY(!started.ok());
     QVERIFY(!started.error().isEmpty());
     QVERIFY(!recorder.isRecording());
     QVERIFY(!recorder.push(QImage(64, 48, QImage::Format_RGB32)));
     QVERIFY(!recorder.start(QString(), AviRecorder::Format()).ok());
+
+    const QString damaged = m_dir.filePath(QStringLiteral("not-a-clip.avi"));
+    QVERIFY(tovradocs::Testing::writeFile(damaged, "RIFF\x10\0\0\0AVI garbage that is no clip at all"));
+    QVERIFY(!AviRecorder::readClip(damaged).ok());
+    QVERIFY(!AviRecorder::readClip(m_dir.filePath(QStringLiteral("absent.avi"))).ok());
 }
 
 void TestAviRecorder::fullDiskStopsTheClipAndKeepsIt()
@@ -132,11 +128,7 @@ void TestAviRecorder::fullDiskStopsTheClipAndKeepsIt()
     const QString path = m_dir.filePath(QStringLiteral("full.avi"));
     AviRecorder recorder;
     QSignalSpy failed(&recorder, &AviRecorder::failed);
-    AviRecorder::Format format;
-    format.frameSize = QSize(320, 240);
-    format.stepped = true;
-    format.quality = 100;
-    QVERIFY(recorder.start(path, format).ok());
+    QVERIFY(recorder.start(path, {.frameSize = QSize(320, 240), .quality = 100, .stepped = true}).ok());
     // Noise compresses badly: each frame takes tens of kilobytes.
     QImage noise(320, 240, QImage::Format_RGB32);
     for (int frame = 0; frame < 400 && failed.isEmpty(); ++frame) {
@@ -151,17 +143,6 @@ void TestAviRecorder::fullDiskStopsTheClipAndKeepsIt()
     // What was written stays.
     const qint64 size = QFileInfo(path).size();
     QVERIFY2(size > kRoom / 2 && size <= qint64(kRoom), qPrintable(QString::number(size)));
-}
-
-void TestAviRecorder::damagedFileIsRefused()
-{
-    const QString path = m_dir.filePath(QStringLiteral("not-a-clip.avi"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("RIFF\x10\0\0\0AVI garbage that is no clip at all");
-    file.close();
-    QVERIFY(!AviRecorder::readClip(path).ok());
-    QVERIFY(!AviRecorder::readClip(m_dir.filePath(QStringLiteral("absent.avi"))).ok());
 }
 
 QTEST_MAIN(TestAviRecorder)

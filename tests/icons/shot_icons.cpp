@@ -25,13 +25,13 @@ void mouse(QWidget *w, QEvent::Type type, Qt::MouseButton button, QPoint icon, i
     QApplication::sendEvent(w, &e);
 }
 
-void stroke(IconEditor &ed, int tool, QPoint a, QPoint b, Qt::MouseButton button = Qt::LeftButton)
+void stroke(IconEditor &ed, int tool, QPoint a, QPoint b)
 {
     ed.pickTool(tool);
     QWidget *area = ed.findChild<QWidget *>(QStringLiteral("Pic_Edit"));
-    mouse(area, QEvent::MouseButtonPress, button, a, ed.zoom());
-    mouse(area, QEvent::MouseMove, button, b, ed.zoom());
-    mouse(area, QEvent::MouseButtonRelease, button, b, ed.zoom());
+    mouse(area, QEvent::MouseButtonPress, Qt::LeftButton, a, ed.zoom());
+    mouse(area, QEvent::MouseMove, Qt::LeftButton, b, ed.zoom());
+    mouse(area, QEvent::MouseButtonRelease, Qt::LeftButton, b, ed.zoom());
 }
 
 } // namespace
@@ -52,20 +52,19 @@ int main(int argc, char **argv)
         IconKit &kit = ed->kit();
         if (!ed->item("Menu_View", IconEditor::ViewGrid)->isChecked())
             ed->item("Menu_View", IconEditor::ViewGrid)->trigger();
-        ed->item("Menu_Brush", 0)->trigger();
-        // A tooth: filled crown, outlined, with two roots.
-        kit.mouse[IconKit::LeftColour] = 0x00f0f0ff;
-        stroke(*ed, IconTools::FilledCircle, {6, 3}, {25, 18});
-        kit.mouse[IconKit::LeftColour] = 0x00404040;
-        stroke(*ed, IconTools::Circle, {6, 3}, {25, 18});
-        kit.mouse[IconKit::LeftColour] = 0x00e0e0ff;
-        ed->item("Menu_Brush", 2)->trigger();
-        stroke(*ed, IconTools::Line, {10, 16}, {9, 27});
-        stroke(*ed, IconTools::Line, {21, 16}, {22, 27});
-        ed->item("Menu_Brush", 0)->trigger();
-        kit.mouse[IconKit::LeftColour] = 0x000000c0;
-        stroke(*ed, IconTools::Line, {12, 8}, {18, 8});
-        stroke(*ed, IconTools::Select, {13, 5}, {19, 12});
+        // A tooth: filled crown, outlined, with two roots and a fissure; then a selection.
+        struct Stroke { int brush; BgrColour colour; int tool; QPoint from, to; };
+        const Stroke strokes[] = {{0, 0x00f0f0ff, IconTools::FilledCircle, {6, 3}, {25, 18}},
+                                  {0, 0x00404040, IconTools::Circle, {6, 3}, {25, 18}},
+                                  {2, 0x00e0e0ff, IconTools::Line, {10, 16}, {9, 27}},
+                                  {2, 0x00e0e0ff, IconTools::Line, {21, 16}, {22, 27}},
+                                  {0, 0x000000c0, IconTools::Line, {12, 8}, {18, 8}},
+                                  {0, 0x000000c0, IconTools::Select, {13, 5}, {19, 12}}};
+        for (const Stroke &s : strokes) {
+            ed->item("Menu_Brush", s.brush)->trigger();
+            kit.mouse[IconKit::LeftColour] = s.colour;
+            stroke(*ed, s.tool, s.from, s.to);
+        }
     } else if (which == QStringLiteral("library")) {
         auto *lib = new IconLib(nullptr, nullptr);
         window.reset(lib);

@@ -1,16 +1,14 @@
-#include "icons/iconkit.h"
+#include "iconfixture.h"
+
 #include "icons/inifile.h"
 #include "icons/peiconreader.h"
 
-#include <QFile>
 #include <QImage>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QtEndian>
 
 using namespace tovradocs::Internal;
+using tovradocs::Testing::fileContents;
+using tovradocs::Testing::writeFile;
 
 namespace {
 
@@ -33,19 +31,6 @@ Planes samplePlanes()
             p.mask.setPixel(x, y, Black);
         }
     return p;
-}
-
-bool run(const QString &program, const QStringList &args, QByteArray *out = nullptr)
-{
-    QProcess proc;
-    proc.start(program, args);
-    if (!proc.waitForFinished(30000) || proc.exitCode() != 0) {
-        qWarning() << program << args << proc.readAllStandardError();
-        return false;
-    }
-    if (out)
-        *out = proc.readAllStandardOutput();
-    return true;
 }
 
 // How a reader that knows only transparency should see our icon.
@@ -96,31 +81,50 @@ class TestIconFiles : public QObject
 
 private Q_SLOTS:
     void initTestCase();
-    void planesSurviveIconAndFile();
+    void planesSurviveOurFilesAndOtherReaders();
     void compositeShowsScreenAndInverse();
-    void ourFilesReadTheSameElsewhere();
     void otherToolsMultiSizeAlphaIcons();
     void damagedIconFiles_data();
     void damagedIconFiles();
-    void paletteRows();
     void settingsFile();
     void settingsFileUnwritable();
-    void saveAddsTheSeparator();
     void iconsInsideLibraries();
     void damagedLibraries_data();
     void damagedLibraries();
 
 private:
-    QByteArray buildDll(const QString &name, const QStringList &icoFiles);
     QTemporaryDir m_dir;
+    QString m_library;
+    // Made by icotool: 16, 32 and 48 pixels with alpha; a 32 pixel PNG inside.
+    QString m_bmpIco;
+    QString m_pngIco;
 };
 
 void TestIconFiles::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    m_library = m_dir.filePath(QStringLiteral("three.dll"));
+    if (QStandardPaths::findExecutable(QStringLiteral("icotool")).isEmpty())
+        return;
+    QStringList pngs;
+    for (int side : {16, 32, 48}) {
+        QImage image(side, side, QImage::Format_ARGB32);
+        image.fill(0);
+        for (int i = 0; i < side; ++i)
+            image.setPixel(i, i, qRgba(side * 5, 0, 200, 255));
+        image.setPixel(side - 1, 0, qRgba(10, 20, 30, 100));
+        pngs << m_dir.filePath(QStringLiteral("a%1.png").arg(side));
+        QVERIFY(image.save(pngs.last()));
+    }
+    m_bmpIco = m_dir.filePath(QStringLiteral("multi.ico"));
+    QVERIFY(runTool(QStringLiteral("icotool"),
+                    QStringList{QStringLiteral("-c"), QStringLiteral("-o"), m_bmpIco} + pngs));
+    m_pngIco = m_dir.filePath(QStringLiteral("multi-png.ico"));
+    QVERIFY(runTool(QStringLiteral("icotool"),
+                    {QStringLiteral("-c"), QStringLiteral("-o"), m_pngIco, QStringLiteral("--raw=") + pngs.at(1)}));
 }
 
-void TestIconFiles::planesSurviveIconAndFile()
+void TestIconFiles::planesSurviveOurFilesAndOtherReaders()
 {
     const Planes planes = samplePlanes();
     QCOMPARE(Planes::fromIcon(planes.toIcon()), planes);
@@ -130,6 +134,19 @@ void TestIconFiles::planesSurviveIconAndFile()
     QVERIFY2(read, qPrintable(read.error()));
     QVERIFY(!read->hasAlpha);
     QCOMPARE(Planes::fromIcon(*read), planes);
+
+    compareAsAlpha(QImage(file, "ICO"), planes);
+    if (m_bmpIco.isEmpty())
+        QSKIP("icotool is not installed (scripts/setup-debian.sh installs icoutils)");
+    QByteArray listing;
+    QVERIFY(runTool(QStringLiteral("icotool"), {QStringLiteral("-l"), file}, &listing));
+    QVERIFY2(listing.contains("--width=32 --height=32 --bit-depth=32"), listing.constData());
+    const QString png = m_dir.filePath(QStringLiteral("round-icotool.png"));
+    QVERIFY(runTool(QStringLiteral("icotool"), {QStringLiteral("-x"), QStringLiteral("-o"), png, file}));
+    compareAsAlpha(QImage(png), planes);
+    const QString gmPng = m_dir.filePath(QStringLiteral("round-gm.png"));
+    QVERIFY(runTool(QStringLiteral("gm"), {QStringLiteral("convert"), file, QStringLiteral("PNG32:") + gmPng}));
+    compareAsAlpha(QImage(gmPng), planes);
 }
 
 void TestIconFiles::compositeShowsScreenAndInverse()
@@ -145,48 +162,11 @@ void TestIconFiles::compositeShowsScreenAndInverse()
     QCOMPARE(host.pixel(3, 3), Black);
 }
 
-void TestIconFiles::ourFilesReadTheSameElsewhere()
-{
-    const Planes planes = samplePlanes();
-    const QString file = m_dir.filePath(QStringLiteral("other.ico"));
-    QVERIFY(Ico::writeFile(file, planes.toIcon()));
-
-    compareAsAlpha(QImage(file, "ICO"), planes);
-
-    if (QStandardPaths::findExecutable(QStringLiteral("icotool")).isEmpty())
-        QSKIP("icotool is not installed (scripts/setup-debian.sh installs icoutils)");
-    QByteArray listing;
-    QVERIFY(run(QStringLiteral("icotool"), {QStringLiteral("-l"), file}, &listing));
-    QVERIFY2(listing.contains("--width=32 --height=32 --bit-depth=32"), listing.constData());
-    const QString png = m_dir.filePath(QStringLiteral("other-icotool.png"));
-    QVERIFY(run(QStringLiteral("icotool"), {QStringLiteral("-x"), QStringLiteral("-o"), png, file}));
-    compareAsAlpha(QImage(png), planes);
-
-    const QString gmPng = m_dir.filePath(QStringLiteral("other-gm.png"));
-    QVERIFY(run(QStringLiteral("gm"), {QStringLiteral("convert"), file, QStringLiteral("PNG32:") + gmPng}));
-    compareAsAlpha(QImage(gmPng), planes);
-}
-
 void TestIconFiles::otherToolsMultiSizeAlphaIcons()
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("icotool")).isEmpty())
+    if (m_bmpIco.isEmpty())
         QSKIP("icotool is not installed");
-    QStringList pngs;
-    for (int side : {16, 32, 48}) {
-        QImage image(side, side, QImage::Format_ARGB32);
-        image.fill(0);
-        for (int i = 0; i < side; ++i)
-            image.setPixel(i, i, qRgba(side * 5, 0, 200, 255));
-        image.setPixel(side - 1, 0, qRgba(10, 20, 30, 100));
-        pngs << m_dir.filePath(QStringLiteral("a%1.png").arg(side));
-        QVERIFY(image.save(pngs.last()));
-    }
-    const QString bmpIco = m_dir.filePath(QStringLiteral("multi.ico"));
-    QVERIFY(run(QStringLiteral("icotool"), QStringList{QStringLiteral("-c"), QStringLiteral("-o"), bmpIco} + pngs));
-    const QString pngIco = m_dir.filePath(QStringLiteral("multi-png.ico"));
-    QVERIFY(run(QStringLiteral("icotool"),
-                QStringList{QStringLiteral("-c"), QStringLiteral("-o"), pngIco, QStringLiteral("--raw=") + pngs.at(1)}));
-    for (const QString &file : {bmpIco, pngIco}) {
+    for (const QString &file : {m_bmpIco, m_pngIco}) {
         const auto icon = Ico::readFile(file);
         QVERIFY2(icon, qPrintable(icon.error()));
         QCOMPARE(icon->size(), QSize(32, 32));
@@ -231,47 +211,16 @@ void TestIconFiles::damagedIconFiles()
     QVERIFY(!icon.error().isEmpty());
 }
 
-void TestIconFiles::paletteRows()
-{
-    IconKit kit;
-    for (int row = 1; row <= 3; ++row)
-        QCOMPARE(IconKit::rowText(kit.palette.data() + 16 * (row - 1)), IconKit::defaultRow(row) + u' ');
-    QCOMPARE(kit.palette[9], 192);
-    QCOMPARE(kit.palette[47], 4194368);
-
-    std::array<BgrColour, 16> row{};
-    for (int i = 0; i < 16; ++i)
-        row[i] = i * 1048573;
-    std::array<BgrColour, 16> back{};
-    const QString text = IconKit::rowText(row.data());
-    QVERIFY(text.endsWith(u' '));
-    IconKit::readRow(text, back.data());
-    QCOMPARE(back, row);
-    IconKit::readRow(text.trimmed(), back.data());
-    QCOMPARE(back, row);
-    IconKit::readRow(QStringLiteral("00000001 2"), back.data());
-    QCOMPARE(back[1], 2);
-    QCOMPARE(back[2], 0);
-
-    kit.loadSolidPalette();
-    QCOMPARE(kit.palette[16 + 12], 255);
-    QCOMPARE(kit.palette[47], 16777215);
-}
-
 void TestIconFiles::settingsFile()
 {
     const QString path = m_dir.filePath(QStringLiteral("IconKit.INI"));
-    QVERIFY(QFile::remove(path) || !QFile::exists(path));
     IniFile none(path);
     for (const auto &flag : IconKit::flags())
         QCOMPARE(IconKit::readFlag(none, flag.key), flag.fallback);
 
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("; kept\r\n[Other]\r\nGrid=1\r\n\r\n[icon editor]\r\nGRID=2\r\nStatus Bar=-1\r\n"
-            "this line is damaged\r\n[broken\r\nTool Palette = 0 \r\nColors Row2=00000001 00000002\r\n"
-            "Unknown Key=7\r\n");
-    f.close();
+    QVERIFY(writeFile(path, "; kept\r\n[Other]\r\nGrid=1\r\n\r\n[icon editor]\r\nGRID=2\r\nStatus Bar=-1\r\n"
+                            "this line is damaged\r\n[broken\r\nTool Palette = 0 \r\nColors Row2=00000001 00000002\r\n"
+                            "Unknown Key=7\r\n"));
     IniFile ini(path);
     QVERIFY(IconKit::readFlag(ini, "Grid"));
     QVERIFY(!IconKit::readFlag(ini, "Status Bar"));
@@ -288,9 +237,8 @@ void TestIconFiles::settingsFile()
     kit.writePaletteTo(ini);
     ini.setValue(IconKit::section(), QStringLiteral("Dotted Grid"), QStringLiteral("1"));
     QVERIFY(ini.save(path));
-    const QByteArray text = [&] { QFile r(path); r.open(QIODevice::ReadOnly); return r.readAll(); }();
+    const QByteArray text = fileContents(path);
     QVERIFY(text.startsWith("; kept\r\n[Other]\r\nGrid=1\r\n"));
-    QVERIFY(text.contains("Colors Row1=00033023 00014737632 ") == false);
     QVERIFY(text.contains("Colors Row1=00033023 14737632 "));
     QVERIFY(text.contains("this line is damaged\r\n"));
     QVERIFY(text.contains("Unknown Key=7\r\n"));
@@ -314,85 +262,31 @@ void TestIconFiles::settingsFileUnwritable()
     QVERIFY(QFileInfo(path).isDir());
 }
 
-void TestIconFiles::saveAddsTheSeparator()
-{
-    IconKit kit;
-    kit.planes = samplePlanes();
-    kit.buildIcon();
-    QVERIFY(kit.slot().changed);
-    const QString folder = m_dir.filePath(QStringLiteral("saved"));
-    QVERIFY(QDir().mkpath(folder));
-    QVERIFY(kit.saveIconFile(folder, QStringLiteral("a.ico")));
-    QVERIFY(QFile::exists(folder + QStringLiteral("/a.ico")));
-    QCOMPARE(kit.slot().folder, folder + u'/');
-    QVERIFY(!kit.slot().changed);
-    kit.buildUndo();
-    QVERIFY(!kit.slot().changed);
-}
-
-QByteArray TestIconFiles::buildDll(const QString &name, const QStringList &icoFiles)
-{
-    const QString rc = m_dir.filePath(name + QStringLiteral(".rc"));
-    QFile f(rc);
-    if (!f.open(QIODevice::WriteOnly))
-        return {};
-    for (int i = 0; i < icoFiles.size(); ++i)
-        f.write(QStringLiteral("%1 ICON \"%2\"\n").arg(i + 1).arg(icoFiles.at(i)).toUtf8());
-    f.close();
-    const QString obj = m_dir.filePath(name + QStringLiteral(".res.o"));
-    const QString dll = m_dir.filePath(name + QStringLiteral(".dll"));
-    if (!run(QStringLiteral("x86_64-w64-mingw32-windres"),
-             {QStringLiteral("--preprocessor=cpp"), rc, QStringLiteral("-O"), QStringLiteral("coff"),
-              QStringLiteral("-o"), obj})
-        || !run(QStringLiteral("x86_64-w64-mingw32-ld"),
-                {QStringLiteral("-shared"), QStringLiteral("-e"), QStringLiteral("0"), QStringLiteral("-o"),
-                 dll, obj}))
-        return {};
-    QFile out(dll);
-    out.open(QIODevice::ReadOnly);
-    return out.readAll();
-}
-
 void TestIconFiles::iconsInsideLibraries()
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("x86_64-w64-mingw32-windres")).isEmpty())
-        QSKIP("MinGW binutils are not installed (scripts/setup-debian.sh installs them)");
+    if (!haveMinGw() || m_pngIco.isEmpty())
+        QSKIP("MinGW binutils or icoutils are not installed (scripts/setup-debian.sh installs them)");
     const Planes planes = samplePlanes();
     const QString plain = m_dir.filePath(QStringLiteral("plain.ico"));
     QVERIFY(Ico::writeFile(plain, planes.toIcon()));
-    Planes second = Planes::blank();
-    second.image.fill(qRgb(0, 200, 0));
-    second.mask.fill(Black);
     const QString green = m_dir.filePath(QStringLiteral("green.ico"));
-    QVERIFY(Ico::writeFile(green, second.toIcon()));
-    const QString multi = m_dir.filePath(QStringLiteral("multi-dll.ico"));
-    QImage small(16, 16, QImage::Format_ARGB32);
-    small.fill(qRgba(255, 0, 0, 255));
-    QImage big(32, 32, QImage::Format_ARGB32);
-    big.fill(qRgba(0, 0, 255, 255));
-    QVERIFY(small.save(m_dir.filePath(QStringLiteral("s16.png"))));
-    QVERIFY(big.save(m_dir.filePath(QStringLiteral("b32.png"))));
-    QVERIFY(run(QStringLiteral("icotool"),
-                {QStringLiteral("-c"), QStringLiteral("-o"), multi, m_dir.filePath(QStringLiteral("s16.png")),
-                 QStringLiteral("--raw=") + m_dir.filePath(QStringLiteral("b32.png"))}));
+    QVERIFY(Ico::writeFile(green, filledIcon(qRgb(0, 200, 0))));
+    QVERIFY(buildIconLibrary(m_library, {plain, green, m_pngIco}));
 
-    const QByteArray dll = buildDll(QStringLiteral("three"), {plain, green, multi});
-    QVERIFY(!dll.isEmpty());
-    const QString path = m_dir.filePath(QStringLiteral("three.dll"));
-    QCOMPARE(iconCountOfFile(path), 3);
-    const auto first = iconOfFile(path, 0);
+    QCOMPARE(iconCountOfFile(m_library), 3);
+    const auto first = iconOfFile(m_library, 0);
     QVERIFY2(first, qPrintable(first.error()));
     QCOMPARE(Planes::fromIcon(*first), planes);
-    QCOMPARE(iconOfFile(path, 1)->colour.pixel(7, 9), qRgb(0, 200, 0));
-    const auto third = iconOfFile(path, 2);
+    QCOMPARE(iconOfFile(m_library, 1)->colour.pixel(7, 9), qRgb(0, 200, 0));
+    const auto third = iconOfFile(m_library, 2);
     QVERIFY2(third, qPrintable(third.error()));
     QCOMPARE(third->size(), QSize(32, 32));
-    QCOMPARE(third->colour.pixel(0, 0), qRgba(0, 0, 255, 255));
-    QVERIFY(!iconOfFile(path, 3));
+    QCOMPARE(third->colour.pixel(5, 5), qRgba(160, 0, 200, 255));
+    QVERIFY(!iconOfFile(m_library, 3));
 
     // Not PE, and an icon file counts as one icon.
     QCOMPARE(iconCountOfFile(plain), 1);
-    QCOMPARE(iconCountOfFile(m_dir.filePath(QStringLiteral("three.rc"))), 0);
+    QCOMPARE(iconCountOfFile(m_library + QStringLiteral(".rc")), 0);
 }
 
 void TestIconFiles::damagedLibraries_data()
@@ -412,12 +306,9 @@ void TestIconFiles::damagedLibraries()
     QFETCH(int, cut);
     QFETCH(int, patchAt);
     QFETCH(quint32, value);
-    const QString path = m_dir.filePath(QStringLiteral("three.dll"));
-    if (!QFile::exists(path))
+    QByteArray data = fileContents(m_library);
+    if (data.isEmpty())
         QSKIP("needs the library built by iconsInsideLibraries");
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QByteArray data = f.readAll();
     if (cut > 0)
         data.truncate(cut);
     else if (cut < 0)

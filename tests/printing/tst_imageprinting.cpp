@@ -1,14 +1,18 @@
 #include "pdfcheck.h"
+#include "support/recordingdatalink.h"
 #include "support/testhost.h"
 
 #include "component/dialogservice.h"
 #include "component/hostlink.h"
+#include "host/demopractice.h"
 #include "printing/clsmultipgpreview.h"
 #include "printing/clsprintdialog.h"
 #include "printing/frmmultipgpreview.h"
 #include "printing/frmprintersetup.h"
 #include "printing/previewer.h"
 #include "printing/systemprinter.h"
+
+#include <tovradocs/mediamanager.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -72,6 +76,27 @@ int printAllFromPreview(QDialog *dialog)
     return dialog->result();
 }
 
+// The visit of the demo practice whose every section has rows.
+constexpr qint32 kVisit = 1;
+constexpr qint32 kPatient = 1;
+
+// Which clinical section each statement reads, in the order sent.
+QStringList sectionsRead(const QStringList &sql)
+{
+    QStringList sections;
+    for (const QString &s : sql) {
+        for (const char *table : {"PatientsComplaints", "PatientsExaminations", "PatientsTreatments",
+                                  "PatientsWorkDone", "PatientsPrescriptions", "teethnames", "PatReports"}) {
+            if (s.contains(QLatin1String(table) + QLatin1Char('.')) || s.endsWith(QLatin1String(table))
+                || s.contains(QStringLiteral("from %1 ").arg(QLatin1String(table)))) {
+                sections << QLatin1String(table);
+                break;
+            }
+        }
+    }
+    return sections;
+}
+
 double captionHeight()
 {
     QFont font(QStringLiteral("Times New Roman"));
@@ -102,14 +127,22 @@ private Q_SLOTS:
     void printDialogWrapper();
     void gridReport();
     void cupsQueue();
+    void reportReadsTheSectionsOfItsKind_data();
+    void reportReadsTheSectionsOfItsKind();
+    void reportSectionsOnThePage();
+    void reportOfAVisitWithoutRowsPrintsHeadingsOnly();
 
 private:
     QString picture(const QString &name, QSize size, QColor colour);
     PageTable table(const QStringList &files);
+    QString print(const QString &name, const SetupChoice &choice, const PageTable &pages);
+    QString report(PtImageReports kind, qint32 visit, const QString &name);
     QString pdf(const QString &name) const { return m_temp.filePath(name + QStringLiteral(".pdf")); }
 
     QTemporaryDir m_temp;
     std::shared_ptr<ReferenceHost> m_host;
+    std::shared_ptr<RecordingDataLink> m_recording;
+    QString m_chart;
     ScriptedResponder m_responder;
     int m_unexpected = 0;
 };
@@ -125,6 +158,10 @@ void TestImagePrinting::initTestCase()
     m_host = openTestHost(m_temp.filePath(QStringLiteral("host")), true);
     QVERIFY(m_host);
     setHostLink(m_host, nullptr);
+    m_recording = std::make_shared<RecordingDataLink>(m_host);
+    m_chart = DemoPractice::chartFile(m_host->GetLibraryFilesFolder(), kVisit);
+    QVERIFY(QFile::exists(m_chart));
+    registerHostObjects();
     DialogService::setResponder(&m_responder);
 }
 
@@ -134,6 +171,7 @@ void TestImagePrinting::init()
     SystemPrinter::reset();
     SystemPrinter::select(SystemPrinter::pdfPrinterName());
     SystemPrinter::printer().setPageSize(QPageSize(QPageSize::Letter));
+    m_recording->clear();
     m_responder.clearPrompts();
     m_unexpected = m_responder.unexpected();
 }
@@ -161,6 +199,27 @@ PageTable TestImagePrinting::table(const QStringList &files)
     return pages;
 }
 
+// Prints every page through the setup window into the named PDF; its path.
+QString TestImagePrinting::print(const QString &name, const SetupChoice &choice, const PageTable &pages)
+{
+    m_responder.pushModal(setupScript(choice));
+    m_responder.pushText(pdf(name));
+    Previewer().ShowPrintPreview(pages, 0, qint16(pages.count()));
+    return pdf(name);
+}
+
+// The patient report of a visit, printed straight away into the named PDF; its path.
+QString TestImagePrinting::report(PtImageReports kind, qint32 visit, const QString &name)
+{
+    m_responder.pushModal(setupScript({}));
+    m_responder.pushText(pdf(name));
+    MediaManager manager;
+    QWidget *none = nullptr;
+    manager.SetDataLink(m_recording, none);
+    manager.RunPatientReportWithImages(kind, visit, m_chart, 41, 1);
+    return pdf(name);
+}
+
 void TestImagePrinting::layoutsPagesAndSize_data()
 {
     QTest::addColumn<int>("layout");
@@ -185,10 +244,7 @@ void TestImagePrinting::layoutsPagesAndSize()
     SetupChoice choice;
     choice.layout = layout;
     choice.landscape = landscape;
-    m_responder.pushModal(setupScript(choice));
-    const QString out = pdf(QStringLiteral("layout%1%2").arg(layout).arg(landscape));
-    m_responder.pushText(out);
-    Previewer().ShowPrintPreview(table(files), 0, 5);
+    const QString out = print(QStringLiteral("layout%1%2").arg(layout).arg(landscape), choice, table(files));
     QCOMPARE(pdfcheck::pages(out), pages);
     const QSizeF size = pdfcheck::pageSize(out);
     QCOMPARE(size.width() > size.height(), landscape);
@@ -226,20 +282,15 @@ void TestImagePrinting::placementInCells()
         files << picture(QStringLiteral("cell%1.png").arg(i), pixels, kColours[i]);
     SetupChoice choice;
     choice.layout = layout;
-    m_responder.pushModal(setupScript(choice));
-    const QString out = pdf(QStringLiteral("placement"));
-    m_responder.pushText(out);
-    Previewer().ShowPrintPreview(table(files), 0, qint16(files.size()));
+    const QString out = print(QStringLiteral("placement"), choice, table(files));
     QCOMPARE(pdfcheck::pages(out), 1);
     const QImage page = pdfcheck::render(out, 1, kRenderDpi);
     for (int i = 0; i < expected.size(); ++i) {
         const QRectF found = pdfcheck::inkBox(page, kRenderDpi, [&](QRgb p) { return pdfcheck::near(p, kColours[i]); });
         const QRectF want = expected.at(i);
-        const double tolerance = 0.05;
-        QVERIFY2(qAbs(found.left() - want.left()) < tolerance && qAbs(found.top() - want.top()) < tolerance
-                     && qAbs(found.width() - want.width()) < tolerance
-                     && qAbs(found.height() - want.height()) < tolerance,
-                 qPrintable(QStringLiteral("picture %1 at %2,%3 %4x%5").arg(i).arg(found.left()).arg(found.top())
+        const bool close = qAbs(found.left() - want.left()) < 0.05 && qAbs(found.top() - want.top()) < 0.05
+                           && qAbs(found.width() - want.width()) < 0.05 && qAbs(found.height() - want.height()) < 0.05;
+        QVERIFY2(close, qPrintable(QStringLiteral("picture %1 at %2,%3 %4x%5").arg(i).arg(found.left()).arg(found.top())
                                 .arg(found.width()).arg(found.height())));
     }
 }
@@ -256,10 +307,7 @@ void TestImagePrinting::namesAndDescriptionsOnlyThroughPreview()
                      QStringLiteral("chkPrintBoundingBox")};
 
     // Printed straight away the boxes do not reach the composer.
-    m_responder.pushModal(setupScript(choice));
-    m_responder.pushText(pdf(QStringLiteral("direct")));
-    Previewer().ShowPrintPreview(table(files), 0, 2);
-    QVERIFY(!pdfcheck::text(pdf(QStringLiteral("direct"))).contains(QStringLiteral("Dr. ")));
+    QVERIFY(!pdfcheck::text(print(QStringLiteral("direct"), choice, table(files))).contains(QStringLiteral("Dr. ")));
 
     choice.print = false;
     m_responder.pushModal(setupScript(choice));
@@ -280,10 +328,7 @@ void TestImagePrinting::copiesAndPageRanges()
 
     SetupChoice choice;
     choice.copies = QStringLiteral("2");
-    m_responder.pushModal(setupScript(choice));
-    m_responder.pushText(pdf(QStringLiteral("copies")));
-    Previewer().ShowPrintPreview(table(files), 0, 4);
-    QCOMPARE(pdfcheck::pages(pdf(QStringLiteral("copies"))), 8);
+    QCOMPARE(pdfcheck::pages(print(QStringLiteral("copies"), choice, table(files))), 8);
     QCOMPARE(frmPrinterSetUp::savedCopies(), QStringLiteral("2"));
     QCOMPARE(frmPrinterSetUp::savedPrinter(), SystemPrinter::pdfPrinterName());
 
@@ -328,20 +373,16 @@ void TestImagePrinting::badInputAndCancelling()
     pages.at(PageTable::EntryTypeRow, 5) = QStringLiteral("2");
     SetupChoice choice;
     choice.layout = 4;
-    m_responder.pushModal(setupScript(choice));
-    m_responder.pushText(pdf(QStringLiteral("bad")));
-    Previewer().ShowPrintPreview(pages, 0, 5);
-    QCOMPARE(pdfcheck::pages(pdf(QStringLiteral("bad"))), 1);
-    QVERIFY(pdfcheck::text(pdf(QStringLiteral("bad"))).contains(QStringLiteral("broken_scan.jpg")));
+    const QString bad = print(QStringLiteral("bad"), choice, pages);
+    QCOMPARE(pdfcheck::pages(bad), 1);
+    QVERIFY(pdfcheck::text(bad).contains(QStringLiteral("broken_scan.jpg")));
 
     // Nothing selected: the footer alone.
     pages = table({good});
     pages.at(PageTable::SelectedRow, 1) = QStringLiteral("0");
-    m_responder.pushModal(setupScript(choice));
-    m_responder.pushText(pdf(QStringLiteral("empty")));
-    Previewer().ShowPrintPreview(pages, 0, 1);
-    QCOMPARE(pdfcheck::pages(pdf(QStringLiteral("empty"))), 1);
-    QVERIFY(pdfcheck::text(pdf(QStringLiteral("empty"))).contains(QStringLiteral("Pg. 1")));
+    const QString empty = print(QStringLiteral("empty"), choice, pages);
+    QCOMPARE(pdfcheck::pages(empty), 1);
+    QVERIFY(pdfcheck::text(empty).contains(QStringLiteral("Pg. 1")));
 
     // Cancel in the setup window, then in the file question: no job, no file.
     m_responder.clearPrompts();
@@ -417,15 +458,19 @@ void TestImagePrinting::setupWindowRules()
 void TestImagePrinting::printDialogWrapper()
 {
     clsPrintDialog dialog;
+    // Answers the print dialog with copies, landscape and grey chosen.
+    const auto choose = [](int copies, QDialog::DialogCode answer) {
+        return [=](QDialog *shown) {
+            QPrinter *printer = qobject_cast<QPrintDialog *>(shown)->printer();
+            printer->setCopyCount(copies);
+            printer->setPageOrientation(QPageLayout::Landscape);
+            printer->setColorMode(QPrinter::GrayScale);
+            return int(answer);
+        };
+    };
     // One copy at most by default; orientation untouched when not allowed.
     dialog.AllowOrientation = false;
-    m_responder.pushModal([](QDialog *shown) {
-        auto *print = qobject_cast<QPrintDialog *>(shown);
-        print->printer()->setCopyCount(5);
-        print->printer()->setPageOrientation(QPageLayout::Landscape);
-        print->printer()->setColorMode(QPrinter::GrayScale);
-        return int(QDialog::Accepted);
-    });
+    m_responder.pushModal(choose(5, QDialog::Accepted));
     QVERIFY(!dialog.ShowPrinter(clsPrintDialog::PrintSetupFlag));
     QVERIFY(dialog.lastFlags() & clsPrintDialog::NoPrintToFileFlag);
     QCOMPARE(SystemPrinter::copies(), 1);
@@ -434,20 +479,12 @@ void TestImagePrinting::printDialogWrapper()
 
     dialog.AllowOrientation = true;
     dialog.setMaxCopies(9);
-    m_responder.pushModal([](QDialog *shown) {
-        auto *print = qobject_cast<QPrintDialog *>(shown);
-        print->printer()->setCopyCount(5);
-        print->printer()->setPageOrientation(QPageLayout::Landscape);
-        return int(QDialog::Accepted);
-    });
+    m_responder.pushModal(choose(5, QDialog::Accepted));
     QVERIFY(!dialog.ShowPrinter(clsPrintDialog::PrintSetupFlag));
     QCOMPARE(SystemPrinter::copies(), 5);
     QCOMPARE(SystemPrinter::orientation(), 2);
 
-    m_responder.pushModal([](QDialog *shown) {
-        qobject_cast<QPrintDialog *>(shown)->printer()->setCopyCount(2);
-        return int(QDialog::Rejected);
-    });
+    m_responder.pushModal(choose(2, QDialog::Rejected));
     QVERIFY(dialog.ShowPrinter(0));
     QCOMPARE(SystemPrinter::copies(), 5);
 }
@@ -543,6 +580,84 @@ void TestImagePrinting::cupsQueue()
         scheduler.terminate();
         scheduler.waitForFinished(5000);
     }
+}
+
+void TestImagePrinting::reportReadsTheSectionsOfItsKind_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QStringList>("sections");
+    const QString c = QStringLiteral("PatientsComplaints"), e = QStringLiteral("PatientsExaminations"),
+                  t = QStringLiteral("PatientsTreatments"), w = QStringLiteral("PatientsWorkDone"),
+                  p = QStringLiteral("PatientsPrescriptions");
+    QTest::newRow("complaints") << 1 << QStringList{c};
+    QTest::newRow("condition") << 2 << QStringList{e};
+    QTest::newRow("treatment advised") << 4 << QStringList{t};
+    QTest::newRow("treatment done") << 24 << QStringList{w, p};
+    QTest::newRow("check-up") << 66 << QStringList{e, t};
+    QTest::newRow("every section") << 31 << QStringList{c, e, t, w, p};
+    QTest::newRow("images only") << 128 << QStringList{};
+}
+
+void TestImagePrinting::reportReadsTheSectionsOfItsKind()
+{
+    QFETCH(int, kind);
+    QFETCH(QStringList, sections);
+    report(PtImageReports(kind), kVisit, QStringLiteral("bits%1").arg(kind));
+    QStringList expected;
+    if (kind != 128)
+        expected << QStringLiteral("PatReports") << QStringLiteral("teethnames");
+    expected += sections;
+    // The visit and the patient's pictures come first.
+    QCOMPARE(sectionsRead(m_recording->sqlTexts().mid(2)), expected);
+}
+
+void TestImagePrinting::reportSectionsOnThePage()
+{
+    const QString out = report(PtImageReports(31), kVisit, QStringLiteral("full"));
+    const QString first = pdfcheck::text(out, 1);
+    qint32 patient = kPatient;
+    const QString name = m_host->GetNameOfPatient(patient);
+    for (const QString &expected : {QStringLiteral("Visit Summary"), name, QStringLiteral("Address"),
+                                    QStringLiteral("Harbour Street"), QStringLiteral("Tel."), QStringLiteral("41"), QStringLiteral("555-0110"),
+                                    QStringLiteral("Complaints :"), QStringLiteral("Toothache"),
+                                    QStringLiteral("Present Condition :"), QStringLiteral("Caries"),
+                                    QStringLiteral("36-37"), QStringLiteral("Treatment Advised :"),
+                                    QStringLiteral("Composite filling"), QStringLiteral("Crown"),
+                                    QStringLiteral("Thank you for visiting.")})
+        QVERIFY2(first.contains(expected), qPrintable(expected + QStringLiteral(" missing from:\n") + first));
+    // A complaint of the whole mouth has no teeth.
+    const QString gums = first.section(QStringLiteral("Bleeding gums"), 1).section(u'\n', 0, 0);
+    QVERIFY2(gums.trimmed().isEmpty(), qPrintable(gums));
+    const QString second = pdfcheck::text(out, 2);
+    for (const QString &expected : {QStringLiteral("Treatment Done :"), QStringLiteral("Composite placed"),
+                                    QStringLiteral("Prescriptions Advised :"), QStringLiteral("Amoxicillin"),
+                                    // prescribed at the next visit, listed all the same
+                                    QStringLiteral("Ibuprofen"), QStringLiteral("1 tablet three times a day")})
+        QVERIFY2(second.contains(expected), qPrintable(expected + QStringLiteral(" missing from:\n") + second));
+    QVERIFY(second.indexOf(QStringLiteral("Amoxicillin")) < second.indexOf(QStringLiteral("Ibuprofen")));
+    // The pictures of the patient follow on pages of their own.
+    QVERIFY(pdfcheck::pages(out) >= 3);
+
+    // The chart is drawn in its box below the particulars.
+    const QImage page = pdfcheck::render(out, 1, 50);
+    const QRectF marked = pdfcheck::inkBox(page, 50, [](QRgb p) { return pdfcheck::near(p, QColor(0xE0, 0x40, 0x40), 40); });
+    QVERIFY(!marked.isEmpty());
+    QVERIFY(marked.top() > 1.5 && marked.bottom() < 1.5 + 11.0 / 4 + 0.3);
+
+    // Accepted plans only for a check-up.
+    const QString checkup = pdfcheck::text(report(pirCheckup, kVisit, QStringLiteral("checkup")), 1);
+    QVERIFY(checkup.contains(QStringLiteral("Composite filling")));
+    QVERIFY(!checkup.contains(QStringLiteral("Crown")));
+    QVERIFY(!checkup.contains(QStringLiteral("Complaints :")));
+}
+
+void TestImagePrinting::reportOfAVisitWithoutRowsPrintsHeadingsOnly()
+{
+    // The patient's second visit has no complaints.
+    const QString text = pdfcheck::text(report(pirComplaints, kVisit + 1, QStringLiteral("norows")), 1);
+    QVERIFY(text.contains(QStringLiteral("Visit Summary")));
+    QVERIFY(text.contains(QStringLiteral("Thank you for visiting.")));
+    QVERIFY(!text.contains(QStringLiteral("Complaints :")));
 }
 
 QTEST_MAIN(TestImagePrinting)

@@ -44,10 +44,8 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void removeLineBreaks_data();
-    void removeLineBreaks();
-    void formalCase_data();
-    void formalCase();
+    void textHelpers_data();
+    void textHelpers();
     void newEngineResetsPrinter();
     void previewPagesAndWindow();
     void pictureBoxAndLineGeometry();
@@ -88,44 +86,34 @@ void TestMultiPgPreview::cleanup()
     m_responder.clearPrompts();
 }
 
-void TestMultiPgPreview::removeLineBreaks_data()
+void TestMultiPgPreview::textHelpers_data()
 {
+    QTest::addColumn<QString>("helper");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("CR LF pair") << QStringLiteral("a\r\nb") << QStringLiteral("a b");
-    QTest::newRow("leading LF dropped") << QStringLiteral("\nab") << QStringLiteral("ab");
-    QTest::newRow("lone LF") << QStringLiteral("a\nb") << QStringLiteral("a b");
-    QTest::newRow("lone CR") << QStringLiteral("a\rb") << QStringLiteral("a b");
-    QTest::newRow("two lines") << QStringLiteral("a\r\nb\r\nc") << QStringLiteral("a b c");
-    QTest::newRow("none") << QStringLiteral("abc") << QStringLiteral("abc");
+    QTest::newRow("CR LF pairs") << "breaks" << "a\r\nb\r\nc" << "a b c";
+    QTest::newRow("leading LF dropped") << "breaks" << "\nab" << "ab";
+    QTest::newRow("lone LF") << "breaks" << "a\nb" << "a b";
+    QTest::newRow("lone CR") << "breaks" << "a\rb" << "a b";
+    QTest::newRow("upper and O'") << "formal" << "JOHN o'brien" << "John O'Brien";
+    QTest::newRow("Mc and hyphen") << "formal" << "mcdonald-smith o'neil" << "McDonald-Smith O'Neil";
+    QTest::newRow("initials") << "formal" << "a.b. jones" << "A.B. Jones";
+    QTest::newRow("trailing space") << "formal" << "ann " << "Ann ";
+    QTest::newRow("leading spaces") << "formal" << "  ann" << "Ann";
+    QTest::newRow("empty") << "formal" << "" << "";
+    QTest::newRow("quoted") << "quotes" << "\"x\"" << "x";
+    QTest::newRow("closing quote only") << "quotes" << "x\"" << "x";
 }
 
-void TestMultiPgPreview::removeLineBreaks()
+void TestMultiPgPreview::textHelpers()
 {
+    QFETCH(QString, helper);
     QFETCH(QString, text);
     QFETCH(QString, expected);
-    QCOMPARE(clsMultiPgPreview::GetRemoveCRLF(text), expected);
-}
-
-void TestMultiPgPreview::formalCase_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("upper and O'") << QStringLiteral("JOHN o'brien") << QStringLiteral("John O'Brien");
-    QTest::newRow("Mc and hyphen") << QStringLiteral("mcdonald-smith o'neil") << QStringLiteral("McDonald-Smith O'Neil");
-    QTest::newRow("initials") << QStringLiteral("a.b. jones") << QStringLiteral("A.B. Jones");
-    QTest::newRow("trailing space") << QStringLiteral("ann ") << QStringLiteral("Ann ");
-    QTest::newRow("leading spaces") << QStringLiteral("  ann") << QStringLiteral("Ann");
-    QTest::newRow("empty") << QString() << QString();
-}
-
-void TestMultiPgPreview::formalCase()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    QCOMPARE(clsMultiPgPreview::GetFormalCase(text), expected);
-    QCOMPARE(clsMultiPgPreview::GetStripQuotes(QStringLiteral("\"x\"")), QStringLiteral("x"));
-    QCOMPARE(clsMultiPgPreview::GetStripQuotes(QStringLiteral("x\"")), QStringLiteral("x"));
+    const auto apply = helper == u"breaks"   ? &clsMultiPgPreview::GetRemoveCRLF
+                       : helper == u"formal" ? &clsMultiPgPreview::GetFormalCase
+                                             : &clsMultiPgPreview::GetStripQuotes;
+    QCOMPARE(apply(text), expected);
 }
 
 void TestMultiPgPreview::newEngineResetsPrinter()
@@ -268,9 +256,7 @@ void TestMultiPgPreview::wrappingBetweenMarginsWithPageBreaks()
     clsMultiPgPreview &e = *m_engine;
     const float W = e.GetPaperWidth();
     const float lineHeight = e.GetTextHeight(QStringLiteral("Sample Text"));
-    QString words;
-    for (int i = 0; i < 40; ++i)
-        words += QStringLiteral("molar incisor ");
+    const QString words = QStringLiteral("molar incisor ").repeated(40);
     e.setCurrentY(1);
     e.pPrint(words, 1);
     const int lines = qRound((e.CurrentY() - 1) / lineHeight);
@@ -298,9 +284,7 @@ void TestMultiPgPreview::wrappingBetweenMarginsWithPageBreaks()
 void TestMultiPgPreview::hangingIndentAndCut()
 {
     clsMultiPgPreview &e = *m_engine;
-    QString words;
-    for (int i = 0; i < 30; ++i)
-        words += QStringLiteral("wwwww ");
+    const QString words = QStringLiteral("wwwww ").repeated(30);
     const float lineHeight = e.GetTextHeight(QStringLiteral("Sample Text"));
     e.setCurrentY(1);
     e.pMultiline(words, 1, 4, QStringLiteral("   "), false, false);
@@ -327,33 +311,20 @@ void TestMultiPgPreview::centringAndRightJustification()
 {
     clsMultiPgPreview &e = *m_engine;
     const float W = e.GetPaperWidth();
-    e.setCurrentY(1);
-    e.pCenter(QStringLiteral("Centred heading"));
-    QRectF box = ink(flush(e));
-    QVERIFY2(qAbs(box.center().x() - W / 2) < 0.05, qPrintable(QString::number(box.center().x())));
-
-    e.setCurrentY(1);
-    e.pCenter(QStringLiteral("In a field"), false, 2, 1);
-    box = ink(flush(e));
-    QVERIFY(qAbs(box.center().x() - 2) < 0.05);
-
-    e.setCurrentY(1);
-    e.pRightJust(QStringLiteral("Pg. 12"), 7);
-    box = ink(flush(e));
-    QVERIFY(qAbs(box.right() - 7) < 0.05);
-
-    e.setCurrentY(1);
-    e.pRightTab(QStringLiteral("Total"), 1);
-    box = ink(flush(e));
-    QVERIFY(qAbs(box.right() - (W - 1)) < 0.05);
+    // The ink of what print puts on a page an inch down.
+    const auto inkOf = [&](const std::function<void()> &print) {
+        e.setCurrentY(1);
+        print();
+        return ink(flush(e));
+    };
+    QVERIFY(qAbs(inkOf([&] { e.pCenter(QStringLiteral("Centred heading")); }).center().x() - W / 2) < 0.05);
+    QVERIFY(qAbs(inkOf([&] { e.pCenter(QStringLiteral("In a field"), false, 2, 1); }).center().x() - 2) < 0.05);
+    QVERIFY(qAbs(inkOf([&] { e.pRightJust(QStringLiteral("Pg. 12"), 7); }).right() - 7) < 0.05);
+    QVERIFY(qAbs(inkOf([&] { e.pRightTab(QStringLiteral("Total"), 1); }).right() - (W - 1)) < 0.05);
 
     // Long text centred line by line between left and right.
-    QString words;
-    for (int i = 0; i < 20; ++i)
-        words += QStringLiteral("crown bridge ");
-    e.setCurrentY(1);
-    e.pCenterMultiline(words, 2, 6);
-    box = ink(flush(e));
+    const QString words = QStringLiteral("crown bridge ").repeated(20);
+    const QRectF box = inkOf([&] { e.pCenterMultiline(words, 2, 6); });
     QVERIFY(box.left() >= 1.98 && box.right() <= 6.02);
     QVERIFY(qAbs(box.center().x() - 4) < 0.1);
 }
