@@ -37,7 +37,6 @@ private Q_SLOTS:
     void cleanup();
 
     void listsTheFilesOfItsTypes();
-    void systemImageList();
     void doneNeedsAChoiceButNotAReadableOne();
     void folderIsRemembered();
     void videoChooser();
@@ -107,11 +106,8 @@ void TestPickers::listsTheFilesOfItsTypes()
     // Every file, those without a dot in their name too; folders are not files.
     QCOMPARE(all, (QStringList{"arch.png", "broken.jpg", "CANINE.BMP", "clip.avi", "molar.jpg",
                                "notes.txt", "README"}));
-}
 
-void TestPickers::systemImageList()
-{
-    QStringList listed;
+    // System pictures are bitmaps and JPEGs, chosen for the window that asked.
     QWidget owner;
     QWidget *parentSeen = nullptr;
     m_fx.dialogs->pushModal([&](QDialog *d) {
@@ -121,8 +117,7 @@ void TestPickers::systemImageList()
         click(d, "cb_ok");
         return d->result();
     });
-    PicSelector picker;
-    QCOMPARE(picker.SelectSystemImage(&owner), m_folder + QStringLiteral("/molar.jpg"));
+    QCOMPARE(PicSelector().SelectSystemImage(&owner), m_folder + QStringLiteral("/molar.jpg"));
     QCOMPARE(listed, (QStringList{"broken.jpg", "CANINE.BMP", "molar.jpg"}));
     QCOMPARE(parentSeen, &owner);
 }
