@@ -38,9 +38,8 @@ private Q_SLOTS:
 
     void listsTheFilesOfItsTypes();
     void doneNeedsAChoiceButNotAReadableOne();
-    void folderIsRemembered();
+    void folderIsRememberedAndHelpAsked();
     void videoChooser();
-    void helpKeyAsksForTheWindowsTopic();
 
 private:
     void makeFile(const QString &name, const QByteArray &content = QByteArray("x"));
@@ -154,7 +153,7 @@ void TestPickers::doneNeedsAChoiceButNotAReadableOne()
     QCOMPARE(PicSelector::lastChosenImage(), chosen);
 }
 
-void TestPickers::folderIsRemembered()
+void TestPickers::folderIsRememberedAndHelpAsked()
 {
     const QString sub = m_folder + QStringLiteral("/sub");
     QString firstFolder;
@@ -165,6 +164,7 @@ void TestPickers::folderIsRemembered()
         const auto found = folders->findItems(QStringLiteral("sub"), Qt::MatchExactly);
         if (!found.isEmpty())
             Q_EMIT folders->itemActivated(found.first());
+        QTest::keyClick(child<QListWidget>(d, "FileList"), Qt::Key_F1);
         return cancel(d);
     });
     PicSelector().SelectImage();
@@ -179,12 +179,15 @@ void TestPickers::folderIsRemembered()
         auto *folders = child<QListWidget>(d, "DirList");
         up = folders->item(0)->text();
         Q_EMIT folders->itemActivated(folders->item(0));
+        QTest::keyClick(d, Qt::Key_F1);
         return cancel(d);
     });
     VidSelector().SelectVideo();
     QCOMPARE(secondFolder, sub);
     QCOMPARE(up, QStringLiteral(".."));
     QCOMPARE(lastPickerFolder(), m_folder);
+    // F1 asked each window's own help topic.
+    QCOMPARE(m_fx.link->callsOf(QStringLiteral("ShowHelp")), (QStringList{"W208.htm", "W158.htm"}));
 
     // A folder that is gone is not gone back to; a drive opens at its top.
     QTemporaryDir gone;
@@ -227,23 +230,6 @@ void TestPickers::videoChooser()
     QVERIFY(stayedOpen);
     QVERIFY(invalid);
     QVERIFY(messageTexts(*m_fx.dialogs).isEmpty());
-}
-
-void TestPickers::helpKeyAsksForTheWindowsTopic()
-{
-    m_fx.dialogs->pushAnswer(Answer::Ok); // the reference host has no help installed
-    m_fx.dialogs->pushAnswer(Answer::Ok);
-    m_fx.dialogs->pushModal([&](QDialog *d) {
-        QTest::keyClick(child<QListWidget>(d, "FileList"), Qt::Key_F1);
-        return cancel(d);
-    });
-    m_fx.dialogs->pushModal([&](QDialog *d) {
-        QTest::keyClick(d, Qt::Key_F1);
-        return cancel(d);
-    });
-    PicSelector().SelectImage();
-    VidSelector().SelectVideo();
-    QCOMPARE(m_fx.link->callsOf(QStringLiteral("ShowHelp")), (QStringList{"W208.htm", "W158.htm"}));
 }
 
 QTEST_MAIN(TestPickers)
