@@ -312,9 +312,8 @@ void HostContract::nullsNamesAndErrors()
 
 void HostContract::valuesReadBackByKind()
 {
-    exec(QStringLiteral("Insert Into BookContents (Entry_Code, BookCode, "
-                                       "Description, EntryDate, PlaySound, SoundFile) "
-                                       "Values (7, 1, 'O''Brien \u2713', #2026-12-05#, true, '')"));
+    exec(QStringLiteral("Insert Into BookContents (Entry_Code, BookCode, Description, EntryDate, PlaySound, "
+                        "SoundFile) Values (7, 1, 'O''Brien \u2713', #2026-12-05#, true, '')"));
     const QString row = QStringLiteral("Select * From BookContents where Entry_Code = 7");
     std::unique_ptr<Recordset> rs;
     QVERIFY(m_host->FillRecordSet(rs, row));
@@ -324,8 +323,8 @@ void HostContract::valuesReadBackByKind()
     if (m_backend == SQLite) {
         // SQLite keeps what it is given: a number in a text column still
         // reads as text, a date with a time as its date.
-        exec(QStringLiteral("Update BookContents Set Description = 42, EntryDate = "
-                                           "'2026-12-05 10:30:00' where Entry_Code = 7"));
+        exec(QStringLiteral("Update BookContents Set Description = 42, EntryDate = '2026-12-05 10:30:00' "
+                            "where Entry_Code = 7"));
         QVERIFY(m_host->FillRecordSet(rs, row));
         QCOMPARE(values(*rs, {"Description", "EntryDate"}),
                  (QVariantList{QStringLiteral("42"), QDate(2026, 12, 5)}));
@@ -525,7 +524,7 @@ void HostContract::addFileToLibCopiesIntoChosenBook()
     QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
     QVERIFY(Testing::writeFile(file, "radiograph"));
     exec(QStringLiteral("Insert Into BookContents (Entry_Code, BookCode, FileName, Description, EntryType) "
-                                              "Values (70, 5, '%1', 'Implant 36 after 3 months', 1)").arg(file));
+                        "Values (70, 5, '%1', 'Implant 36 after 3 months', 1)").arg(file));
     ScriptedResponder responder;
     ResponderGuard guard(&responder);
     responder.pushModal([](QDialog *dialog) {
@@ -560,7 +559,7 @@ void HostContract::addFileToLibCopiesIntoChosenBook()
     responder.clearPrompts();
     responder.pushModal([&](QDialog *dialog) {
         QApplication::setActiveWindow(&frontDesk);
-        dialog->findChild<QLineEdit *>(QStringLiteral("txtSearch"))->setText(QStringLiteral("ivy"));
+        Testing::child<QLineEdit>(dialog, "txtSearch")->setText(QStringLiteral("ivy"));
         return int(QDialog::Accepted);
     });
     responder.pushAnswer(Answer::Ok);
