@@ -118,7 +118,6 @@ void TestMenuMan::visibility_data()
     QTest::newRow("picture in library") << 1 << false << all;
     QTest::newRow("video in library") << 2 << false << notPicture;
     QTest::newRow("document in library") << 3 << false << notPicture;
-    QTest::newRow("sound in library") << 4 << false << notPicture;
     QTest::newRow("picture in viewer") << 1 << true << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 11, 12, 13, 14, 17, 18, 19};
 }
 
