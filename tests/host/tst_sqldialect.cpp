@@ -57,9 +57,6 @@ void tst_SqlDialect::translate_data()
     same("adjacent quoted spans stay apart", "where a = 'x'#2024-01-31# or [b][c] = 1",
          "where a = 'x' '2024-01-31' or \"b\" \"c\" = 1");
     same("hash that is no date", "select a # b", "select a # b");
-    same("index picture order",
-         "Select Filename From BookContents where (BookCode = 4 ) And ( EntryType = 1 ) Order by IndexImage",
-         "Select Filename From BookContents where (BookCode = 4 ) And ( EntryType = 1 ) Order by IndexImage");
     same("empty", "", "");
 }
 

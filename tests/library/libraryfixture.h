@@ -1,12 +1,18 @@
 #pragma once
 
+#include "component/dialogservice.h"
 #include "component/hostlink.h"
 #include "component/thumbnailprovider.h"
 #include "host/referencehost.h"
+#include "library/tovralib.h"
 #include "support/recordingdatalink.h"
 #include "support/testhost.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QDir>
+#include <QDirIterator>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,19 +21,20 @@
 #include <memory>
 
 // A reference host over a SQLite file in a temporary folder, linked as the
-// component's host through a recording link, with helpers to put books and
-// pages in it.
+// component's host through a recording link, a scripted responder for the
+// dialogs, and helpers to put books and pages in the host.
 class LibraryFixture
 {
 public:
-    bool open()
+    // The demo practice brings patients, effects and document categories.
+    bool open(bool demoPractice = false)
     {
         m_dir = std::make_unique<QTemporaryDir>();
         if (!m_dir->isValid())
             return false;
         libraryFolder = m_dir->filePath(QStringLiteral("Library"));
         QDir().mkpath(libraryFolder);
-        host = tovradocs::Testing::openTestHost(m_dir->path());
+        host = tovradocs::Testing::openTestHost(m_dir->path(), demoPractice);
         if (!host)
             return false;
         // Files the host would hand to desktop programs stay where they are.
@@ -37,11 +44,15 @@ public:
         // Thumbnails of the test pictures stay out of the user's cache.
         tovradocs::Internal::ThumbnailProvider::shared()->setThumbnailBaseDir(
             m_dir->filePath(QStringLiteral("thumbnails")));
+        dialogs = std::make_unique<tovradocs::Internal::ScriptedResponder>();
+        tovradocs::Internal::DialogService::setResponder(dialogs.get());
         return true;
     }
 
     void close()
     {
+        tovradocs::Internal::DialogService::setResponder(nullptr);
+        dialogs.reset();
         tovradocs::Internal::clearHostLink();
         link.reset();
         host.reset();
@@ -50,14 +61,31 @@ public:
 
     QString path(const QString &name) const { return m_dir->filePath(name); }
 
+    // A small picture file, its folder made; "" when it cannot be saved.
+    static QString savePicture(const QString &file, QColor colour = Qt::darkCyan)
+    {
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        QImage image(64, 48, QImage::Format_RGB32);
+        image.fill(colour);
+        return image.save(file) ? file : QString();
+    }
+
     // A small picture file in the library folder.
     QString picture(const QString &name, QColor colour = Qt::darkCyan) const
     {
-        QImage image(64, 48, QImage::Format_RGB32);
-        image.fill(colour);
-        const QString file = libraryFolder + u'/' + name;
-        image.save(file);
-        return file;
+        return savePicture(libraryFolder + u'/' + name, colour);
+    }
+
+    // Every file under the library folder, hidden temporaries included, sorted.
+    QStringList libraryFiles() const
+    {
+        QStringList files;
+        QDirIterator it(libraryFolder, QDir::Files | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << it.next();
+        files.sort();
+        return files;
     }
 
     void exec(const QString &sql) { host->ExecuteStmt(false, sql); }
@@ -95,10 +123,50 @@ public:
     }
 
     qint64 scalar(const QString &sql) { return tovradocs::Testing::scalar(*host, sql); }
+    // The number of BookContents rows, or of those matching a condition.
+    qint64 pageCount(const QString &where = QString())
+    {
+        return scalar(QStringLiteral("Select Count(*) From BookContents")
+                      + (where.isEmpty() ? QString() : QStringLiteral(" where ") + where));
+    }
     QVariantMap row(qint32 entryCode) { return tovradocs::Testing::contentRow(*host, entryCode); }
+
+    // The library window shown with a book chosen; 0 leaves the first book.
+    static std::unique_ptr<tovradocs::Internal::TovraLib> openLibrary(qint32 book,
+                                                                      QSize size = QSize(900, 640))
+    {
+        auto lib = std::make_unique<tovradocs::Internal::TovraLib>();
+        lib->resize(size);
+        lib->show();
+        QCoreApplication::processEvents();
+        auto *books = tovradocs::Testing::child<QComboBox>(lib, "cboBooks");
+        if (book)
+            books->setCurrentIndex(books->findData(book));
+        return lib;
+    }
+
+    // The visible top-level windows of a type.
+    template<typename T = QWidget>
+    static QList<T *> shownWindows()
+    {
+        QList<T *> found;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *t = qobject_cast<T *>(w); t && t->isVisible())
+                found << t;
+        return found;
+    }
+
+    // Closes the windows a test opened besides keep (viewers, menus).
+    static void closeOtherWindows(const QWidget *keep)
+    {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w != keep)
+                w->close();
+    }
 
     std::shared_ptr<tovradocs::ReferenceHost> host;
     std::shared_ptr<tovradocs::Testing::RecordingDataLink> link;
+    std::unique_ptr<tovradocs::Internal::ScriptedResponder> dialogs;
     QString libraryFolder;
 
 private:

@@ -2,26 +2,20 @@
 //   shot_import <import.png> <grabber.png>
 // Not a test; run it under a real or virtual display to check the layout.
 
-#include "component/dialogservice.h"
-#include "component/hostlink.h"
-#include "component/thumbnailprovider.h"
+#include "libraryfixture.h"
+
 #include "controls/doclist.h"
 #include "controls/imgview.h"
-#include "host/referencehost.h"
-#include "support/testhost.h"
 #include "library/addmultipledocs.h"
 #include "library/clipboardfiles.h"
 #include "library/serialgrabber.h"
 
 #include <tovradocs/dokumentz.h>
 
-#include <QApplication>
-#include <QDialog>
 #include <QElapsedTimer>
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <cstdio>
@@ -83,25 +77,19 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: shot_import import.png grabber.png\n");
         return 2;
     }
-    QTemporaryDir dir;
-    const std::shared_ptr<ReferenceHost> host = Testing::openTestHost(dir.path(), true);
-    if (!host)
+    LibraryFixture fx;
+    if (!fx.open(true))
         return 1;
-    setHostLink(host, nullptr);
-    ThumbnailProvider::shared()->setThumbnailBaseDir(dir.filePath(QStringLiteral("thumbnails")));
-
-    QDir().mkpath(dir.filePath(QStringLiteral("camera")));
+    QDir().mkpath(fx.path(QStringLiteral("camera")));
     QStringList files;
     for (int i = 0; i < 12; ++i) {
-        const QString file = dir.filePath(QStringLiteral("camera/IMG_%1.JPG").arg(2041 + i));
+        const QString file = fx.path(QStringLiteral("camera/IMG_%1.JPG").arg(2041 + i));
         samplePicture(i).save(file, "JPG");
         files << file;
     }
 
     bool saved = false;
-    ScriptedResponder responder;
-    ResponderGuard guard(&responder);
-    responder.pushModal([&](QDialog *d) {
+    fx.dialogs->pushModal([&](QDialog *d) {
         d->move(0, 0);
         d->resize(980, 720);
         d->show();
@@ -128,8 +116,8 @@ int main(int argc, char **argv)
     settle(grabber, 800);
     saved = grabber->grab().save(QString::fromLocal8Bit(argv[2])) && saved;
     // The grabbed picture's temporary file goes with the window.
-    responder.pushAnswer(Answer::Yes);
+    fx.dialogs->pushAnswer(Answer::Yes);
     grabber->close();
-    clearHostLink();
+    fx.close();
     return saved ? 0 : 1;
 }

@@ -2,15 +2,13 @@
 //   shot_tovralib <out.png> [width height]
 // Not a test; run it under a real or virtual display to check the layout.
 
-#include <tovradocs/mediamanager.h>
+#include "libraryfixture.h"
 
 #include "controls/imgview.h"
-#include "host/referencehost.h"
-#include "library/tovralib.h"
 
-#include <QApplication>
+#include <tovradocs/mediamanager.h>
+
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <cstdio>
@@ -23,29 +21,16 @@ int main(int argc, char **argv)
         return 2;
     }
     const QSize size = argc >= 4 ? QSize(atoi(argv[2]), atoi(argv[3])) : QSize(1280, 900);
-    QTemporaryDir dir;
-    tovradocs::HostOptions options;
-    options.database = dir.filePath(QStringLiteral("practice.sqlite"));
-    options.libraryFolder = dir.filePath(QStringLiteral("Library"));
-    options.dataFolder = dir.path();
-    options.createDemoPractice = true;
-    auto host = tovradocs::ReferenceHost::open(options);
-    if (!host) {
-        std::fprintf(stderr, "%s\n", qPrintable(host.error()));
+    LibraryFixture fx;
+    if (!fx.open(true))
         return 1;
-    }
-    tovradocs::MediaManager manager;
-    manager.SetDataLink(host.value(), nullptr);
     qint32 patient = 3;
-    const QString name = host.value()->GetNameOfPatient(patient);
-    manager.ViewLibrary(true, patient, name);
-
-    tovradocs::Internal::TovraLib *window = nullptr;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *lib = qobject_cast<tovradocs::Internal::TovraLib *>(w))
-            window = lib;
-    if (!window)
+    tovradocs::MediaManager manager;
+    manager.ViewLibrary(true, patient, fx.host->GetNameOfPatient(patient));
+    const auto windows = LibraryFixture::shownWindows<tovradocs::Internal::TovraLib>();
+    if (windows.isEmpty())
         return 1;
+    QWidget *window = windows.constFirst();
     window->move(0, 0);
     window->resize(size);
 

@@ -17,39 +17,29 @@
 
 #include <tovradocs/dokumentz.h>
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QClipboard>
+#include <QDataStream>
 #include <QGroupBox>
-#include <QLineEdit>
-#include <QToolButton>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
-#include <QDataStream>
+#include <QToolButton>
 
 using namespace tovradocs;
 using namespace tovradocs::Internal;
-using Testing::child;
+using namespace tovradocs::Testing;
 
 namespace {
 
 constexpr qint32 kBook = 12;
 
 void click(const QObject *window, const char *name) { child<QPushButton>(window, name)->click(); }
-
-QString makePicture(const QString &path, QColor colour = Qt::darkGreen)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QImage image(80, 60, QImage::Format_RGB32);
-    image.fill(colour);
-    return image.save(path) ? path : QString();
-}
 
 QMimeData *uriList(const QByteArray &lines, const QString &type = QStringLiteral("text/uri-list"))
 {
@@ -66,6 +56,22 @@ int saveAndWait(QDialog *d)
     if (finished.isEmpty())
         finished.wait(20000);
     return d->result();
+}
+
+// Drags the files over a widget and drops them; false when it refuses them.
+bool dropFiles(QWidget *target, const QStringList &files)
+{
+    QMimeData data;
+    for (const QString &file : files)
+        data.setUrls(data.urls() << QUrl::fromLocalFile(file));
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return true;
 }
 
 // A bitmap that claims to be 16000 x 16000 pixels; only its header is there.
@@ -112,28 +118,25 @@ private Q_SLOTS:
     void failedFileStaysListed();
     void cancelStopsBetweenFiles();
 
-    void grabberDuplicateRuleAndDocuments();
-    void grabberTakesPicturesAsTemporaryFiles();
+    void grabberTakesPicturesAndFileLists();
     void grabberSurvivesUnusableClipboard();
-    void grabberFollowsTheClipboard();
-    void grabberSavesIntoTheBook();
-    void grabberClearAndDrops();
-    void grabberSearchesTheBook();
+    void grabberSavesIntoTheChosenBook();
     void grabberCopiesSelectedToAFolder();
     void libraryPastesAndTakesDrops();
 
 private:
-    QString src(const QString &name) { return makePicture(m_fx.path(QStringLiteral("src/") + name)); }
-    // Opens the import window for the book on these files; the scripted window decides.
-    void addFiles(AddMultipleDocs &window, Dokumentz &docs, const QStringList &files)
+    QString src(const QString &name) { return LibraryFixture::savePicture(m_fx.path(QStringLiteral("src/") + name)); }
+    // Opens the import window for the book on these files; the scripted window
+    // decides. The files it imported.
+    static QStringList addFiles(Dokumentz &docs, const QStringList &files)
     {
         docs.DefSourceID = kBook;
+        AddMultipleDocs window;
         window.AddMultipleFiles(files, docs);
+        return window.importedFiles();
     }
 
     LibraryFixture m_fx;
-    std::unique_ptr<ScriptedResponder> m_responder;
-    std::unique_ptr<ResponderGuard> m_guard;
 };
 
 void tst_AddMultipleDocs::init()
@@ -144,14 +147,10 @@ void tst_AddMultipleDocs::init()
     m_fx.exec(QStringLiteral("Insert Into DocumentCategories (Entry_Code, Description) Values (5, 'Letter')"));
     m_fx.exec(QStringLiteral("Insert Into SystemLists (Entry_Code, SubID, Description, ParentID) "
                              "Values (901, 14, 'Fade', 71)"));
-    m_responder = std::make_unique<ScriptedResponder>();
-    m_guard = std::make_unique<ResponderGuard>(m_responder.get());
 }
 
 void tst_AddMultipleDocs::cleanup()
 {
-    m_guard.reset();
-    m_responder.reset();
     m_fx.close();
 }
 
@@ -213,62 +212,55 @@ void tst_AddMultipleDocs::gridShowsNamesRowsHoldCodes()
 {
     const QStringList files = {src(QStringLiteral("one.jpg")), src(QStringLiteral("two.jpg")),
                                src(QStringLiteral("three.jpg"))};
-    QString categoryShown, transitionShown;
-    qint64 categoryHeld = -1;
-    bool detailsOffWhenUnselected = false;
-    int rows = 0;
-    bool listsFilled = false;
-    m_responder->pushModal([&](QDialog *d) {
+    QStringList shown;
+    bool listsFilled = false, detailsOffWhenUnselected = false;
+    m_fx.dialogs->pushModal([&](QDialog *d) {
         auto *grid = child<QTableView>(d, "tgFiles");
         auto *model = static_cast<ImportItemsModel *>(grid->model());
-        rows = model->rowCount();
         // Row 1: details typed into the frame reach the row when the user moves on.
         child<TovraText>(d, "stDescription")->setText(QStringLiteral("Upper molar"));
         listsFilled = child<TovraCombo>(d, "fcDocCategory")->selectByItemData(3)
                       && child<TovraCombo>(d, "fcTransition")->selectByItemData(14);
         child<TovraCheck>(d, "chkImport")->setChecked(false);
         grid->setCurrentIndex(model->index(1, 1));
-        categoryShown = model->index(0, ImportItemsModel::CategoryColumn).data().toString();
-        transitionShown = model->index(0, ImportItemsModel::TransitionColumn).data().toString();
-        categoryHeld = model->index(0, ImportItemsModel::CategoryColumn).data(Qt::EditRole).toLongLong();
+        shown << QString::number(model->rowCount())
+              << model->index(0, ImportItemsModel::CategoryColumn).data().toString()
+              << model->index(0, ImportItemsModel::TransitionColumn).data().toString()
+              << model->index(0, ImportItemsModel::CategoryColumn).data(Qt::EditRole).toString();
         // Row 2 is left out.
         child<QCheckBox>(d, "chkSelect")->click();
         detailsOffWhenUnselected = !child<QGroupBox>(d, "frmDetails")->isEnabled();
         return saveAndWait(d);
     });
     Dokumentz docs;
-    AddMultipleDocs window;
-    addFiles(window, docs, files);
+    QCOMPARE(addFiles(docs, files), (QStringList{files[0], files[2]}));
 
-    QCOMPARE(rows, 3);
+    // Three rows; the grid shows names, the row holds the category's code.
+    QCOMPARE(shown, (QStringList{"3", "X-ray", "Fade", "3"}));
     QVERIFY(listsFilled);
-    QCOMPARE(categoryShown, QStringLiteral("X-ray"));
-    QCOMPARE(transitionShown, QStringLiteral("Fade"));
-    QCOMPARE(categoryHeld, 3);
     QVERIFY(detailsOffWhenUnselected);
-    QCOMPARE(window.importedFiles(), (QStringList{files[0], files[2]}));
     QCOMPARE(docs.Count(), 2);
-    QCOMPARE(docs.Item(1)->Description, QStringLiteral("Upper molar"));
-    QCOMPARE(docs.Item(1)->FileName, files[0]); // not copied: "Copy to Library folder" was cleared
-    QCOMPARE(docs.Item(1)->DocCategory, 3);
-    QCOMPARE(docs.Item(1)->SlideTransition, 14);
+    // Not copied: "Copy to Library folder" was cleared.
+    const auto first = docs.Item(1);
+    QCOMPARE((QStringList{first->Description, first->FileName, QString::number(first->DocCategory),
+                          QString::number(first->SlideTransition)}),
+             (QStringList{"Upper molar", files[0], "3", "14"}));
     QVERIFY(docs.Item(2)->FileName.startsWith(m_fx.libraryFolder));
-    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents where CTEffect = 14")), 1);
-    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents")), 2);
+    QCOMPARE(m_fx.pageCount("CTEffect = 14"), 1);
+    QCOMPARE(m_fx.pageCount(), 2);
 }
 
 void tst_AddMultipleDocs::closeImportsNothing()
 {
-    const QString temp = makePicture(m_fx.path(QStringLiteral("tmp/Tow9.bmp")));
-    m_responder->pushModal([&](QDialog *d) {
+    const QString temp = LibraryFixture::savePicture(m_fx.path(QStringLiteral("tmp/Tow9.bmp")));
+    m_fx.dialogs->pushModal([&](QDialog *d) {
         click(d, "cbClose");
         return d->result();
     });
     Dokumentz docs;
-    AddMultipleDocs window;
-    addFiles(window, docs, {src(QStringLiteral("a.jpg")), u'?' + temp});
+    QVERIFY(addFiles(docs, {src(QStringLiteral("a.jpg")), u'?' + temp}).isEmpty());
     QCOMPARE(docs.Count(), 0);
-    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents")), 0);
+    QCOMPARE(m_fx.pageCount(), 0);
     QVERIFY(QFileInfo::exists(temp));
     QVERIFY(m_fx.link->callsOf(QStringLiteral("GenerateEntrycode")).isEmpty());
 }
@@ -279,8 +271,8 @@ void tst_AddMultipleDocs::failedFileStaysListed()
                                src(QStringLiteral("later.jpg"))};
     int rowsLeft = -1;
     bool stayedOpen = false;
-    m_responder->pushAnswer(Answer::Ok);
-    m_responder->pushModal([&](QDialog *d) {
+    m_fx.dialogs->pushAnswer(Answer::Ok);
+    m_fx.dialogs->pushModal([&](QDialog *d) {
         saveAndWait(d);
         stayedOpen = d->result() != QDialog::Accepted;
         rowsLeft = child<QTableView>(d, "tgFiles")->model()->rowCount();
@@ -288,15 +280,13 @@ void tst_AddMultipleDocs::failedFileStaysListed()
         return d->result();
     });
     Dokumentz docs;
-    AddMultipleDocs window;
-    addFiles(window, docs, files);
+    QCOMPARE(addFiles(docs, files), QStringList{files[0]});
     QVERIFY(stayedOpen);
     QCOMPARE(rowsLeft, 2);
-    QCOMPARE(window.importedFiles(), QStringList{files[0]});
-    const QStringList messages = Testing::messageTexts(*m_responder);
+    const QStringList messages = messageTexts(*m_fx.dialogs);
     QCOMPARE(messages.size(), 1);
     QVERIFY2(messages[0].contains(QStringLiteral("missing.png")), qPrintable(messages[0]));
-    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents")), 1);
+    QCOMPARE(m_fx.pageCount(), 1);
 }
 
 void tst_AddMultipleDocs::cancelStopsBetweenFiles()
@@ -304,7 +294,7 @@ void tst_AddMultipleDocs::cancelStopsBetweenFiles()
     const QStringList files = {src(QStringLiteral("a.jpg")), src(QStringLiteral("b.jpg"))};
     int rowsLeft = -1;
     bool hadProgress = false;
-    m_responder->pushModal([&](QDialog *d) {
+    m_fx.dialogs->pushModal([&](QDialog *d) {
         QSignalSpy finished(d, SIGNAL(importFinished()));
         click(d, "cbOK");
         // Cancelled before the first file: nothing is imported, everything stays listed.
@@ -319,22 +309,37 @@ void tst_AddMultipleDocs::cancelStopsBetweenFiles()
         return d->result();
     });
     Dokumentz docs;
-    AddMultipleDocs window;
-    addFiles(window, docs, files);
+    QVERIFY(addFiles(docs, files).isEmpty());
     QVERIFY(hadProgress);
     QCOMPARE(rowsLeft, 2);
-    QVERIFY(window.importedFiles().isEmpty());
-    QVERIFY(Testing::messageTexts(*m_responder).isEmpty());
-    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents")), 0);
+    QVERIFY(messageTexts(*m_fx.dialogs).isEmpty());
+    QCOMPARE(m_fx.pageCount(), 0);
 }
 
-void tst_AddMultipleDocs::grabberDuplicateRuleAndDocuments()
+void tst_AddMultipleDocs::grabberTakesPicturesAndFileLists()
 {
-    const QString picture = src(QStringLiteral("cephalo.jpg"));
-    const QString letter = m_fx.path(QStringLiteral("src/referral.pdf"));
-    QVERIFY(Testing::writeFile(letter, "%PDF-1.4\n"));
     SerialGrabber grabber;
     auto *list = child<DocList>(&grabber, "docImgs");
+    // A picture becomes a temporary file of its own.
+    QImage shot(320, 240, QImage::Format_RGB32);
+    shot.fill(Qt::red);
+    QMimeData data;
+    data.setImageData(shot);
+    QCOMPARE(grabber.grabFrom(&data), 1);
+    QVERIFY(list->isItemTemporary(1));
+    const QString file = list->itemPath(1);
+    QVERIFY(file.endsWith(QStringLiteral(".bmp")));
+    QCOMPARE(QImage(file).pixelColor(5, 5), QColor(Qt::red));
+    child<QCheckBox>(&grabber, "chkGrabSrc_0")->setChecked(false);
+    QCOMPARE(grabber.grabFrom(&data), 0);
+    click(&grabber, "cmdClear");
+    QCOMPARE(list->itemCount(), 0);
+    QVERIFY(!QFileInfo::exists(file));
+
+    // Of a file list only pictures are taken, once unless duplicates are allowed.
+    const QString picture = src(QStringLiteral("cephalo.jpg"));
+    const QString letter = m_fx.path(QStringLiteral("src/referral.pdf"));
+    QVERIFY(writeFile(letter, "%PDF-1.4\n"));
     std::unique_ptr<QMimeData> copy(mimeDataForFiles({picture, letter}));
     QCOMPARE(grabber.grabFrom(copy.get()), 1);
     QCOMPARE(grabber.grabFrom(copy.get()), 0);
@@ -355,27 +360,21 @@ void tst_AddMultipleDocs::grabberDuplicateRuleAndDocuments()
     auto *device = child<QCheckBox>(&grabber, "chkGrabSrc_2");
     QVERIFY(!device->isEnabled());
     QVERIFY(!device->toolTip().isEmpty());
-}
 
-void tst_AddMultipleDocs::grabberTakesPicturesAsTemporaryFiles()
-{
-    SerialGrabber grabber;
-    auto *list = child<DocList>(&grabber, "docImgs");
-    QImage shot(320, 240, QImage::Format_RGB32);
-    shot.fill(Qt::red);
-    QMimeData data;
-    data.setImageData(shot);
-    QCOMPARE(grabber.grabFrom(&data), 1);
-    QVERIFY(list->isItemTemporary(1));
-    const QString file = list->itemPath(1);
-    QVERIFY(file.endsWith(QStringLiteral(".bmp")));
-    QCOMPARE(QImage(file).pixelColor(5, 5), QColor(Qt::red));
-
-    child<QCheckBox>(&grabber, "chkGrabSrc_0")->setChecked(false);
-    QCOMPARE(grabber.grabFrom(&data), 0);
+    // Drops follow the same rules; "Remove Selected" takes out the marked items only.
+    child<QCheckBox>(&grabber, "chkGrabSrc_1")->setChecked(true);
+    duplicates->setChecked(false);
     click(&grabber, "cmdClear");
-    QCOMPARE(list->itemCount(), 0);
-    QVERIFY(!QFileInfo::exists(file));
+    QVERIFY(dropFiles(list->viewport(), {picture, letter, picture}));
+    QCOMPARE(list->itemCount(), 1);
+    QCOMPARE(list->itemPath(1), picture);
+    std::unique_ptr<QMimeData> more(mimeDataForFiles({src(QStringLiteral("b.jpg"))}));
+    grabber.grabFrom(more.get());
+    list->setItemSelected(2, false);
+    click(&grabber, "cmdRemoveSelected");
+    QCOMPARE(list->itemCount(), 1);
+    QVERIFY(list->itemPath(1).endsWith(QStringLiteral("b.jpg")));
+    QVERIFY(QFileInfo::exists(picture)); // an ordinary file is never deleted
 }
 
 void tst_AddMultipleDocs::grabberSurvivesUnusableClipboard()
@@ -402,23 +401,7 @@ void tst_AddMultipleDocs::grabberSurvivesUnusableClipboard()
     QCOMPARE(list->itemCount(), 0);
 }
 
-void tst_AddMultipleDocs::grabberFollowsTheClipboard()
-{
-    const QString picture = src(QStringLiteral("follow.jpg"));
-    QPointer<SerialGrabber> grabber = SerialGrabber::openFor(kBook, QStringLiteral("Lee, Ann"));
-    QCOMPARE(child<TovraSearch>(grabber.data(), "SrchBook")->bookCode(), kBook);
-    QCOMPARE(SerialGrabber::openFor(kBook, QStringLiteral("Lee, Ann")), grabber.data());
-    auto *list = child<DocList>(grabber.data(), "docImgs");
-    const int before = list->itemCount();
-    QGuiApplication::clipboard()->setMimeData(mimeDataForFiles({picture}));
-    QTRY_COMPARE(list->itemCount(), before + 1);
-    QCOMPARE(list->itemPath(list->itemCount()), picture);
-    grabber->close();
-    QTRY_VERIFY(grabber.isNull());
-    QGuiApplication::clipboard()->clear();
-}
-
-void tst_AddMultipleDocs::grabberSavesIntoTheBook()
+void tst_AddMultipleDocs::grabberSavesIntoTheChosenBook()
 {
     SerialGrabber grabber;
     grabber.GrabFor(kBook, QStringLiteral("Lee, Ann"));
@@ -426,7 +409,7 @@ void tst_AddMultipleDocs::grabberSavesIntoTheBook()
     click(&grabber, "cmdClear");
 
     click(&grabber, "cbOK");
-    QCOMPARE(Testing::messageTexts(*m_responder), QStringList{QStringLiteral("No Document selected !")});
+    QCOMPARE(messageTexts(*m_fx.dialogs), QStringList{QStringLiteral("No Document selected !")});
 
     const QString file = src(QStringLiteral("kept.jpg"));
     const QString skipped = src(QStringLiteral("skipped.jpg"));
@@ -442,59 +425,23 @@ void tst_AddMultipleDocs::grabberSavesIntoTheBook()
     list->setItemSelected(2, false);
 
     QStringList offered;
-    m_responder->pushModal(noteOfferedAndSave(&offered));
+    m_fx.dialogs->pushModal(noteOfferedAndSave(&offered));
     click(&grabber, "cbOK");
     QCOMPARE(offered, (QStringList{file, temp}));
-    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents where BookCode = 12")), 2);
+    QCOMPARE(m_fx.pageCount("BookCode = 12"), 2);
     // The grabbed picture went into the library and its temporary file is gone.
     QVERIFY(!QFileInfo::exists(temp));
     QCOMPARE(list->itemCount(), 1);
     QCOMPARE(list->itemPath(1), skipped);
-}
 
-void tst_AddMultipleDocs::grabberClearAndDrops()
-{
-    SerialGrabber grabber;
-    auto *list = child<DocList>(&grabber, "docImgs");
-    const QString picture = src(QStringLiteral("dropped.jpg"));
-    const QString letter = m_fx.path(QStringLiteral("src/notes.txt"));
-    QVERIFY(Testing::writeFile(letter, "notes"));
-
-    QMimeData drop;
-    drop.setUrls({QUrl::fromLocalFile(picture), QUrl::fromLocalFile(letter), QUrl::fromLocalFile(picture)});
-    const QPoint at = list->viewport()->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &drop, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(list->viewport(), &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent dropEvent(at, Qt::CopyAction, &drop, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(list->viewport(), &dropEvent);
-    QCOMPARE(list->itemCount(), 1);
-    QCOMPARE(list->itemPath(1), picture);
-
-    // "Remove Selected" takes out the marked items only.
-    std::unique_ptr<QMimeData> more(mimeDataForFiles({src(QStringLiteral("b.jpg"))}));
-    grabber.grabFrom(more.get());
-    list->setItemSelected(2, false);
-    click(&grabber, "cmdRemoveSelected");
-    QCOMPARE(list->itemCount(), 1);
-    QVERIFY(list->itemPath(1).endsWith(QStringLiteral("b.jpg")));
-    QVERIFY(QFileInfo::exists(picture)); // an ordinary file is never deleted
-}
-
-void tst_AddMultipleDocs::grabberSearchesTheBook()
-{
+    // The book is chosen through the host's picker; cancelling it keeps the book.
     m_fx.addBook(40, QStringLiteral("Orthodontic plans"), 0);
-    SerialGrabber grabber;
     auto *book = child<TovraSearch>(&grabber, "SrchBook");
-    book->setBook(kBook, QStringLiteral("Lee, Ann"));
-
-    // Cancelled: the book stays.
-    m_responder->pushModal([](QDialog *) { return int(QDialog::Rejected); });
+    m_fx.dialogs->pushModal([](QDialog *) { return int(QDialog::Rejected); });
     book->searchButton()->click();
     QCOMPARE(book->bookCode(), kBook);
-
-    m_responder->pushModal([](QDialog *d) {
-        d->findChild<QLineEdit *>(QStringLiteral("txtSearch"))->setText(QStringLiteral("ortho"));
+    m_fx.dialogs->pushModal([](QDialog *d) {
+        child<QLineEdit>(d, "txtSearch")->setText(QStringLiteral("ortho"));
         return int(QDialog::Accepted);
     });
     book->searchButton()->click();
@@ -512,28 +459,23 @@ void tst_AddMultipleDocs::grabberCopiesSelectedToAFolder()
     QCOMPARE(grabber.grabFrom(copy.get()), 2);
     const QString folder = m_fx.path(QStringLiteral("usb"));
     QDir().mkpath(folder);
-    QVERIFY(Testing::writeFile(folder + QStringLiteral("/a.jpg"), "older picture"));
+    QVERIFY(writeFile(folder + QStringLiteral("/a.jpg"), "older picture"));
 
-    m_responder->pushText(folder);
+    m_fx.dialogs->pushText(folder);
     click(&grabber, "Command1");
-    QCOMPARE(Testing::messageTexts(*m_responder).value(0),
+    QCOMPARE(messageTexts(*m_fx.dialogs).value(0),
              QStringLiteral("2 files copied to \"%1\".").arg(folder));
     // What was there stays; the copy takes a free name beside it.
-    QCOMPARE(Testing::fileContents(folder + QStringLiteral("/a.jpg")), QByteArray("older picture"));
-    QCOMPARE(Testing::fileContents(folder + QStringLiteral("/a (2).jpg")), Testing::fileContents(a));
-    QCOMPARE(Testing::fileContents(folder + QStringLiteral("/b.jpg")), Testing::fileContents(b));
+    QCOMPARE(fileContents(folder + QStringLiteral("/a.jpg")), QByteArray("older picture"));
+    QCOMPARE(fileContents(folder + QStringLiteral("/a (2).jpg")), fileContents(a));
+    QCOMPARE(fileContents(folder + QStringLiteral("/b.jpg")), fileContents(b));
     QCOMPARE(list->itemCount(), 2);
 }
 
 void tst_AddMultipleDocs::libraryPastesAndTakesDrops()
 {
-    TovraLib lib;
-    lib.resize(900, 640);
-    lib.show();
-    QCoreApplication::processEvents();
-    auto *books = child<QComboBox>(&lib, "cboBooks");
-    books->setCurrentIndex(books->findData(kBook));
-    QCOMPARE(lib.currentBookCode(), kBook);
+    auto lib = m_fx.openLibrary(kBook);
+    QCOMPARE(lib->currentBookCode(), kBook);
 
     // A copy in a file manager that offers only its own type still pastes.
     const QString pasted = src(QStringLiteral("pasted.jpg"));
@@ -542,39 +484,38 @@ void tst_AddMultipleDocs::libraryPastesAndTakesDrops()
                     "copy\n" + QUrl::fromLocalFile(pasted).toEncoded());
     QGuiApplication::clipboard()->setMimeData(copied);
     QStringList offered;
-    m_responder->pushModal(noteOfferedAndSave(&offered));
-    lib.tbrLibCommand(QStringLiteral("PasteExplorer"));
+    m_fx.dialogs->pushModal(noteOfferedAndSave(&offered));
+    lib->tbrLibCommand(QStringLiteral("PasteExplorer"));
     QCOMPARE(offered, QStringList{pasted});
-    QCOMPARE(lib.pageTable().count(), 1);
+    QCOMPARE(lib->pageTable().count(), 1);
 
     // Files dropped on the pages go the same way, documents included.
     const QString letter = m_fx.path(QStringLiteral("src/referral.pdf"));
-    QVERIFY(Testing::writeFile(letter, "%PDF-1.4\n"));
-    QMimeData drop;
-    drop.setUrls({QUrl::fromLocalFile(letter), QUrl::fromLocalFile(src(QStringLiteral("drop.jpg")))});
-    auto *pages = child<QWidget>(&lib, "PicPages");
-    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &drop, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(pages, &enter);
-    QVERIFY(enter.isAccepted());
+    QVERIFY(writeFile(letter, "%PDF-1.4\n"));
     offered.clear();
-    m_responder->pushModal(noteOfferedAndSave(&offered));
-    QDropEvent dropped(QPoint(20, 20), Qt::CopyAction, &drop, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(pages, &dropped);
+    m_fx.dialogs->pushModal(noteOfferedAndSave(&offered));
+    QVERIFY(dropFiles(child<QWidget>(lib, "PicPages"), {letter, src(QStringLiteral("drop.jpg"))}));
     QCOMPARE(offered.size(), 2);
-    QCOMPARE(lib.pageTable().count(), 3);
-    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents where EntryType = 5")), 1);
+    QCOMPARE(lib->pageTable().count(), 3);
+    QCOMPARE(m_fx.pageCount("EntryType = 5"), 1);
 
-    // The serial grabber opens for the book shown.
+    // The serial grabber opens once, for the book shown, and follows the clipboard.
     QGuiApplication::clipboard()->clear();
-    lib.tbrLibCommand(QStringLiteral("SerialGrab"));
-    QPointer<SerialGrabber> grabber;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *g = qobject_cast<SerialGrabber *>(w))
-            grabber = g;
-    QVERIFY(grabber);
+    lib->tbrLibCommand(QStringLiteral("SerialGrab"));
+    QCOMPARE(m_fx.shownWindows<SerialGrabber>().size(), 1);
+    QPointer<SerialGrabber> grabber = m_fx.shownWindows<SerialGrabber>().constFirst();
     QCOMPARE(child<TovraSearch>(grabber.data(), "SrchBook")->bookName(), QStringLiteral("Lee, Ann"));
+    QCOMPARE(child<TovraSearch>(grabber.data(), "SrchBook")->bookCode(), kBook);
+    QCOMPARE(SerialGrabber::openFor(kBook, QStringLiteral("Lee, Ann")), grabber.data());
+    auto *list = child<DocList>(grabber.data(), "docImgs");
+    const int before = list->itemCount();
+    const QString followed = src(QStringLiteral("follow.jpg"));
+    QGuiApplication::clipboard()->setMimeData(mimeDataForFiles({followed}));
+    QTRY_COMPARE(list->itemCount(), before + 1);
+    QCOMPARE(list->itemPath(list->itemCount()), followed);
     grabber->close();
     QTRY_VERIFY(grabber.isNull());
+    QGuiApplication::clipboard()->clear();
 }
 
 QTEST_MAIN(tst_AddMultipleDocs)

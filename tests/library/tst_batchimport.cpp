@@ -9,8 +9,6 @@
 #include <tovradocs/dokumentz.h>
 #include <tovradocs/recordset.h>
 
-#include <QApplication>
-#include <QDirIterator>
 #include <QProcess>
 #include <QSet>
 
@@ -40,14 +38,6 @@ QStringList libraryFiles(const QString &folder, bool hidden = false)
     }
     files.sort();
     return files;
-}
-
-QString makePicture(const QString &path, QColor colour = Qt::darkYellow, int width = 64)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QImage image(width, width * 3 / 4, QImage::Format_RGB32);
-    image.fill(colour);
-    return image.save(path) ? path : QString();
 }
 
 // Every stored row's file exists, and every named library file has its row.
@@ -133,14 +123,15 @@ private:
     }
     QString source(const QString &name, QColor colour = Qt::darkYellow)
     {
-        return makePicture(m_fx.path(QStringLiteral("src/") + name), colour);
+        return LibraryFixture::savePicture(m_fx.path(QStringLiteral("src/") + name), colour);
     }
     QString temporary(const QString &name)
     {
-        return makePicture(m_fx.path(QStringLiteral("tmp/") + name), Qt::magenta);
+        return LibraryFixture::savePicture(m_fx.path(QStringLiteral("tmp/") + name), Qt::magenta);
     }
 
     LibraryFixture m_fx;
+    std::unique_ptr<Dokumentz> m_docs; // the caller's list, for the book
     QString m_mounted;
 };
 
@@ -148,6 +139,8 @@ void tst_BatchImport::init()
 {
     QVERIFY(m_fx.open());
     m_fx.addBook(kBook, QStringLiteral("Smith, Anna"), 0);
+    m_docs = std::make_unique<Dokumentz>();
+    m_docs->DefSourceID = kBook;
 }
 
 void tst_BatchImport::cleanup()
@@ -156,39 +149,38 @@ void tst_BatchImport::cleanup()
         ::umount2(QFile::encodeName(m_mounted).constData(), MNT_DETACH);
         m_mounted.clear();
     }
+    m_docs.reset();
     m_fx.close();
 }
 
 void tst_BatchImport::callerListBecomesItems()
 {
     // A leading "?" marks a temporary file, and the type follows the extension.
-    const QList<ImportItem> items = importItemsFromFiles(
-        {QStringLiteral("/a/b/Pano 1.JPG"), QStringLiteral("?/tmp/Tow123.bmp"),
-         QStringLiteral("C:\\scans\\letter.pdf")});
-    QCOMPARE(items.size(), 3);
-    QCOMPARE(items[0].description, QStringLiteral("Pano 1.JPG"));
-    QCOMPARE(items[0].docFileType, 1);
-    QVERIFY(!items[0].isTempfile);
-    QCOMPARE(items[1].fileName, QStringLiteral("/tmp/Tow123.bmp"));
-    QVERIFY(items[1].isTempfile);
-    QCOMPARE(items[2].description, QStringLiteral("letter.pdf"));
-    QCOMPARE(items[2].docFileType, 5);
+    const QList<ImportItem> items =
+        importItemsFromFiles({"/a/b/Pano 1.JPG", "?/tmp/Tow123.bmp", "C:\\scans\\letter.pdf"});
+    QStringList described;
+    for (const ImportItem &item : items)
+        described << QStringLiteral("%1 | %2 | type %3%4")
+                         .arg(item.fileName, item.description)
+                         .arg(item.docFileType)
+                         .arg(item.isTempfile ? ", temporary" : "");
+    QCOMPARE(described, (QStringList{"/a/b/Pano 1.JPG | Pano 1.JPG | type 1",
+                                     "/tmp/Tow123.bmp | Tow123.bmp | type 1, temporary",
+                                     "C:\\scans\\letter.pdf | letter.pdf | type 5"}));
     QVERIFY(items[2].select && items[2].import);
 }
 
 void tst_BatchImport::storesChosenItemsWithConsecutiveKeys()
 {
-    QList<ImportItem> items = importItemsFromFiles({source(QStringLiteral("a.jpg")), source(QStringLiteral("b.jpg")),
-                                        source(QStringLiteral("c.jpg")), source(QStringLiteral("d.jpg"))});
+    QList<ImportItem> items =
+        importItemsFromFiles({source("a.jpg"), source("b.jpg"), source("c.jpg"), source("d.jpg")});
     items[1].select = false;
     items[2].description = QStringLiteral("Bitewing left");
     items[2].ctEffect = 4;
     items[2].category = 2;
     items[2].comments = QStringLiteral("recheck in 6 months");
-    Dokumentz docs;
-    docs.DefSourceID = kBook;
-    docs.DefSourceTable = 3;
-    ImportRun run(*m_fx.link, docs, items);
+    m_docs->DefSourceTable = 3;
+    ImportRun run(*m_fx.link, *m_docs, items);
     QCOMPARE(run.total(), 3);
     runAll(run);
     QVERIFY2(run.error().isEmpty(), qPrintable(run.error()));
@@ -198,26 +190,20 @@ void tst_BatchImport::storesChosenItemsWithConsecutiveKeys()
     QCOMPARE(codes.size(), 3);
     QCOMPARE(codes[1], codes[0] + 1);
     QCOMPARE(codes[2], codes[0] + 2);
-    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents")), 3);
+    QCOMPARE(m_fx.pageCount(), 3);
 
     const QVariantMap row = m_fx.row(codes[1]);
-    QCOMPARE(row.value("description").toString(), QStringLiteral("Bitewing left"));
-    QCOMPARE(row.value("bookcode").toInt(), kBook);
-    QCOMPARE(row.value("entrytype").toInt(), 1);
-    QCOMPARE(row.value("cteffect").toInt(), 4);
-    QCOMPARE(row.value("category").toInt(), 2);
-    QCOMPARE(row.value("entrydate").toDate(), QDate::currentDate());
-    for (qint32 code : codes) {
-        const QVariantMap r = m_fx.row(code);
-        QCOMPARE(r.value("onscreentime").toInt(), 5);
-        QVERIFY(!r.value("playsound").toBool());
-        QVERIFY(r.value("soundfile").toString().isEmpty());
-        QVERIFY(!r.value("indeximage").toBool());
-    }
+    const QStringList stored = {"description=Bitewing left", "bookcode=7", "entrytype=1",
+                                "cteffect=4", "category=2",
+                                "entrydate=" + QDate::currentDate().toString(Qt::ISODate)};
+    QCOMPARE(Testing::fieldTexts(row, stored), stored);
+    const QStringList defaults = {"onscreentime=5", "playsound=false", "soundfile=", "indeximage=false"};
+    for (qint32 code : codes)
+        QCOMPARE(Testing::fieldTexts(m_fx.row(code), defaults), defaults);
 
     // The caller's list gets what was stored.
-    QCOMPARE(docs.Count(), 3);
-    const auto second = docs.Item(2);
+    QCOMPARE(m_docs->Count(), 3);
+    const auto second = m_docs->Item(2);
     QCOMPARE(second->FileName, row.value("filename").toString());
     QCOMPARE(second->Comments, QStringLiteral("recheck in 6 months"));
     QCOMPARE(second->SlideTransition, 4);
@@ -226,17 +212,15 @@ void tst_BatchImport::storesChosenItemsWithConsecutiveKeys()
 
 void tst_BatchImport::copiesOnlyWhenAskedOrTemporary()
 {
-    const QString kept = source(QStringLiteral("kept.jpg"));
-    const QString linked = source(QStringLiteral("linked.jpg"));
-    const QString temp = temporary(QStringLiteral("Tow1.bmp"));
-    const QString tempNoImport = temporary(QStringLiteral("Tow2.bmp"));
+    const QString kept = source("kept.jpg");
+    const QString linked = source("linked.jpg");
+    const QString temp = temporary("Tow1.bmp");
+    const QString tempNoImport = temporary("Tow2.bmp");
     QList<ImportItem> items = importItemsFromFiles({kept, linked, u'?' + temp, u'?' + tempNoImport});
     items[1].import = false;
     items[3].import = false;
     const QByteArray tempBytes = Testing::fileContents(tempNoImport);
-    Dokumentz docs;
-    docs.DefSourceID = kBook;
-    ImportRun run(*m_fx.link, docs, items);
+    ImportRun run(*m_fx.link, *m_docs, items);
     run.runAll();
     // Temporary sources survive until the rows and copies are safe.
     QVERIFY(QFileInfo::exists(temp));
@@ -265,12 +249,10 @@ void tst_BatchImport::copiesOnlyWhenAskedOrTemporary()
 
 void tst_BatchImport::filesInLibraryAreNotCopied()
 {
-    const QString file = makePicture(m_fx.libraryFolder + QStringLiteral("/7/already.jpg"));
+    const QString file = LibraryFixture::savePicture(m_fx.libraryFolder + QStringLiteral("/7/already.jpg"));
     // The same folder written in other letters still counts as the library.
     QString otherCase = m_fx.libraryFolder.toUpper() + QStringLiteral("/7/already.jpg");
-    Dokumentz docs;
-    docs.DefSourceID = kBook;
-    ImportRun run(*m_fx.link, docs, importItemsFromFiles({file, otherCase}));
+    ImportRun run(*m_fx.link, *m_docs, importItemsFromFiles({file, otherCase}));
     runAll(run);
     QVERIFY2(run.error().isEmpty(), qPrintable(run.error()));
     QCOMPARE(m_fx.row(run.entryCodes()[0]).value("filename").toString(), file);
@@ -280,14 +262,12 @@ void tst_BatchImport::filesInLibraryAreNotCopied()
 
 void tst_BatchImport::sourceVanishingStopsAtThatFile()
 {
-    const QString a = source(QStringLiteral("a.jpg"));
-    const QString b = source(QStringLiteral("b.jpg"));
-    const QString gone = source(QStringLiteral("gone.jpg"));
-    const QString tempDone = temporary(QStringLiteral("Tow1.bmp"));
-    const QString tempLeft = temporary(QStringLiteral("Tow2.bmp"));
-    Dokumentz docs;
-    docs.DefSourceID = kBook;
-    ImportRun run(*m_fx.link, docs, importItemsFromFiles({a, u'?' + tempDone, b, gone, u'?' + tempLeft}));
+    const QString a = source("a.jpg");
+    const QString b = source("b.jpg");
+    const QString gone = source("gone.jpg");
+    const QString tempDone = temporary("Tow1.bmp");
+    const QString tempLeft = temporary("Tow2.bmp");
+    ImportRun run(*m_fx.link, *m_docs, importItemsFromFiles({a, u'?' + tempDone, b, gone, u'?' + tempLeft}));
     run.setAfterCopyHook([&](int index) {
         if (index == 2)
             QFile::remove(gone); // another program moves it away meanwhile
@@ -297,8 +277,8 @@ void tst_BatchImport::sourceVanishingStopsAtThatFile()
     QCOMPARE(run.failedIndex(), 3);
     QVERIFY2(run.error().contains(QStringLiteral("gone.jpg")), qPrintable(run.error()));
     QCOMPARE(run.imported(), (QList<int>{0, 1, 2}));
-    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents")), 3);
-    QCOMPARE(docs.Count(), 3);
+    QCOMPARE(m_fx.pageCount(), 3);
+    QCOMPARE(m_docs->Count(), 3);
     QCOMPARE(libraryFiles(m_fx.libraryFolder).size(), 3);
     QVERIFY(!QFileInfo::exists(tempDone));
     QVERIFY2(QFileInfo::exists(tempLeft), "a temporary file not yet imported is kept");
@@ -326,14 +306,12 @@ void tst_BatchImport::fullFileSystemLeavesNoPartialFile()
         QVERIFY(Testing::writeFile(file, bytes));
         files << file;
     }
-    Dokumentz docs;
-    docs.DefSourceID = kBook;
-    ImportRun run(*m_fx.link, docs, importItemsFromFiles(files));
+    ImportRun run(*m_fx.link, *m_docs, importItemsFromFiles(files));
     runAll(run);
 
     QCOMPARE(run.failedIndex(), 2);
     QVERIFY2(run.error().contains(QStringLiteral("scan2.jpg")), qPrintable(run.error()));
-    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents")), 2);
+    QCOMPARE(m_fx.pageCount(), 2);
     QCOMPARE(libraryFiles(m_fx.libraryFolder).size(), 2);
     checkConsistent(*m_fx.link, m_fx.libraryFolder);
     for (const QString &file : files)
@@ -378,12 +356,10 @@ void tst_BatchImport::killedImportLeavesNothingHalfDone()
         QVERIFY2(QFileInfo::exists(temp), "temporary sources stay for another try");
 
     // And the book takes the same files again.
-    Dokumentz docs;
-    docs.DefSourceID = kBook;
-    ImportRun again(*m_fx.link, docs, importItemsFromFiles(args));
+    ImportRun again(*m_fx.link, *m_docs, importItemsFromFiles(args));
     runAll(again);
     QVERIFY2(again.error().isEmpty(), qPrintable(again.error()));
-    QCOMPARE(m_fx.scalar(QStringLiteral("Select Count(*) From BookContents")), 4);
+    QCOMPARE(m_fx.pageCount(), 4);
     checkConsistent(*m_fx.link, m_fx.libraryFolder);
 }
 

@@ -1,26 +1,15 @@
+#include "libraryfixture.h"
+
 #include "library/librarycopier.h"
 #include "library/librarydata.h"
-#include "support/recordingdatalink.h"
-#include "support/testhost.h"
-
-#include "host/referencehost.h"
-
-#include <tovradocs/recordset.h>
 
 #include <QDateTime>
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QSet>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <unistd.h>
 
 using namespace tovradocs;
 using namespace tovradocs::Internal;
-using tovradocs::Testing::RecordingDataLink;
-using tovradocs::Testing::openTestHost;
+using Testing::fieldTexts;
 
 Q_DECLARE_METATYPE(tovradocs::Internal::BookView)
 
@@ -38,7 +27,6 @@ private Q_SLOTS:
 
     void sqlTexts_data();
     void sqlTexts();
-    void keyAndFileNameRequests();
 
     void listBooks_data();
     void listBooks();
@@ -63,51 +51,30 @@ private Q_SLOTS:
 
 private:
     QString makeFile(const QString &name, const QByteArray &content);
-    QVariantMap row(qint32 entryCode) { return Testing::contentRow(*m_host, entryCode); }
+    QVariantMap row(qint32 entryCode) { return m_fx.row(entryCode); }
     NewEntry entry(qint32 book, const QString &path, qint32 type = 1,
                    const QString &description = QString());
-    QStringList libraryFiles() const
-    {
-        QStringList files;
-        for (QDirIterator it(m_libraryFolder, QDir::Files | QDir::Hidden | QDir::System,
-                             QDirIterator::Subdirectories);
-             it.hasNext();)
-            files << it.next();
-        files.sort();
-        return files;
-    }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_libraryFolder;
-    std::shared_ptr<ReferenceHost> m_host;
-    std::shared_ptr<RecordingDataLink> m_link;
+    LibraryFixture m_fx;
     std::unique_ptr<LibraryData> m_data;
 };
 
 void TestLibraryData::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_libraryFolder = m_dir->filePath(QStringLiteral("Library"));
-    QDir().mkpath(m_dir->filePath(QStringLiteral("incoming")));
-
-    m_host = openTestHost(m_dir->path());
-    QVERIFY(m_host);
-    m_link = std::make_shared<RecordingDataLink>(m_host);
-    m_data = std::make_unique<LibraryData>(*m_link);
+    QVERIFY(m_fx.open());
+    QDir().mkpath(m_fx.path(QStringLiteral("incoming")));
+    m_data = std::make_unique<LibraryData>(*m_fx.link);
 }
 
 void TestLibraryData::cleanup()
 {
     m_data.reset();
-    m_link.reset();
-    m_host.reset();
-    m_dir.reset();
+    m_fx.close();
 }
 
 QString TestLibraryData::makeFile(const QString &name, const QByteArray &content)
 {
-    const QString path = m_dir->filePath(QStringLiteral("incoming/") + name);
+    const QString path = m_fx.path(QStringLiteral("incoming/") + name);
     if (!Testing::writeFile(path, content))
         qFatal("cannot write %s", qPrintable(path));
     return path;
@@ -163,28 +130,8 @@ void TestLibraryData::sqlTexts()
 {
     QFETCH(Operation, op);
     QFETCH(QStringList, expected);
-    op(*m_data, *m_link, entry(7, m_libraryFolder + QStringLiteral("/kept.JPG")));
-    QCOMPARE(m_link->sqlTexts(), expected);
-}
-
-void TestLibraryData::keyAndFileNameRequests()
-{
-    const qint32 book = m_data->addBook(QStringLiteral("Implants"), 0);
-    QCOMPARE(m_link->callsOf(QStringLiteral("GenerateEntrycode")),
-             QStringList{QStringLiteral("false, Books, Entry_code")});
-    m_link->clear();
-
-    const QString source = makeFile(QStringLiteral("scan.tiff"), "tiff");
-    NewEntry made = entry(book, makeFile(QStringLiteral("paste.tmp"), "png"));
-    made.extension = QStringLiteral("PNG");
-    const EntryRun run = m_data->addEntries({entry(book, source), made});
-    QCOMPARE(run.addedCount(), 2);
-    const qint32 key = run.items[0].entryCode;
-    QCOMPARE(m_link->callsOf(QStringLiteral("GenerateEntrycode")),
-             QStringList{QStringLiteral("false, BookContents, Entry_code")});
-    QCOMPARE(m_link->callsOf(QStringLiteral("NextFileName")),
-             (QStringList{QStringLiteral("1, %1, %2, TIFF").arg(book).arg(key),
-                          QStringLiteral("1, %1, %2, PNG").arg(book).arg(key + 1)}));
+    op(*m_data, *m_fx.link, entry(7, m_fx.libraryFolder + QStringLiteral("/kept.JPG")));
+    QCOMPARE(m_fx.link->sqlTexts(), expected);
 }
 
 // --- books ------------------------------------------------------------------
@@ -221,7 +168,7 @@ void TestLibraryData::listBooks()
     for (const char *name : {"Anterior cases", "Before and after", "Zygoma"})
         codes[name] = m_data->addBook(QLatin1String(name), 0);
     // A row without a valid key never shows up in a list.
-    m_host->ExecuteStmt(false, QStringLiteral("Insert Into Books (Entry_Code, Description, PatientCode) Values (0, 'Archived', 0)"));
+    m_fx.host->ExecuteStmt(false, QStringLiteral("Insert Into Books (Entry_Code, Description, PatientCode) Values (0, 'Archived', 0)"));
 
     const QList<BookItem> books = m_data->listBooks(view, tab);
     QStringList names;
@@ -238,16 +185,15 @@ void TestLibraryData::listBooks()
 void TestLibraryData::pageTableReadsNullsAsEmpty()
 {
     const qint32 book = m_data->addBook(QStringLiteral("Book"), 0);
-    m_host->ExecuteStmt(false, QStringLiteral("Insert Into BookContents (Entry_Code, BookCode, EntryType) Values (900, %1, 3)")
+    m_fx.host->ExecuteStmt(false, QStringLiteral("Insert Into BookContents (Entry_Code, BookCode, EntryType) Values (900, %1, 3)")
                                    .arg(book));
     const PageTable pages = m_data->loadPages(book, true);
     QCOMPARE(pages.count(), 1);
-    const int bare = pages.pageOf(900);
-    QCOMPARE(pages.at(PageTable::FileNameRow, bare), QString());
-    QCOMPARE(pages.at(PageTable::DescriptionRow, bare), QString());
-    QCOMPARE(pages.at(PageTable::EntryTypeRow, bare), QStringLiteral("3"));
-    QCOMPARE(pages.at(PageTable::SelectedRow, bare), QStringLiteral("0"));
-    QCOMPARE(pages.at(PageTable::CTEffectRow, bare), QStringLiteral("0"));
+    QStringList cells;
+    for (int r : {PageTable::FileNameRow, PageTable::DescriptionRow, PageTable::EntryTypeRow,
+                  PageTable::SelectedRow, PageTable::CTEffectRow})
+        cells << pages.at(r, pages.pageOf(900));
+    QCOMPARE(cells, (QStringList{"", "", "3", "0", "0"}));
     QCOMPARE(m_data->loadPages(book + 1000, true).count(), 0);
 }
 
@@ -255,7 +201,7 @@ void TestLibraryData::indexPicture()
 {
     const qint32 book = m_data->addBook(QStringLiteral("Book"), 0);
     const qint32 other = m_data->addBook(QStringLiteral("Other"), 0);
-    const QString lib = m_libraryFolder + QLatin1Char('/');
+    const QString lib = m_fx.libraryFolder + QLatin1Char('/');
 
     QCOMPARE(m_data->indexPicture(book), QString());
     QCOMPARE(m_data->addEntries({entry(book, lib + "letter.PDF", 5)}).addedCount(), 1);
@@ -294,14 +240,14 @@ void TestLibraryData::refusedRowLeavesNoCopyAndFreesItsKey()
     // While the third picture is copied, another workstation takes the key
     // the fourth will get.
     qint32 firstKey = 0;
-    m_link->setNextFileNameHook([&](qint16, qint32, qint32 entryCode, const QString &ext) {
+    m_fx.link->setNextFileNameHook([&](qint16, qint32, qint32 entryCode, const QString &ext) {
         if (firstKey == 0)
             firstKey = entryCode;
         if (entryCode == firstKey + 2)
-            m_host->ExecuteStmt(false, QStringLiteral("Insert Into BookContents (Entry_Code, BookCode) Values (%1, %2)")
+            m_fx.host->ExecuteStmt(false, QStringLiteral("Insert Into BookContents (Entry_Code, BookCode) Values (%1, %2)")
                                            .arg(entryCode + 1)
                                            .arg(book + 1000));
-        return m_libraryFolder + QStringLiteral("/B%1/E%2.%3").arg(book).arg(entryCode).arg(ext);
+        return m_fx.libraryFolder + QStringLiteral("/B%1/E%2.%3").arg(book).arg(entryCode).arg(ext);
     });
     QList<NewEntry> entries;
     for (int i = 0; i < 5; ++i)
@@ -320,19 +266,23 @@ void TestLibraryData::refusedRowLeavesNoCopyAndFreesItsKey()
         QVERIFY(QFile::exists(entries[i].sourcePath));
     }
     QCOMPARE(run.items[4].entryCode, firstKey + 3);
-    QCOMPARE(QDir(m_libraryFolder + QStringLiteral("/B%1").arg(book)).entryList(QDir::Files).size(), 3);
+    QCOMPARE(QDir(m_fx.libraryFolder + QStringLiteral("/B%1").arg(book)).entryList(QDir::Files).size(), 3);
     QCOMPARE(m_data->loadPages(book, true).count(), 3);
 }
 
 void TestLibraryData::addEntriesCopiesWithConsecutiveKeys()
 {
     const qint32 book = m_data->addBook(QStringLiteral("Book"), 0);
+    QCOMPARE(m_fx.link->callsOf(QStringLiteral("GenerateEntrycode")),
+             QStringList{QStringLiteral("false, Books, Entry_code")});
+    m_fx.link->clear();
     const QString kept = makeFile(QStringLiteral("xray.jpg"), QByteArray(300000, 'x'));
     const QString temp = makeFile(QStringLiteral("Tow1A.tmp.bmp"), "BM-temporary");
     const QString video = makeFile(QStringLiteral("clip.avi"), "RIFF....AVI ");
 
     NewEntry tempEntry = entry(book, temp, 1, QStringLiteral("Pasted"));
     tempEntry.deleteSource = true;
+    tempEntry.extension = QStringLiteral("PNG");
     NewEntry videoEntry = entry(book, video, 2, QStringLiteral("Clip"));
     videoEntry.entryDate = QDate(2024, 2, 29);
     videoEntry.ctEffect = 7;
@@ -347,12 +297,19 @@ void TestLibraryData::addEntriesCopiesWithConsecutiveKeys()
     const qint32 first = run.items[0].entryCode;
     QCOMPARE(run.items[1].entryCode, first + 1);
     QCOMPARE(run.items[2].entryCode, first + 2);
+    // One key from the host for the run; each file named for its key.
+    QCOMPARE(m_fx.link->callsOf(QStringLiteral("GenerateEntrycode")),
+             QStringList{QStringLiteral("false, BookContents, Entry_code")});
+    QCOMPARE(m_fx.link->callsOf(QStringLiteral("NextFileName")),
+             (QStringList{QStringLiteral("1, %1, %2, JPG").arg(book).arg(first),
+                          QStringLiteral("1, %1, %2, PNG").arg(book).arg(first + 1),
+                          QStringLiteral("1, %1, %2, AVI").arg(book).arg(first + 2)}));
 
     const QList<QByteArray> contents{QByteArray(300000, 'x'), "BM-temporary", "RIFF....AVI "};
     for (int i = 0; i < 3; ++i) {
         const EntryOutcome &item = run.items[i];
         QVERIFY(item.copied);
-        QVERIFY2(LibraryCopier::isInLibrary(m_libraryFolder, item.fileName), qPrintable(item.fileName));
+        QVERIFY2(LibraryCopier::isInLibrary(m_fx.libraryFolder, item.fileName), qPrintable(item.fileName));
         QCOMPARE(Testing::fileContents(item.fileName), contents[i]);
         QCOMPARE(row(item.entryCode).value("filename").toString(), item.fileName);
     }
@@ -360,17 +317,11 @@ void TestLibraryData::addEntriesCopiesWithConsecutiveKeys()
     QVERIFY2(!QFile::exists(temp), "a temporary source is removed once copied");
     QVERIFY(QFile::exists(video));
 
-    const QVariantMap stored = row(run.items[2].entryCode);
-    QCOMPARE(stored.value("bookcode").toInt(), book);
-    QCOMPARE(stored.value("description").toString(), QStringLiteral("Clip"));
-    QCOMPARE(stored.value("entrytype").toInt(), 2);
-    QCOMPARE(stored.value("entrydate").toDate(), QDate(2024, 2, 29));
-    QCOMPARE(stored.value("indeximage").toBool(), false);
-    QCOMPARE(stored.value("cteffect").toInt(), 7);
-    QCOMPARE(stored.value("category").toInt(), 3);
-    QCOMPARE(stored.value("playsound").toBool(), true);
-    QCOMPARE(stored.value("soundfile").toString(), QStringLiteral("LIBRARY\\sound.wav"));
-    QCOMPARE(stored.value("onscreentime").toInt(), 5);
+    const QStringList stored = {"bookcode=" + QString::number(book), "description=Clip",
+                                "entrytype=2", "entrydate=2024-02-29", "indeximage=false",
+                                "cteffect=7", "category=3", "playsound=true",
+                                "soundfile=LIBRARY\\sound.wav", "onscreentime=5"};
+    QCOMPARE(fieldTexts(row(run.items[2].entryCode), stored), stored);
     QCOMPARE(row(first).value("entrydate").toDate(), QDate::currentDate());
 }
 
@@ -386,17 +337,16 @@ void TestLibraryData::addEntriesKeepsFilesAlreadyInLibrary()
 {
     QFETCH(QString, relativeSpelling);
     const qint32 book = m_data->addBook(QStringLiteral("Book"), 0);
-    QDir().mkpath(m_libraryFolder);
-    const QString real = m_libraryFolder + QStringLiteral("/B1/E1.JPG");
+    const QString real = m_fx.libraryFolder + QStringLiteral("/B1/E1.JPG");
     QDir().mkpath(QFileInfo(real).path());
     QVERIFY(Testing::writeFile(real, "picture"));
 
     QString path = real;
     if (relativeSpelling == "lower")
-        path = m_libraryFolder.toLower() + QStringLiteral("/B1/E1.JPG");
+        path = m_fx.libraryFolder.toLower() + QStringLiteral("/B1/E1.JPG");
     else if (relativeSpelling == "backslash")
         path = QString(real).replace(QLatin1Char('/'), QLatin1Char('\\'));
-    const QStringList before = libraryFiles();
+    const QStringList before = m_fx.libraryFiles();
 
     NewEntry e = entry(book, path);
     e.deleteSource = true; // never applies to a file the row points at
@@ -404,22 +354,21 @@ void TestLibraryData::addEntriesKeepsFilesAlreadyInLibrary()
     QCOMPARE(run.addedCount(), 1);
     QCOMPARE(run.items[0].fileName, path);
     QVERIFY(!run.items[0].copied);
-    QCOMPARE(m_link->callsOf(QStringLiteral("NextFileName")), QStringList());
+    QCOMPARE(m_fx.link->callsOf(QStringLiteral("NextFileName")), QStringList());
     QCOMPARE(row(run.items[0].entryCode).value("filename").toString(), path);
-    QCOMPARE(libraryFiles(), before);
+    QCOMPARE(m_fx.libraryFiles(), before);
     QVERIFY(QFile::exists(real));
 }
 
 void TestLibraryData::copyNeverOverwrites()
 {
     const qint32 book = m_data->addBook(QStringLiteral("Book"), 0);
-    const QString taken = m_libraryFolder + QStringLiteral("/taken.JPG");
-    QDir().mkpath(m_libraryFolder);
+    const QString taken = m_fx.libraryFolder + QStringLiteral("/taken.JPG");
     QVERIFY(Testing::writeFile(taken, "precious"));
     int calls = 0;
-    m_link->setNextFileNameHook([&](qint16, qint32, qint32 entryCode, const QString &ext) {
+    m_fx.link->setNextFileNameHook([&](qint16, qint32, qint32 entryCode, const QString &ext) {
         return ++calls == 1 ? taken
-                            : m_libraryFolder + QStringLiteral("/fresh%1.%2").arg(entryCode).arg(ext);
+                            : m_fx.libraryFolder + QStringLiteral("/fresh%1.%2").arg(entryCode).arg(ext);
     });
 
     NewEntry clash = entry(book, makeFile(QStringLiteral("new.jpg"), "new picture"));
@@ -455,11 +404,11 @@ void TestLibraryData::failedCopyLeavesNothing()
     QFETCH(bool, readOnlyFolder);
     const qint32 book = m_data->addBook(QStringLiteral("Book"), 0);
     if (!source.startsWith(QLatin1Char('/')))
-        source = m_dir->filePath(QStringLiteral("incoming/") + source);
+        source = m_fx.path(QStringLiteral("incoming/") + source);
     if (source.endsWith(QStringLiteral("ok.jpg")))
         makeFile(QStringLiteral("ok.jpg"), "picture");
 
-    QString folder = m_libraryFolder + QStringLiteral("/target");
+    QString folder = m_fx.libraryFolder + QStringLiteral("/target");
     QDir().mkpath(folder);
     if (readOnlyFolder) {
         if (::geteuid() == 0)
@@ -468,20 +417,20 @@ void TestLibraryData::failedCopyLeavesNothing()
             QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     }
     const QString target = folder + QStringLiteral("/copy.JPG");
-    m_link->setNextFileNameHook([&](qint16, qint32, qint32, const QString &) { return target; });
+    m_fx.link->setNextFileNameHook([&](qint16, qint32, qint32, const QString &) { return target; });
 
-    const QStringList before = libraryFiles();
+    const QStringList before = m_fx.libraryFiles();
     NewEntry e = entry(book, source);
     e.deleteSource = true;
     const EntryRun run = m_data->addEntries({e});
-    QFile::setPermissions(m_libraryFolder + QStringLiteral("/target"),
+    QFile::setPermissions(m_fx.libraryFolder + QStringLiteral("/target"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
     QCOMPARE(run.items.size(), 1);
     QVERIFY(!run.items[0].added);
     QVERIFY2(!run.items[0].error.isEmpty(), "a failed copy says why");
     QVERIFY(!QFile::exists(target));
-    QCOMPARE(libraryFiles(), before);
+    QCOMPARE(m_fx.libraryFiles(), before);
     QCOMPARE(m_data->loadPages(book, true).count(), 0);
     if (source.endsWith(QStringLiteral("ok.jpg")))
         QVERIFY(QFile::exists(source));
@@ -493,14 +442,14 @@ void TestLibraryData::copierDeletesSourcesOnlyWhenFinished()
     for (int i = 0; i < 3; ++i)
         sources << makeFile(QStringLiteral("t%1.png").arg(i), QByteArray::number(i));
 
-    LibraryCopier copier(*m_link);
+    LibraryCopier copier(*m_fx.link);
     QStringList targets;
     for (int i = 0; i < 3; ++i) {
         const auto copied = copier.copy(sources[i], 1, 5, 100 + i, i != 1);
         QVERIFY2(copied.ok(), qPrintable(copied.error()));
         targets << copied.value();
     }
-    QCOMPARE(m_link->callsOf(QStringLiteral("GetLibraryFilesFolder")).size(), 1);
+    QCOMPARE(m_fx.link->callsOf(QStringLiteral("GetLibraryFilesFolder")).size(), 1);
     for (const QString &s : sources)
         QVERIFY2(QFile::exists(s), "sources stay until the copies are durable");
     copier.discard(targets[2]);
@@ -543,10 +492,10 @@ void TestLibraryData::isInLibrary()
 
 void TestLibraryData::staleTemporariesAreRemoved()
 {
-    QDir().mkpath(m_libraryFolder + QStringLiteral("/b7"));
-    const QString stale = m_libraryFolder + QStringLiteral("/b7/.tovra-copy-AbC123");
-    const QString fresh = m_libraryFolder + QStringLiteral("/.tovra-copy-XyZ789");
-    const QString picture = m_libraryFolder + QStringLiteral("/b7/old.JPG");
+    QDir().mkpath(m_fx.libraryFolder + QStringLiteral("/b7"));
+    const QString stale = m_fx.libraryFolder + QStringLiteral("/b7/.tovra-copy-AbC123");
+    const QString fresh = m_fx.libraryFolder + QStringLiteral("/.tovra-copy-XyZ789");
+    const QString picture = m_fx.libraryFolder + QStringLiteral("/b7/old.JPG");
     for (const QString &file : {stale, fresh, picture})
         QVERIFY(Testing::writeFile(file, "bytes"));
     const QDateTime twoDaysAgo = QDateTime::currentDateTime().addDays(-2);
@@ -556,7 +505,7 @@ void TestLibraryData::staleTemporariesAreRemoved()
         QVERIFY(f.setFileTime(twoDaysAgo, QFileDevice::FileModificationTime));
     }
 
-    QCOMPARE(LibraryCopier::removeStaleTemporaries(m_libraryFolder,
+    QCOMPARE(LibraryCopier::removeStaleTemporaries(m_fx.libraryFolder,
                                                    QDateTime::currentDateTime().addDays(-1)),
              1);
     QVERIFY(!QFile::exists(stale));
@@ -579,7 +528,7 @@ void TestLibraryData::deletedRowsComeBack()
     for (const EntryOutcome &item : run.items)
         rowsBefore << row(item.entryCode);
     const auto bookRow = [&] {
-        return Testing::scalar(*m_host, QStringLiteral("Select PatientCode From Books where Entry_Code = %1").arg(book));
+        return m_fx.scalar(QStringLiteral("Select PatientCode From Books where Entry_Code = %1").arg(book));
     };
 
     // One page.
@@ -613,27 +562,25 @@ void TestLibraryData::duplicateEntry()
     const EntryRun run = m_data->addEntries({original});
     const qint32 code = run.items[0].entryCode;
     m_data->setIndexImage(book, code);
-    m_link->clear();
+    m_fx.link->clear();
 
     const Result<qint32> copy = m_data->duplicateEntry(code, target);
     QVERIFY2(copy.ok(), qPrintable(copy.error()));
     QVERIFY(*copy != code);
-    QCOMPARE(m_link->callsOf(QStringLiteral("NextFileName")),
+    QCOMPARE(m_fx.link->callsOf(QStringLiteral("NextFileName")),
              QStringList{QStringLiteral("1, %1, %2, JPEG").arg(target).arg(*copy)});
 
-    const QVariantMap stored = row(*copy);
-    const QString file = stored.value("filename").toString();
+    const QString file = row(*copy).value("filename").toString();
     QVERIFY(file != run.items[0].fileName);
     QCOMPARE(Testing::fileContents(file), QByteArray("crown picture"));
-    QCOMPARE(stored.value("description").toString(), QStringLiteral("Crown"));
-    QCOMPARE(stored.value("bookcode").toInt(), book);
-    QCOMPARE(stored.value("entrytype").toInt(), 1);
-    QCOMPARE(stored.value("entrydate").toDate(), QDate::currentDate());
-    QCOMPARE(stored.value("indeximage").toBool(), false);
+    const QStringList stored = {"description=Crown", "bookcode=" + QString::number(book), "entrytype=1",
+                                "entrydate=" + QDate::currentDate().toString(Qt::ISODate),
+                                "indeximage=false"};
+    QCOMPARE(fieldTexts(row(*copy), stored), stored);
     QCOMPARE(row(code).value("indeximage").toBool(), true);
 
     // A page whose file is gone cannot be duplicated and adds no row.
-    const EntryRun lost = m_data->addEntries({entry(book, m_libraryFolder + QStringLiteral("/lost.JPG"))});
+    const EntryRun lost = m_data->addEntries({entry(book, m_fx.libraryFolder + QStringLiteral("/lost.JPG"))});
     QVERIFY(!m_data->duplicateEntry(lost.items[0].entryCode, book).ok());
     QCOMPARE(m_data->loadPages(book, true).count(), 3); // the original, its copy and the lost page
 }

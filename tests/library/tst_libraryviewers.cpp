@@ -1,9 +1,8 @@
-#include "library/tovralib.h"
+#include "libraryfixture.h"
 
 #include "component/dialogservice.h"
 #include "controls/slidefx.h"
 #include "controls/vidplay.h"
-#include "libraryfixture.h"
 #include "support/mediafixtures.h"
 #include "viewers/showman.h"
 #include "viewers/vidplaywindow.h"
@@ -11,9 +10,6 @@
 #include <tovradocs/mediamanager.h>
 
 #include <QAction>
-#include <QApplication>
-#include <QComboBox>
-#include <QDialog>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -32,29 +28,14 @@ private Q_SLOTS:
     void cleanup();
 
     void compareOfVideosOpensOnePlayerRepeatingAsTheBookSays();
-    void compareWithAPictureKeepsTheImageViewer();
     void slideShowTakesEveryPictureAndVideo();
-    void editSlideshowOpensTheBooksSettings();
     void viewFileSendsVideosToThePlayer();
 
 private:
-    std::unique_ptr<TovraLib> openBook(qint32 code);
-    template<typename T>
-    static QList<T *> windows()
-    {
-        QList<T *> found;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *t = qobject_cast<T *>(w); t && t->isVisible())
-                found << t;
-        return found;
-    }
-
     LibraryFixture m_fx;
     QTemporaryDir m_clips;
     QString m_before;
     QString m_after;
-    std::unique_ptr<ScriptedResponder> m_responder;
-    std::unique_ptr<ResponderGuard> m_guard;
 };
 
 void TestLibraryViewers::initTestCase()
@@ -78,8 +59,6 @@ void TestLibraryViewers::init()
     m_fx.addPage(21, 2, m_after, 2, QStringLiteral("After"));
     m_fx.addPictures(2, 22, {QStringLiteral("Smile")});
     m_fx.addPage(23, 2, m_fx.path(QStringLiteral("letter.txt")), 3, QStringLiteral("Letter"));
-    m_responder = std::make_unique<ScriptedResponder>();
-    m_guard = std::make_unique<ResponderGuard>(m_responder.get());
 }
 
 void TestLibraryViewers::cleanup()
@@ -88,28 +67,15 @@ void TestLibraryViewers::cleanup()
         if (qobject_cast<VidPlayWindow *>(w) || qobject_cast<ShowMan *>(w))
             w->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    m_guard.reset();
-    m_responder.reset();
     m_fx.close();
-}
-
-std::unique_ptr<TovraLib> TestLibraryViewers::openBook(qint32 code)
-{
-    auto lib = std::make_unique<TovraLib>();
-    lib->resize(900, 640);
-    lib->show();
-    QCoreApplication::processEvents();
-    auto *books = child<QComboBox>(lib, "cboBooks");
-    books->setCurrentIndex(books->findData(code));
-    return lib;
 }
 
 void TestLibraryViewers::compareOfVideosOpensOnePlayerRepeatingAsTheBookSays()
 {
-    auto lib = openBook(1);
+    auto lib = m_fx.openLibrary(1);
     lib->command(QStringLiteral("Select All"))->trigger();
     lib->tbrExportCommand(QStringLiteral("SelViewWindow"));
-    const auto players = windows<VidPlayWindow>();
+    const auto players = m_fx.shownWindows<VidPlayWindow>();
     QCOMPARE(players.size(), 1);
     VidPlayWindow *player = players.first();
     QCOMPARE(player->videoCount(), 2);
@@ -117,29 +83,37 @@ void TestLibraryViewers::compareOfVideosOpensOnePlayerRepeatingAsTheBookSays()
     QCOMPARE(player->videoBox(0)->fileName(), m_before);
     QCOMPARE(player->videoBox(1)->fileName(), m_after);
     QVERIFY(player->repeatTimer()->isActive());
-    QCOMPARE(m_responder->prompts().size(), 0);
-}
+    QCOMPARE(m_fx.dialogs->prompts().size(), 0);
+    player->close();
 
-void TestLibraryViewers::compareWithAPictureKeepsTheImageViewer()
-{
-    auto lib = openBook(2);
+    // "Edit Slideshow" opens the settings of the book shown.
+    QString name;
+    m_fx.dialogs->pushModal([&](QDialog *d) {
+        name = child<QLineEdit>(d, "txtDescription")->text();
+        return int(QDialog::Rejected);
+    });
+    lib->tbrLibCommand(QStringLiteral("Edit Slideshow"));
+    QCOMPARE(name, QStringLiteral("Ortho videos"));
+
+    // With a picture among them the image viewer compares them.
+    auto *books = child<QComboBox>(lib, "cboBooks");
+    books->setCurrentIndex(books->findData(2));
     lib->command(QStringLiteral("Select All"))->trigger();
-    QString shownDialog;
-    m_responder->pushModal([&](QDialog *d) {
-        shownDialog = d->objectName();
+    m_fx.dialogs->pushModal([&](QDialog *d) {
+        name = d->objectName();
         return int(QDialog::Rejected);
     });
     lib->tbrExportCommand(QStringLiteral("SelViewWindow"));
-    QCOMPARE(shownDialog, QStringLiteral("ViewImg"));
-    QVERIFY(windows<VidPlayWindow>().isEmpty());
+    QCOMPARE(name, QStringLiteral("ViewImg"));
+    QVERIFY(m_fx.shownWindows<VidPlayWindow>().isEmpty());
 }
 
 void TestLibraryViewers::slideShowTakesEveryPictureAndVideo()
 {
-    auto lib = openBook(2);
+    auto lib = m_fx.openLibrary(2);
     // Nothing selected: the show still takes every picture and video, no documents.
     lib->tbrExportCommand(QStringLiteral("SelViewShow"));
-    const auto shows = windows<ShowMan>();
+    const auto shows = m_fx.shownWindows<ShowMan>();
     QCOMPARE(shows.size(), 1);
     ShowMan *show = shows.first();
     QTRY_COMPARE_WITH_TIMEOUT(show->slideControl()->currentFile(), m_before, 5000);
@@ -152,28 +126,16 @@ void TestLibraryViewers::slideShowTakesEveryPictureAndVideo()
     QVERIFY(!show->isVisible());
 }
 
-void TestLibraryViewers::editSlideshowOpensTheBooksSettings()
-{
-    auto lib = openBook(1);
-    QString name;
-    m_responder->pushModal([&](QDialog *d) {
-        name = child<QLineEdit>(d, "txtDescription")->text();
-        return int(QDialog::Rejected);
-    });
-    lib->tbrLibCommand(QStringLiteral("Edit Slideshow"));
-    QCOMPARE(name, QStringLiteral("Ortho videos"));
-}
-
 void TestLibraryViewers::viewFileSendsVideosToThePlayer()
 {
     MediaManager manager;
     QVERIFY(manager.ViewFile(m_after, QStringLiteral("After")));
-    const auto players = windows<VidPlayWindow>();
+    const auto players = m_fx.shownWindows<VidPlayWindow>();
     QCOMPARE(players.size(), 1);
     QVERIFY(players.first()->isSingleVideo());
     QCOMPARE(players.first()->videoBox(0)->fileName(), m_after);
     QVERIFY(!manager.ViewFile(m_fx.path(QStringLiteral("gone.avi")), QString()));
-    QCOMPARE(windows<VidPlayWindow>().size(), 1);
+    QCOMPARE(m_fx.shownWindows<VidPlayWindow>().size(), 1);
 }
 
 QTEST_MAIN(TestLibraryViewers)

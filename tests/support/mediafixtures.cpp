@@ -13,15 +13,27 @@ QString gstLaunch()
     return QStandardPaths::findExecutable(QStringLiteral("gst-launch-1.0"));
 }
 
-bool runPipeline(const QString &pipeline)
+// Runs a pipeline whose last element writes path; path, or "" on failure.
+QString runToFile(const QString &pipeline, const QString &path)
 {
     const QString gst = gstLaunch();
     if (gst.isEmpty())
-        return false;
+        return {};
     QProcess make;
-    make.start(gst, QStringList{QStringLiteral("-q")} + QProcess::splitCommand(pipeline));
-    return make.waitForFinished(60000) && make.exitStatus() == QProcess::NormalExit
+    const QString command = pipeline + QStringLiteral(" ! filesink location=\"%1\"").arg(path);
+    make.start(gst, QStringList{QStringLiteral("-q")} + QProcess::splitCommand(command));
+    const bool ok = make.waitForFinished(60000) && make.exitStatus() == QProcess::NormalExit
         && make.exitCode() == 0;
+    return ok && QFile::exists(path) ? path : QString();
+}
+
+QString testVideo(QSize size, int frames, const QString &pattern = {})
+{
+    return QStringLiteral("videotestsrc%1 num-buffers=%2 ! video/x-raw,width=%3,height=%4,framerate=25/1")
+        .arg(pattern.isEmpty() ? QString() : QStringLiteral(" pattern=") + pattern)
+        .arg(frames)
+        .arg(size.width())
+        .arg(size.height());
 }
 
 } // namespace
@@ -33,38 +45,17 @@ bool canMakeClips()
 
 QString makeClip(const QString &path, QSize size, int frames, const QString &pattern)
 {
-    const QString source = pattern.isEmpty()
-        ? QStringLiteral("videotestsrc")
-        : QStringLiteral("videotestsrc pattern=") + pattern;
-    const QString pipeline =
-        QStringLiteral("%1 num-buffers=%2 ! video/x-raw,width=%3,height=%4,framerate=25/1 ! "
-                       "jpegenc ! avimux ! filesink location=\"%5\"")
-            .arg(source)
-            .arg(frames)
-            .arg(size.width())
-            .arg(size.height())
-            .arg(path);
-    return runPipeline(pipeline) && QFile::exists(path) ? path : QString();
+    return runToFile(testVideo(size, frames, pattern) + QStringLiteral(" ! jpegenc ! avimux"), path);
 }
 
 QString makeMp4Clip(const QString &path, QSize size, int frames)
 {
-    const QString pipeline =
-        QStringLiteral("videotestsrc num-buffers=%1 ! video/x-raw,width=%2,height=%3,framerate=25/1 ! "
-                       "videoconvert ! avenc_mpeg4 ! mp4mux ! filesink location=\"%4\"")
-            .arg(frames)
-            .arg(size.width())
-            .arg(size.height())
-            .arg(path);
-    return runPipeline(pipeline) && QFile::exists(path) ? path : QString();
+    return runToFile(testVideo(size, frames) + QStringLiteral(" ! videoconvert ! avenc_mpeg4 ! mp4mux"), path);
 }
 
 QString makeSoundOnlyFile(const QString &path)
 {
-    const QString pipeline =
-        QStringLiteral("audiotestsrc num-buffers=20 ! audioconvert ! wavenc ! filesink location=\"%1\"")
-            .arg(path);
-    return runPipeline(pipeline) && QFile::exists(path) ? path : QString();
+    return runToFile(QStringLiteral("audiotestsrc num-buffers=20 ! audioconvert ! wavenc"), path);
 }
 
 QString truncatedCopy(const QString &source, const QString &path, qint64 bytes)

@@ -3,10 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QUuid>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -41,10 +37,7 @@ PgServer::PgServer() = default;
 PgServer::~PgServer()
 {
     if (m_running)
-        run(m_bin + QStringLiteral("/pg_ctl"), {QStringLiteral("-D"), m_dataDir, QStringLiteral("-m"),
-                                               QStringLiteral("immediate"), QStringLiteral("-w"),
-                                               QStringLiteral("stop")},
-            30000);
+        run(m_bin + QStringLiteral("/pg_ctl"), {"-D", m_dataDir, "-m", "immediate", "-w", "stop"}, 30000);
     // m_root removes the folder.
 }
 
@@ -66,13 +59,10 @@ bool PgServer::run(const QString &program, const QStringList &args, int timeoutM
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    if (::geteuid() == 0) {
-        // initdb and the server refuse to run as root.
-        p.start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), QStringLiteral("postgres"),
-                                                       QStringLiteral("--"), program} + args);
-    } else {
+    if (::geteuid() == 0) // initdb and the server refuse to run as root
+        p.start(QStringLiteral("runuser"), QStringList{"-u", "postgres", "--", program} + args);
+    else
         p.start(program, args);
-    }
     if (!p.waitForStarted(10000)) {
         m_error = QStringLiteral("cannot start %1: %2").arg(program, p.errorString());
         return false;
@@ -120,9 +110,7 @@ bool PgServer::start()
         }
     }
     if (!run(m_bin + QStringLiteral("/initdb"),
-             {QStringLiteral("-D"), m_dataDir, QStringLiteral("-U"), QStringLiteral("postgres"),
-              QStringLiteral("--auth=trust"), QStringLiteral("-E"), QStringLiteral("UTF8"),
-              QStringLiteral("--no-sync"), QStringLiteral("--no-instructions")},
+             {"-D", m_dataDir, "-U", "postgres", "--auth=trust", "-E", "UTF8", "--no-sync", "--no-instructions"},
              120000))
         return false;
     m_port = freeLoopbackPort();
@@ -131,10 +119,7 @@ bool PgServer::start()
                                 .arg(m_port)
                                 .arg(m_dataDir);
     if (!run(m_bin + QStringLiteral("/pg_ctl"),
-             {QStringLiteral("-D"), m_dataDir, QStringLiteral("-l"), m_dataDir + QStringLiteral("/server.log"),
-              QStringLiteral("-o"), options, QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"),
-              QStringLiteral("start")},
-             90000))
+             {"-D", m_dataDir, "-l", m_dataDir + "/server.log", "-o", options, "-w", "-t", "60", "start"}, 90000))
         return false;
     m_running = true;
     return true;
@@ -147,22 +132,6 @@ QString PgServer::url(const QString &database) const
 
 bool PgServer::createDatabase(const QString &name)
 {
-    const QString connection = QStringLiteral("pgserver-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
-        db.setHostName(QStringLiteral("127.0.0.1"));
-        db.setPort(m_port);
-        db.setUserName(QStringLiteral("postgres"));
-        db.setDatabaseName(QStringLiteral("postgres"));
-        if (db.open()) {
-            QSqlQuery q(db);
-            ok = q.exec(QStringLiteral("CREATE DATABASE %1").arg(name));
-            m_error = ok ? QString() : q.lastError().text();
-        } else {
-            m_error = db.lastError().text();
-        }
-    }
-    QSqlDatabase::removeDatabase(connection);
-    return ok;
+    return run(m_bin + QStringLiteral("/createdb"),
+               {"-h", "127.0.0.1", "-p", QString::number(m_port), "-U", "postgres", name}, 30000);
 }

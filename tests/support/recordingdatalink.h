@@ -93,15 +93,12 @@ public:
         record("NextFileName", kind, bookCode, entryCode, extension);
         return m_nextFileName(kind, bookCode, entryCode, extension);
     }
-    void PassMessage(const QString &text, qint32 style, const QString &title = QString(),
-                     qint32 reserved = 0) override
-    {
-        forward(&DataLink::PassMessage, "PassMessage", text, style, title, reserved);
-    }
 
     // The rest record their arguments and forward unchanged.
 #define TOVRA_FORWARD(Result, Name, Params, ...)                                                   \
     Result Name Params override { return forward(&DataLink::Name, #Name __VA_OPT__(, ) __VA_ARGS__); }
+    TOVRA_FORWARD(void, PassMessage, (const QString &text, qint32 style, const QString &title = QString(),
+                                      qint32 reserved = 0), text, style, title, reserved)
     TOVRA_FORWARD(qint32, GenerateEntrycode, (bool f, const QString &t, const QString &k), f, t, k)
     TOVRA_FORWARD(QString, GetLibraryFilesFolder, ())
     TOVRA_FORWARD(QVariant, GetSystemSetting, (qint16 number), number)

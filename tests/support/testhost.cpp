@@ -4,6 +4,7 @@
 
 #include <tovradocs/recordset.h>
 
+#include <QComboBox>
 #include <QDebug>
 #include <QFile>
 
@@ -53,6 +54,24 @@ QVariantMap contentRow(DataLink &host, qint32 entryCode)
         values.insert(field.toLower(), rs->value(field));
     rs->close();
     return values;
+}
+
+QStringList fieldTexts(const QVariantMap &row, const QStringList &expected)
+{
+    QStringList texts;
+    for (const QString &line : expected) {
+        const QString field = line.section(u'=', 0, 0);
+        texts << field + u'=' + row.value(field).toString();
+    }
+    return texts;
+}
+
+QStringList itemTexts(const QComboBox *combo)
+{
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i)
+        texts << combo->itemText(i);
+    return texts;
 }
 
 bool writeFile(const QString &path, const QByteArray &content)

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+class QComboBox;
+
 namespace tovradocs::Internal {
 class ScriptedResponder;
 }
@@ -26,6 +28,14 @@ qint64 scalar(DataLink &host, const QString &sql);
 
 // One BookContents row by key, field names lower-cased; empty when absent.
 QVariantMap contentRow(DataLink &host, qint32 entryCode);
+
+// The row's values of the fields named in expected ("field=value" lines),
+// written the same way, so a row is checked with one comparison:
+// QCOMPARE(fieldTexts(row, expected), expected). Dates read yyyy-MM-dd.
+QStringList fieldTexts(const QVariantMap &row, const QStringList &expected);
+
+// The texts of a list's items, in order.
+QStringList itemTexts(const QComboBox *combo);
 
 // Whole-file helpers: false / a null array when the file cannot be used.
 bool writeFile(const QString &path, const QByteArray &content);
