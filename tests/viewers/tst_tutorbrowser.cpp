@@ -2,22 +2,15 @@
 #include "viewers/tovratutor.h"
 #include "viewers/vidplaywindow.h"
 
-#include "component/dialogservice.h"
-#include "component/hostlink.h"
 #include "controls/vidplay.h"
-#include "host/referencehost.h"
 #include "support/mediafixtures.h"
-#include "support/recordingdatalink.h"
-#include "support/testhost.h"
+#include "viewerfixture.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
-#include <QPointer>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineView>
 
@@ -35,14 +28,14 @@ static int folderPrompts(const ScriptedResponder &responder)
     return count;
 }
 
-class TestTutorBrowser : public QObject
+class TestTutorBrowser : public QObject, public ViewerFixture
 {
     Q_OBJECT
 
 private Q_SLOTS:
     void initTestCase();
     void init();
-    void cleanup();
+    void cleanup() { endTest(); }
 
     void tutorListsTheVideosAndPlaysTheChosenOne();
     void missingTutorialKeepsTheRememberedFolder();
@@ -53,20 +46,13 @@ private Q_SLOTS:
     void viewFileAndVisitSiteOpenTheWebPageWindow();
 
 private:
-    QTemporaryDir m_dir;
     QString m_folder;
-    std::shared_ptr<ReferenceHost> m_host;
-    std::shared_ptr<RecordingDataLink> m_link;
-    std::unique_ptr<ScriptedResponder> m_responder;
-    std::unique_ptr<ResponderGuard> m_guard;
 };
 
 void TestTutorBrowser::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
-    QVERIFY(m_dir.isValid());
-    m_host = openTestHost(m_dir.path());
-    QVERIFY(m_host);
+    QVERIFY(openPractice());
     m_host->ExecuteStmt(false, QStringLiteral("Delete From Videos"));
     m_host->ExecuteStmt(false, QStringLiteral("Insert Into Videos (Entry_Code, Description, FileName) Values (7, 'Flossing', '\\flossing.avi')"));
     m_host->ExecuteStmt(false, QStringLiteral("Insert Into Videos (Entry_Code, Description, FileName) Values (9, 'Brushing', '\\brushing.avi')"));
@@ -78,23 +64,8 @@ void TestTutorBrowser::initTestCase()
 
 void TestTutorBrowser::init()
 {
-    m_link = std::make_shared<RecordingDataLink>(m_host);
-    setHostLink(m_link, nullptr);
-    m_responder = std::make_unique<ScriptedResponder>();
-    m_guard = std::make_unique<ResponderGuard>(m_responder.get());
+    startTest();
     setTutorialFolder(m_folder);
-}
-
-void TestTutorBrowser::cleanup()
-{
-    m_guard.reset();
-    m_responder.reset();
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (qobject_cast<TovraTutor *>(w) || qobject_cast<TovraBrowser *>(w) || qobject_cast<VidPlayWindow *>(w))
-            w->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    clearHostLink();
-    m_link.reset();
 }
 
 void TestTutorBrowser::tutorListsTheVideosAndPlaysTheChosenOne()

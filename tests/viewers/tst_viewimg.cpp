@@ -1,29 +1,21 @@
 #include "viewers/singleimageview.h"
 #include "viewers/viewimg.h"
 
-#include "component/dialogservice.h"
-#include "component/hostlink.h"
 #include "component/twips.h"
 #include "controls/imgview.h"
-#include "host/referencehost.h"
-#include "support/recordingdatalink.h"
-#include "support/testhost.h"
+#include "viewerfixture.h"
 
 #include <QClipboard>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QImageReader>
-#include <QMimeData>
 #include <QPointer>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QTest>
 
 using namespace tovradocs;
 using namespace tovradocs::Internal;
-using tovradocs::Testing::RecordingDataLink;
-using tovradocs::Testing::openTestHost;
+using namespace tovradocs::Testing;
 
 Q_DECLARE_METATYPE(QList<QRect>)
 
@@ -41,13 +33,13 @@ QList<QPoint> cells(const QList<QRect> &panes)
 
 } // namespace
 
-class TestViewImg : public QObject
+class TestViewImg : public QObject, public ViewerFixture
 {
     Q_OBJECT
 
 private Q_SLOTS:
     void initTestCase();
-    void init();
+    void init() { startTest(); }
     void cleanup();
 
     void tiling_data();
@@ -65,19 +57,12 @@ private Q_SLOTS:
 private:
     PageTable pages(const QList<std::array<QString, 3>> &rows); // file, type, selected
 
-    QTemporaryDir m_dir;
     QStringList m_pictures;
-    std::shared_ptr<ReferenceHost> m_host;
-    std::shared_ptr<RecordingDataLink> m_link;
-    std::unique_ptr<ScriptedResponder> m_responder;
-    std::unique_ptr<ResponderGuard> m_guard;
 };
 
 void TestViewImg::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    m_host = openTestHost(m_dir.path());
-    QVERIFY(m_host);
+    QVERIFY(openPractice());
     const QList<QColor> colours = {Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan};
     for (int i = 0; i < colours.size(); ++i) {
         QImage image(80 + 10 * i, 60, QImage::Format_RGB32);
@@ -88,25 +73,10 @@ void TestViewImg::initTestCase()
     }
 }
 
-void TestViewImg::init()
-{
-    m_link = std::make_shared<RecordingDataLink>(m_host);
-    setHostLink(m_link, nullptr);
-    m_responder = std::make_unique<ScriptedResponder>();
-    m_guard = std::make_unique<ResponderGuard>(m_responder.get());
-}
-
 void TestViewImg::cleanup()
 {
     libraryMenuHook() = nullptr;
-    m_guard.reset();
-    m_responder.reset();
-    clearHostLink();
-    m_link.reset();
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (qobject_cast<ViewImg *>(w) || qobject_cast<SingleImageView *>(w))
-            w->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    endTest();
 }
 
 PageTable TestViewImg::pages(const QList<std::array<QString, 3>> &rows)
@@ -182,7 +152,6 @@ void TestViewImg::selectedImagesAreTiledInOneModalWindow()
         return d->result();
     });
     auto *viewer = new ViewImg;
-    QPointer<ViewImg> alive(viewer);
     // A video row and an unselected picture are left out; show-all is off.
     const PageTable list = pages({{m_pictures[0], "1", "1"}, {m_pictures[1], "2", "1"},
                                   {m_pictures[2], "1", "0"}, {m_pictures[3], "1", "1"},
@@ -194,8 +163,6 @@ void TestViewImg::selectedImagesAreTiledInOneModalWindow()
     // Two by two: the first two side by side, the next two under them.
     QVERIFY(geometry[1].left() > geometry[0].right() && geometry[2].top() > geometry[0].bottom());
     QVERIFY(retiled);
-    if (alive)
-        alive->close();
 }
 
 void TestViewImg::noChosenImageShowsNothing()
@@ -287,14 +254,11 @@ void TestViewImg::pasteFromClipboard()
              QStringList {QStringLiteral("No Image data found on clipboard !")});
     QVERIFY(!QFileInfo::exists(second));
     QVERIFY(!alive || !alive->isVisible());
-    if (alive)
-        alive->close();
 }
 
 void TestViewImg::grabbedPicture()
 {
     auto *viewer = new ViewImg;
-    QPointer<ViewImg> alive(viewer);
     m_responder->pushAnswer(Answer::Ok);
     QVERIFY(
         viewer->InsertGrabbedImage(m_dir.filePath(QStringLiteral("none.bmp")), QImage()).isEmpty());
