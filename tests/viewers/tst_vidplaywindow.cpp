@@ -1,22 +1,15 @@
 #include "viewers/vidplaywindow.h"
 
-#include "component/dialogservice.h"
-#include "component/hostlink.h"
 #include "controls/mediacontrol.h"
 #include "controls/vidplay.h"
-#include "host/referencehost.h"
 #include "support/mediafixtures.h"
-#include "support/recordingdatalink.h"
-#include "support/testhost.h"
+#include "viewerfixture.h"
 
 #include <tovradocs/dokumentz.h>
 
-#include <QApplication>
-#include <QImageReader>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -27,26 +20,24 @@ using namespace tovradocs::Testing;
 
 Q_DECLARE_METATYPE(QList<QSize>)
 
-class TestVidPlayWindow : public QObject
+class TestVidPlayWindow : public QObject, public ViewerFixture
 {
     Q_OBJECT
 
 private Q_SLOTS:
     void initTestCase();
-    void init();
-    void cleanup();
+    void init() { startTest(); }
+    void cleanup() { endTest(); }
 
     void arrangement_data();
     void arrangement();
     void singleVideoWindowTakesTheVideosSize();
     void mp4PlaysWhenAnEncoderIsPresent();
     void comparedVideosStandAsArranged();
-    void buttonOneTwicePausesAndResumesAll();
+    void controlButtonsDriveEveryVideo();
     void repeatRestartsEndedVideos_data();
     void repeatRestartsEndedVideos();
-    void buttonZeroStopsAllAndEndsRepeating();
     void pausedVideosStepAndScrubTogether();
-    void savedFrameIsAPicture();
     void badFilesGiveAMessage_data();
     void badFilesGiveAMessage();
 
@@ -54,19 +45,14 @@ private:
     VidPlayWindow *compare(const QStringList &files, bool repeat);
     static bool allStatus(VidPlayWindow *w, const QString &status);
 
-    QTemporaryDir m_dir;
     QString m_wide;   // 320 x 240, 2 s
     QString m_small;  // 240 x 180, 1 s
     QString m_short;  // 160 x 120, 0.4 s
-    std::shared_ptr<ReferenceHost> m_host;
-    std::shared_ptr<RecordingDataLink> m_link;
-    std::unique_ptr<ScriptedResponder> m_responder;
-    std::unique_ptr<ResponderGuard> m_guard;
 };
 
 void TestVidPlayWindow::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
+    QVERIFY(openPractice());
     if (!canMakeClips())
         QSKIP("gst-launch-1.0 is needed to make the test clips");
     m_wide = makeClip(m_dir.filePath(QStringLiteral("wide.avi")), {320, 240}, 50);
@@ -74,28 +60,6 @@ void TestVidPlayWindow::initTestCase()
                        QStringLiteral("ball"));
     m_short = makeClip(m_dir.filePath(QStringLiteral("short.avi")), {160, 120}, 10);
     QVERIFY(!m_wide.isEmpty() && !m_small.isEmpty() && !m_short.isEmpty());
-    m_host = openTestHost(m_dir.path());
-    QVERIFY(m_host);
-}
-
-void TestVidPlayWindow::init()
-{
-    m_link = std::make_shared<RecordingDataLink>(m_host);
-    setHostLink(m_link, nullptr);
-    m_responder = std::make_unique<ScriptedResponder>();
-    m_guard = std::make_unique<ResponderGuard>(m_responder.get());
-}
-
-void TestVidPlayWindow::cleanup()
-{
-    m_guard.reset();
-    m_responder.reset();
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (qobject_cast<VidPlayWindow *>(w))
-            w->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    clearHostLink();
-    m_link.reset();
 }
 
 VidPlayWindow *TestVidPlayWindow::compare(const QStringList &files, bool repeat)
@@ -204,10 +168,12 @@ void TestVidPlayWindow::comparedVideosStandAsArranged()
     }
 }
 
-void TestVidPlayWindow::buttonOneTwicePausesAndResumesAll()
+void TestVidPlayWindow::controlButtonsDriveEveryVideo()
 {
-    VidPlayWindow *window = compare({m_wide, m_small}, false);
+    VidPlayWindow *window = compare({m_wide, m_small}, true);
     QTRY_VERIFY_WITH_TIMEOUT(allStatus(window, QStringLiteral("playing")), 10000);
+    QVERIFY(window->repeatTimer()->isActive());
+    // Button 1 twice pauses and resumes them all.
     QToolButton *play = window->controlBar()->button(MediaControl::PlayButton);
     QVERIFY(play);
     QTest::mouseClick(play, Qt::LeftButton);
@@ -215,6 +181,15 @@ void TestVidPlayWindow::buttonOneTwicePausesAndResumesAll()
     QTest::mouseClick(play, Qt::LeftButton);
     QVERIFY(allStatus(window, QStringLiteral("playing")));
     QCOMPARE(window->controlBar()->state(), 2);
+    // Button 0 stops them all and ends repeating.
+    QTest::mouseClick(window->controlBar()->button(MediaControl::StopButton), Qt::LeftButton);
+    QVERIFY(!window->repeatTimer()->isActive());
+    QVERIFY(allStatus(window, QStringLiteral("stopped")));
+    QCOMPARE(window->controlBar()->state(), 0);
+    // Button 2 restarts every video from the beginning, still without repeating.
+    window->buttonClicked(MediaControl::RewindButton);
+    QVERIFY(allStatus(window, QStringLiteral("playing")));
+    QVERIFY(!window->repeatTimer()->isActive());
 }
 
 void TestVidPlayWindow::repeatRestartsEndedVideos_data()
@@ -240,21 +215,6 @@ void TestVidPlayWindow::repeatRestartsEndedVideos()
         QVERIFY(!window->repeatTimer()->isActive());
         QCOMPARE(window->videoBox(0)->statusText(), QStringLiteral("stopped"));
     }
-}
-
-void TestVidPlayWindow::buttonZeroStopsAllAndEndsRepeating()
-{
-    VidPlayWindow *window = compare({m_wide, m_small}, true);
-    QTRY_VERIFY_WITH_TIMEOUT(allStatus(window, QStringLiteral("playing")), 10000);
-    QVERIFY(window->repeatTimer()->isActive());
-    QTest::mouseClick(window->controlBar()->button(MediaControl::StopButton), Qt::LeftButton);
-    QVERIFY(!window->repeatTimer()->isActive());
-    QVERIFY(allStatus(window, QStringLiteral("stopped")));
-    QCOMPARE(window->controlBar()->state(), 0);
-    // Button 2 restarts every video from the beginning, still without repeating.
-    window->buttonClicked(MediaControl::RewindButton);
-    QVERIFY(allStatus(window, QStringLiteral("playing")));
-    QVERIFY(!window->repeatTimer()->isActive());
 }
 
 void TestVidPlayWindow::pausedVideosStepAndScrubTogether()
@@ -285,19 +245,6 @@ void TestVidPlayWindow::pausedVideosStepAndScrubTogether()
     const qint64 before = window->videoBox(1)->position();
     QTest::keyClick(window, Qt::Key_Left);
     QTRY_VERIFY_WITH_TIMEOUT(window->videoBox(1)->position() > before, 5000);
-}
-
-void TestVidPlayWindow::savedFrameIsAPicture()
-{
-    VidPlayWindow *window = compare({m_wide, m_small}, false);
-    VidPlay *box = window->videoBox(1);
-    QTRY_VERIFY_WITH_TIMEOUT(!box->currentFrame().isNull(), 10000);
-    const QString file = m_dir.filePath(QStringLiteral("frame.bmp"));
-    box->setSaveFileName(file);
-    QVERIFY(box->SavePicture(true).ok());
-    QImageReader reader(file);
-    QCOMPARE(reader.format(), QByteArray("bmp"));
-    QCOMPARE(reader.read().size(), QSize(240, 180));
 }
 
 void TestVidPlayWindow::badFilesGiveAMessage_data()
