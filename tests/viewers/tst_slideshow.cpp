@@ -1,16 +1,11 @@
 #include "viewers/edittovrashow.h"
 #include "viewers/showman.h"
 
-#include "component/dialogservice.h"
-#include "component/hostlink.h"
 #include "controls/slidefx.h"
-#include "host/referencehost.h"
-#include "support/recordingdatalink.h"
-#include "support/testhost.h"
+#include "viewerfixture.h"
 
 #include <tovradocs/dokumentz.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -21,7 +16,6 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -29,19 +23,18 @@ using namespace tovradocs;
 using namespace tovradocs::Internal;
 using namespace tovradocs::Testing;
 
-class TestSlideShow : public QObject
+class TestSlideShow : public QObject, public ViewerFixture
 {
     Q_OBJECT
 
 private Q_SLOTS:
     void initTestCase();
-    void init();
-    void cleanup();
+    void init() { startTest(); }
+    void cleanup() { endTest(); }
 
     void oneItemClosesAtTheNextTick();
-    void emptyCollectionNeverShows();
+    void emptyCollectionOrEscapeEndsTheShow();
     void goneAndBrokenSlidesAreSkipped();
-    void escapeEndsTheShow();
     void settingsRoundTripEveryColumn();
     void greyedBoxesSaveFalse();
     void fontAndColourDialogsFillTheirControls();
@@ -51,21 +44,15 @@ private:
     std::shared_ptr<Dokumentz> collection(const QStringList &files);
     qint32 addBook();
     QVariantMap bookRow(qint32 code);
+    int editBook(qint32 code, const std::function<void(QDialog *)> &script);
 
-    QTemporaryDir m_dir;
     QString m_first;
     QString m_second;
-    std::shared_ptr<ReferenceHost> m_host;
-    std::shared_ptr<RecordingDataLink> m_link;
-    std::unique_ptr<ScriptedResponder> m_responder;
-    std::unique_ptr<ResponderGuard> m_guard;
 };
 
 void TestSlideShow::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    m_host = openTestHost(m_dir.path());
-    QVERIFY(m_host);
+    QVERIFY(openPractice());
     m_first = m_dir.filePath(QStringLiteral("first.png"));
     m_second = m_dir.filePath(QStringLiteral("second.jpg"));
     QImage image(640, 480, QImage::Format_RGB32);
@@ -73,26 +60,6 @@ void TestSlideShow::initTestCase()
     QVERIFY(image.save(m_first));
     image.fill(Qt::darkBlue);
     QVERIFY(image.save(m_second));
-}
-
-void TestSlideShow::init()
-{
-    m_link = std::make_shared<RecordingDataLink>(m_host);
-    setHostLink(m_link, nullptr);
-    m_responder = std::make_unique<ScriptedResponder>();
-    m_guard = std::make_unique<ResponderGuard>(m_responder.get());
-}
-
-void TestSlideShow::cleanup()
-{
-    m_guard.reset();
-    m_responder.reset();
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (qobject_cast<ShowMan *>(w))
-            w->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    clearHostLink();
-    m_link.reset();
 }
 
 std::shared_ptr<Dokumentz> TestSlideShow::collection(const QStringList &files)
@@ -125,6 +92,18 @@ QVariantMap TestSlideShow::bookRow(qint32 code)
     return row;
 }
 
+// The book's settings dialog, driven by script and then closed with OK.
+int TestSlideShow::editBook(qint32 code, const std::function<void(QDialog *)> &script)
+{
+    m_responder->pushModal([&](QDialog *d) {
+        script(d);
+        child<QPushButton>(d, "cbOK")->click();
+        return d->result();
+    });
+    EditTovraShow dialog;
+    return dialog.EditDetails(code, nullptr);
+}
+
 void TestSlideShow::oneItemClosesAtTheNextTick()
 {
     QPointer<ShowMan> show = new ShowMan;
@@ -145,14 +124,18 @@ void TestSlideShow::oneItemClosesAtTheNextTick()
     QVERIFY(show.isNull());
 }
 
-void TestSlideShow::emptyCollectionNeverShows()
+void TestSlideShow::emptyCollectionOrEscapeEndsTheShow()
 {
-    QPointer<ShowMan> show = new ShowMan;
-    QSignalSpy shown(show->slideControl(), &SlideFX::slideShown);
-    show->ViewSlideShow(collection({}), 0);
-    QVERIFY(!show->isVisible());
+    QPointer<ShowMan> empty = new ShowMan;
+    QSignalSpy shown(empty->slideControl(), &SlideFX::slideShown);
+    empty->ViewSlideShow(collection({}), 0);
+    QVERIFY(!empty->isVisible());
+    QPointer<ShowMan> escaped = new ShowMan;
+    escaped->ViewSlideShow(collection({m_first, m_second}), 0);
+    QTest::keyClick(escaped, Qt::Key_Escape);
+    QVERIFY(!escaped->isVisible());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(show.isNull());
+    QVERIFY(empty.isNull() && escaped.isNull());
     QCOMPARE(shown.count(), 0);
 }
 
@@ -174,16 +157,6 @@ void TestSlideShow::goneAndBrokenSlidesAreSkipped()
     QVERIFY(m_link->callsOf(QStringLiteral("ExecuteStmt")).isEmpty());
 }
 
-void TestSlideShow::escapeEndsTheShow()
-{
-    QPointer<ShowMan> show = new ShowMan;
-    show->ViewSlideShow(collection({m_first, m_second}), 0);
-    QTest::keyClick(show, Qt::Key_Escape);
-    QVERIFY(!show->isVisible());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(show.isNull());
-}
-
 void TestSlideShow::settingsRoundTripEveryColumn()
 {
     const qint32 code = addBook();
@@ -196,30 +169,22 @@ void TestSlideShow::settingsRoundTripEveryColumn()
         "where Entry_Code = %1").arg(code));
     const QVariantMap before = bookRow(code);
 
-    QVariantMap shown;
-    m_responder->pushModal([&](QDialog *d) {
-        shown["fontsize"] = child<QLineEdit>(d, "txtFontSize")->text();
-        shown["imagewidth"] = child<QLineEdit>(d, "txtImageWidth")->text();
-        shown["font3d"] = child<QComboBox>(d, "cbo3DFont")->currentText();
-        shown["alignment"] = child<QComboBox>(d, "cboAlignment")->currentText();
-        shown["bold"] = child<QCheckBox>(d, "chkFontBold")->isChecked();
-        shown["repeat"] = child<QCheckBox>(d, "chkRepeat")->isChecked();
-        shown["dropy"] = child<QScrollBar>(d, "hsbDropY")->value();
-        shown["stage"] = child<QLabel>(d, "lblStageColor")->palette().color(QPalette::Window);
-        child<QPushButton>(d, "cbOK")->click();
-        return d->result();
-    });
-    EditTovraShow dialog;
-    QCOMPARE(dialog.EditDetails(code, nullptr), int(QDialog::Accepted));
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Edit Tovra Show"));
-    QCOMPARE(shown["fontsize"].toString(), QStringLiteral("14.50"));
-    QCOMPARE(shown["imagewidth"].toString(), QStringLiteral("300"));
-    QCOMPARE(shown["font3d"].toString(), QStringLiteral("Drop Shadow"));
-    QCOMPARE(shown["alignment"].toString(), QStringLiteral("Centered in the middle"));
-    QCOMPARE(shown["bold"].toBool(), true);
-    QCOMPARE(shown["repeat"].toBool(), true);
-    QCOMPARE(shown["dropy"].toInt(), -2);
-    QCOMPARE(shown["stage"].value<QColor>(), QColor(255, 0, 0));
+    QVariantList shown;
+    QCOMPARE(editBook(code, [&](QDialog *d) {
+                 shown << d->windowTitle() << child<QLineEdit>(d, "txtFontSize")->text()
+                       << child<QLineEdit>(d, "txtImageWidth")->text()
+                       << child<QComboBox>(d, "cbo3DFont")->currentText()
+                       << child<QComboBox>(d, "cboAlignment")->currentText()
+                       << child<QCheckBox>(d, "chkFontBold")->isChecked()
+                       << child<QCheckBox>(d, "chkRepeat")->isChecked()
+                       << child<QScrollBar>(d, "hsbDropY")->value()
+                       << child<QLabel>(d, "lblStageColor")->palette().color(QPalette::Window);
+             }),
+             int(QDialog::Accepted));
+    QCOMPARE(shown, (QVariantList{QStringLiteral("Edit Tovra Show"), QStringLiteral("14.50"),
+                                  QStringLiteral("300"), QStringLiteral("Drop Shadow"),
+                                  QStringLiteral("Centered in the middle"), true, true, -2,
+                                  QColor(255, 0, 0)}));
 
     // Saving unchanged writes back what was read, column by column.
     const QVariantMap after = bookRow(code);
@@ -237,7 +202,7 @@ void TestSlideShow::settingsRoundTripEveryColumn()
 void TestSlideShow::greyedBoxesSaveFalse()
 {
     const qint32 code = addBook();
-    m_responder->pushModal([&](QDialog *d) {
+    editBook(code, [](QDialog *d) {
         child<QLineEdit>(d, "txtDescription")->setText(QStringLiteral("Renamed"));
         child<QLineEdit>(d, "txtTextHeight")->setText(QStringLiteral("77"));
         child<QComboBox>(d, "cbo3DFont")->setCurrentIndex(8);
@@ -246,11 +211,7 @@ void TestSlideShow::greyedBoxesSaveFalse()
         auto *greyed = child<QCheckBox>(d, "chkRepeat");
         greyed->setTristate(true);
         greyed->setCheckState(Qt::PartiallyChecked);
-        child<QPushButton>(d, "cbOK")->click();
-        return d->result();
     });
-    EditTovraShow dialog;
-    dialog.EditDetails(code, nullptr);
     const QVariantMap row = bookRow(code);
     QCOMPARE(row.value("description").toString(), QStringLiteral("Renamed"));
     QCOMPARE(row.value("textheight").toDouble(), 77.0);
@@ -269,27 +230,18 @@ void TestSlideShow::fontAndColourDialogsFillTheirControls()
     chosen.setItalic(true);
     m_responder->pushFont(chosen);
     m_responder->pushColor(QColor(10, 20, 30));
-    QString name, size;
-    bool italic = false;
-    QColor shadow;
-    m_responder->pushModal([&](QDialog *d) {
+    QVariantList shown;
+    editBook(code, [&](QDialog *d) {
         child<QPushButton>(d, "cbFont")->click();
         QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
                             Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(child<QLabel>(d, "lblShadowColor"), &release);
-        name = child<QLabel>(d, "lblFontName")->text();
-        size = child<QLineEdit>(d, "txtFontSize")->text();
-        italic = child<QCheckBox>(d, "chkFontItalic")->isChecked();
-        shadow = child<QLabel>(d, "lblShadowColor")->palette().color(QPalette::Window);
-        child<QPushButton>(d, "cbOK")->click();
-        return d->result();
+        shown << child<QLabel>(d, "lblFontName")->text() << child<QLineEdit>(d, "txtFontSize")->text()
+              << child<QCheckBox>(d, "chkFontItalic")->isChecked()
+              << child<QLabel>(d, "lblShadowColor")->palette().color(QPalette::Window);
     });
-    EditTovraShow dialog;
-    dialog.EditDetails(code, nullptr);
-    QCOMPARE(name, QStringLiteral("Liberation Mono"));
-    QCOMPARE(size, QStringLiteral("21.00"));
-    QVERIFY(italic);
-    QCOMPARE(shadow, QColor(10, 20, 30));
+    QCOMPARE(shown, (QVariantList{QStringLiteral("Liberation Mono"), QStringLiteral("21.00"), true,
+                                  QColor(10, 20, 30)}));
     QCOMPARE(bookRow(code).value("shadowcolor").toInt(), 10 + 256 * 20 + 65536 * 30);
     QCOMPARE(bookRow(code).value("fontitalic").toBool(), true);
 }
