@@ -1,14 +1,14 @@
 #include "controls/vidplay.h"
+#include "support/mediafixtures.h"
+#include "support/testhost.h"
 
-#include <QFile>
 #include <QImageReader>
-#include <QProcess>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace tovradocs::Internal;
+using namespace tovradocs::Testing;
 
 class TestVidPlay : public QObject
 {
@@ -31,22 +31,11 @@ private:
 void TestVidPlay::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    const QString gst = QStandardPaths::findExecutable(QStringLiteral("gst-launch-1.0"));
-    if (gst.isEmpty())
+    if (!canMakeClips())
         QSKIP("gst-launch-1.0 is needed to make the test clip");
-    // Two seconds of MJPEG at 25 frames per second, as the capture window writes them.
-    m_clip = m_dir.filePath(QStringLiteral("clip.avi"));
-    QProcess make;
-    make.start(gst,
-               {QStringLiteral("-q"), QStringLiteral("videotestsrc"),
-                QStringLiteral("num-buffers=50"), QStringLiteral("!"),
-                QStringLiteral("video/x-raw,width=320,height=240,framerate=25/1"),
-                QStringLiteral("!"), QStringLiteral("jpegenc"), QStringLiteral("!"),
-                QStringLiteral("avimux"), QStringLiteral("!"), QStringLiteral("filesink"),
-                QStringLiteral("location=") + m_clip});
-    QVERIFY(make.waitForFinished(30000));
-    QCOMPARE(make.exitCode(), 0);
-    QVERIFY(QFile::exists(m_clip));
+    // Two seconds at 25 frames per second, as the capture window writes them.
+    m_clip = makeClip(m_dir.filePath(QStringLiteral("clip.avi")), {320, 240}, 50);
+    QVERIFY(!m_clip.isEmpty());
 }
 
 void TestVidPlay::playsPausesAndRewinds()
@@ -132,11 +121,7 @@ void TestVidPlay::unplayableFiles()
     QFETCH(bool, openSucceeds);
 
     const QString path = m_dir.filePath(name);
-    if (!content.isEmpty()) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
+    QVERIFY(content.isEmpty() || writeFile(path, content));
     VidPlay view;
     QSignalSpy loaded(&view, &VidPlay::loaded);
     QCOMPARE(view.open(path), openSucceeds);
