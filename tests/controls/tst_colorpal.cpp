@@ -1,5 +1,6 @@
 #include "controls/colorpal.h"
 #include "controls/palettefile.h"
+#include "support/testhost.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -14,8 +15,7 @@ class TestColorPal : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void bothFormatsRoundTrip();
-    void readsPalettesOfOtherWriters();
+    void readsItsOwnAndOtherWritersPalettes();
     void refusesBadPalettes_data();
     void refusesBadPalettes();
     void swatchesReportTheirColour();
@@ -28,15 +28,12 @@ const QList<QColor> kColours = {QColor(0, 0, 0), QColor(255, 128, 1), QColor(17,
 
 } // namespace
 
-void TestColorPal::bothFormatsRoundTrip()
+void TestColorPal::readsItsOwnAndOtherWritersPalettes()
 {
     QCOMPARE(*readPalette(writeRiffPalette(kColours)), kColours);
     QCOMPARE(*readPalette(writeJascPalette(kColours)), kColours);
     QCOMPARE(writeRiffPalette(kColours).size(), 24 + 4 * 4);
-}
 
-void TestColorPal::readsPalettesOfOtherWriters()
-{
     // Unix line ends, extra blanks, a trailing alpha column.
     const QByteArray jasc = "JASC-PAL\n0100\n2\n  1   2 3\n4 5 6 255\n";
     QCOMPARE(*readPalette(jasc), (QList<QColor> {QColor(1, 2, 3), QColor(4, 5, 6)}));
@@ -105,17 +102,11 @@ void TestColorPal::badFileKeepsTheSwatches()
     ColorPal pal;
     const QList<QColor> before = pal.colors();
     const QString bad = dir.filePath(QStringLiteral("bad.pal"));
-    QFile file(bad);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("JASC-PAL\r\n0100\r\n5\r\n");
-    file.close();
+    QVERIFY(Testing::writeFile(bad, "JASC-PAL\r\n0100\r\n5\r\n"));
     QVERIFY(!pal.loadPalette(bad).ok());
     QCOMPARE(pal.colors(), before);
     const QString good = dir.filePath(QStringLiteral("good.pal"));
-    QFile out(good);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(writeRiffPalette(kColours));
-    out.close();
+    QVERIFY(Testing::writeFile(good, writeRiffPalette(kColours)));
     QVERIFY(pal.loadPalette(good).ok());
     QCOMPARE(pal.colors(), kColours);
 }

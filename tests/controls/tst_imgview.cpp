@@ -11,8 +11,6 @@
 using namespace tovradocs;
 using namespace tovradocs::Internal;
 
-Q_DECLARE_METATYPE(Qt::MouseButton)
-
 class TestImgView : public QObject
 {
     Q_OBJECT
@@ -24,7 +22,6 @@ private Q_SLOTS:
     void captionShowsOnlyWithoutPicture();
     void savesInTheFormatTheExtensionNames_data();
     void savesInTheFormatTheExtensionNames();
-    void mouseEventsCarryTheButton_data();
     void mouseEventsCarryTheButton();
     void unreadableFileLeavesNoPicture_data();
     void unreadableFileLeavesNoPicture();
@@ -137,17 +134,8 @@ void TestImgView::savesInTheFormatTheExtensionNames()
     QVERIFY(reader.read().pixelColor(8, 8).blue() > 230);
 }
 
-void TestImgView::mouseEventsCarryTheButton_data()
-{
-    QTest::addColumn<Qt::MouseButton>("button");
-    QTest::newRow("left") << Qt::LeftButton;
-    QTest::newRow("right") << Qt::RightButton;
-    QTest::newRow("middle") << Qt::MiddleButton;
-}
-
 void TestImgView::mouseEventsCarryTheButton()
 {
-    QFETCH(Qt::MouseButton, button);
     ImgView view;
     view.resize(80, 60);
     view.show();
@@ -155,18 +143,23 @@ void TestImgView::mouseEventsCarryTheButton()
     QSignalSpy down(&view, &ImgView::mouseDown);
     QSignalSpy up(&view, &ImgView::mouseUp);
     QSignalSpy clicked(&view, &ImgView::clicked);
-    QTest::mouseClick(&view, button, {}, QPoint(30, 20));
-    QCOMPARE(down.count(), 1);
-    QCOMPARE(down.at(0).at(1).toPoint(), QPoint(30, 20));
-    QCOMPARE(up.count(), 1);
-    QCOMPARE(clicked.count(), 1);
-    QCOMPARE(clicked.at(0).at(0).value<Qt::MouseButton>(), button);
+    for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
+        down.clear();
+        up.clear();
+        clicked.clear();
+        QTest::mouseClick(&view, button, {}, QPoint(30, 20));
+        QCOMPARE(down.count(), 1);
+        QCOMPARE(down.at(0).at(1).toPoint(), QPoint(30, 20));
+        QCOMPARE(up.count(), 1);
+        QCOMPARE(clicked.count(), 1);
+        QCOMPARE(clicked.at(0).at(0).value<Qt::MouseButton>(), button);
 
-    // Released outside: up, but no click.
-    QTest::mousePress(&view, button, {}, QPoint(30, 20));
-    QTest::mouseRelease(&view, button, {}, QPoint(200, 200));
-    QCOMPARE(up.count(), 2);
-    QCOMPARE(clicked.count(), 1);
+        // Released outside: up, but no click.
+        QTest::mousePress(&view, button, {}, QPoint(30, 20));
+        QTest::mouseRelease(&view, button, {}, QPoint(200, 200));
+        QCOMPARE(up.count(), 2);
+        QCOMPARE(clicked.count(), 1);
+    }
 }
 
 void TestImgView::unreadableFileLeavesNoPicture_data()
