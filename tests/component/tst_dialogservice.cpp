@@ -53,7 +53,6 @@ private Q_SLOTS:
     void answersInOrderAndRecordsPrompts();
     void unexpectedPromptsAreCancelled();
     void modalScriptDrivesTheDialog();
-    void guardRestoresRealDialogs();
 };
 
 void tst_DialogService::answersInOrderAndRecordsPrompts()
@@ -90,7 +89,8 @@ void tst_DialogService::answersInOrderAndRecordsPrompts()
 void tst_DialogService::unexpectedPromptsAreCancelled()
 {
     ScriptedResponder responder;
-    ResponderGuard guard(&responder);
+    auto guard = std::make_unique<ResponderGuard>(&responder);
+    QCOMPARE(DialogService::responder(), &responder);
     QCOMPARE(DialogService::message(nullptr, QStringLiteral("?"), QString(), Buttons::OkCancel),
              Answer::Cancel);
     QCOMPARE(DialogService::input(nullptr, QStringLiteral("Name:"), QString()), std::nullopt);
@@ -108,6 +108,10 @@ void tst_DialogService::unexpectedPromptsAreCancelled()
     QCOMPARE(DialogService::showModal(&dialog), int(QDialog::Rejected));
     QCOMPARE(responder.unexpected(), 5);
     QCOMPARE(DialogService::showModal(nullptr), int(QDialog::Rejected));
+
+    // Its guard gone, the real dialogs are back.
+    guard.reset();
+    QCOMPARE(DialogService::responder(), nullptr);
 }
 
 void tst_DialogService::modalScriptDrivesTheDialog()
@@ -133,16 +137,6 @@ void tst_DialogService::modalScriptDrivesTheDialog()
     QCOMPARE(responder.prompts().size(), 1);
     QCOMPARE(responder.prompts()[0].kind, Prompt::Modal);
     QCOMPARE(responder.prompts()[0].text, QStringLiteral("NameDialog"));
-}
-
-void tst_DialogService::guardRestoresRealDialogs()
-{
-    {
-        ScriptedResponder responder;
-        ResponderGuard guard(&responder);
-        QCOMPARE(DialogService::responder(), &responder);
-    }
-    QCOMPARE(DialogService::responder(), nullptr);
 }
 
 QTEST_MAIN(tst_DialogService)

@@ -121,13 +121,9 @@ void tst_FileTypes::extensionAndViewer_data()
     QTest::newRow("ending in dot") << "name." << "" << 101 << "name.";
     QTest::newRow("no dot") << "README" << "" << 101 << "README";
     QTest::newRow("folder") << "/a/" << "" << 101 << "";
-    QTest::newRow("flic") << "a.fli" << "FLI" << 2 << "a.fli";
     QTest::newRow("com is a page") << "a.com" << "COM" << 3 << "a.com";
     QTest::newRow("pdf") << "a.PDF" << "PDF" << 5 << "a.PDF";
-    QTest::newRow("shockwave") << "a.dcr" << "DCR" << 6 << "a.dcr";
-    QTest::newRow("tga") << "a.tga" << "TGA" << 100 << "a.tga";
     QTest::newRow("png is unknown") << "a.png" << "PNG" << 101 << "a.png";
-    QTest::newRow("docx is unknown") << "a.docx" << "DOCX" << 101 << "a.docx";
 }
 
 void tst_FileTypes::extensionAndViewer()
@@ -228,7 +224,6 @@ void tst_FileTypes::fileExistence()
 
 void tst_FileTypes::tempFiles()
 {
-    QCOMPARE(tempFolder(), QDir::tempPath());
     const QString first = tempFileName(QStringLiteral("bmp"));
     const QString second = tempFileName(QStringLiteral("bmp"));
     QVERIFY(first != second);

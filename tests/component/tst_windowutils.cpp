@@ -111,8 +111,7 @@ private Q_SLOTS:
     void fillListAndCloseSafely();
 
     void bytesToText();
-    void twips_data();
-    void twips();
+    void twipsRoundHalfAwayFromZero();
 
 private:
     bool openHost();
@@ -323,23 +322,14 @@ void tst_WindowUtils::bytesToText()
     QCOMPARE(Internal::bytesToText(QByteArray("\0abc", 4)), QString());
 }
 
-void tst_WindowUtils::twips_data()
+void tst_WindowUtils::twipsRoundHalfAwayFromZero()
 {
-    QTest::addColumn<int>("twips");
-    QTest::addColumn<int>("pixels");
-    QTest::newRow("one inch") << 1440 << 96;
-    QTest::newRow("just under half") << 7 << 0;
-    QTest::newRow("just over half") << 8 << 1;
-    QTest::newRow("negative") << -8 << -1;
-}
-
-void tst_WindowUtils::twips()
-{
-    QFETCH(int, twips);
-    QFETCH(int, pixels);
-    QCOMPARE(twipsToPixels(twips), pixels);
-    QCOMPARE(twipsToPixels(pixelsToTwips(pixels)), pixels);
-    QCOMPARE(twipsToPixels(QRect(twips, 0, 1440, twips)), QRect(pixels, 0, 96, pixels));
+    const QList<std::pair<int, int>> cases = {{1440, 96}, {7, 0}, {8, 1}, {-7, 0}, {-8, -1}};
+    for (const auto &[twips, pixels] : cases) {
+        QCOMPARE(twipsToPixels(twips), pixels);
+        QCOMPARE(twipsToPixels(pixelsToTwips(pixels)), pixels);
+        QCOMPARE(twipsToPixels(QRect(twips, 0, 1440, twips)), QRect(pixels, 0, 96, pixels));
+    }
 }
 
 QTEST_MAIN(tst_WindowUtils)
