@@ -164,29 +164,18 @@ private Q_SLOTS:
 
     void paneMenuReachesTheLibraryHook()
     {
-        struct Call
-        {
-            MenuTarget *target = nullptr;
-            QWidget *control = nullptr;
-            bool fromViewer = false;
-            QString file;
-        };
+        using Call = std::tuple<MenuTarget *, QWidget *, bool, QString>; // target, control, from a viewer, file
         QList<Call> calls;
-        libraryMenuHook()
-            = [&](MenuTarget *target, QWidget *control, int, bool fromViewer, qint16,
-                  const QString &file, const QString &, const QPoint &) {
-                  calls << Call {target, control, fromViewer, file};
-              };
+        libraryMenuHook() = [&](MenuTarget *target, QWidget *control, int, bool fromViewer, qint16,
+                                const QString &file, const QString &, const QPoint &) {
+            calls.append({target, control, fromViewer, file});
+        };
         auto *viewer = new ViewImg;
         viewer->ViewSingleImage(m_pictures[2], QStringLiteral("Lower left"));
         ImgView *pane = viewer->pane(0);
         QVERIFY(pane->isVisible());
         QTest::mouseClick(pane, Qt::RightButton, {}, pane->rect().center());
-        QCOMPARE(calls.size(), 1);
-        QCOMPARE(calls[0].target, static_cast<MenuTarget *>(viewer));
-        QCOMPARE(calls[0].control, pane);
-        QVERIFY(calls[0].fromViewer);
-        QCOMPARE(calls[0].file, m_pictures[2]);
+        QVERIFY((calls == QList<Call>{{viewer, pane, true, m_pictures[2]}}));
         QVERIFY(!viewer->isEnlarged()); // the right button does not enlarge
     }
 
