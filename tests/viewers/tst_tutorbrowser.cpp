@@ -67,7 +67,6 @@ private Q_SLOTS:
         QCOMPARE(videos->currentIndex(), -1);
         tutor->ShowTutorial(9);
         QVERIFY(tutor->isVisible());
-        QVERIFY(m_link->sqlTexts().contains(QStringLiteral("Select * From Videos where Entry_code = 9")));
         auto *player = tutor->findChild<VidPlayWindow *>();
         QVERIFY(player);
         QCOMPARE(player->windowTitle(), QStringLiteral("Brushing"));
