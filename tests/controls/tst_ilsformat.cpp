@@ -39,134 +39,121 @@ class TestIlsFormat : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void everyKindComesBackIdentical();
-    void emptyDrawingKeepsCanvasAndBackground();
-    void crcMatchesZlib();
-    void refusesBadInput_data();
-    void refusesBadInput();
-    void limitsBoundPictures();
-    void saveReplacesTheFileWhole();
-};
+    void everyKindComesBackIdentical()
+    {
+        const Drawing original = Testing::everyKindDrawing();
+        const Result<Drawing> loaded = readIls(writeIls(original));
+        QVERIFY2(loaded.ok(), qPrintable(loaded.error()));
+        QCOMPARE(loaded->objects.size(), original.objects.size());
+        for (int i = 0; i < original.objects.size(); ++i)
+            QVERIFY2(loaded->objects.at(i) == original.objects.at(i), qPrintable(QString::number(i)));
+        QVERIFY(*loaded == original);
+        // Writing what was read gives the same bytes: nothing drifts on each save.
+        QCOMPARE(writeIls(*loaded), writeIls(original));
 
-void TestIlsFormat::everyKindComesBackIdentical()
-{
-    const Drawing original = Testing::everyKindDrawing();
-    const Result<Drawing> loaded = readIls(writeIls(original));
-    QVERIFY2(loaded.ok(), qPrintable(loaded.error()));
-    QCOMPARE(loaded->objects.size(), original.objects.size());
-    for (int i = 0; i < original.objects.size(); ++i)
-        QVERIFY2(loaded->objects.at(i) == original.objects.at(i), qPrintable(QString::number(i)));
-    QVERIFY(*loaded == original);
-    // Writing what was read gives the same bytes: nothing drifts on each save.
-    QCOMPARE(writeIls(*loaded), writeIls(original));
-}
-
-void TestIlsFormat::emptyDrawingKeepsCanvasAndBackground()
-{
-    Drawing d;
-    d.canvas = QSize(1, 20000);
-    d.background = QColor(1, 2, 3, 4);
-    const Result<Drawing> loaded = readIls(writeIls(d));
-    QVERIFY(loaded.ok());
-    QCOMPARE(loaded->canvas, d.canvas);
-    QCOMPARE(loaded->background, d.background);
-}
-
-void TestIlsFormat::crcMatchesZlib()
-{
-    QCOMPARE(crc32("123456789"), 0xCBF43926u);
-    QCOMPARE(crc32(""), 0u);
-}
-
-void TestIlsFormat::refusesBadInput_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("message");
-    const QByteArray good = writeIls(Testing::everyKindDrawing());
-
-    QByteArray newer = good;
-    qToBigEndian(quint16(2), newer.data() + 8);
-    QByteArray flipped = good;
-    flipped[good.size() / 2] = char(flipped[good.size() / 2] ^ 0x40);
-    QByteArray nan = withBody(be32(640) + be32(480) + be32(0xffffffff) + be32(1) + QByteArray(1, 3)
-                              + QByteArray::fromHex("7ff8000000000000") + QByteArray(200, 0));
-
-    QByteArray deep;
-    DrawObject nested = Testing::sampleObject(ShapeKind::Rectangle, 1);
-    for (int i = 0; i < 20; ++i) {
-        DrawObject g;
-        g.kind = ShapeKind::Group;
-        g.children = {nested};
-        nested = g;
-        Drawing d;
-        d.objects << g;
-        deep = writeIls(d);
-        if (i == 14) // 15 levels are still fine
-            QVERIFY(readIls(deep).ok());
+        // An empty drawing keeps its canvas and background, extremes included.
+        Drawing empty;
+        empty.canvas = QSize(1, 20000);
+        empty.background = QColor(1, 2, 3, 4);
+        QCOMPARE(*readIls(writeIls(empty)), empty);
     }
 
-    QTest::newRow("empty") << QByteArray() << "not an illustration";
-    QTest::newRow("other file") << QByteArray("\x89PNG\r\n\x1a\n and more bytes here") << "not an illustration";
-    QTest::newRow("newer version") << newer << "newer version";
-    QTest::newRow("cut short") << good.left(good.size() - 7) << "cut short";
-    QTest::newRow("damaged byte") << flipped << "checksum";
-    QTest::newRow("huge object count") << withBody(be32(640) + be32(480) + be32(0) + be32(0xffffffff)) << "counts more";
-    QTest::newRow("zero canvas") << withBody(be32(0) + be32(480) + be32(0) + be32(0)) << "canvas size";
-    QTest::newRow("huge canvas") << withBody(be32(90000) + be32(480) + be32(0) + be32(0)) << "canvas size";
-    QTest::newRow("unknown kind") << withBody(be32(640) + be32(480) + be32(0) + be32(1) + QByteArray(1, 99) + QByteArray(200, 0)) << "unknown kind";
-    QTest::newRow("NaN position") << nan << "impossible position";
-    QTest::newRow("groups nested too deeply") << deep << "too deeply";
-    QTest::newRow("trailing bytes") << resealed(good + "xyz") << "after the last object";
-    QTest::newRow("body ends inside object") << resealed(good.left(good.size() - 30)) << "ends too early";
-}
+    void crcMatchesZlib()
+    {
+        QCOMPARE(crc32("123456789"), 0xCBF43926u);
+        QCOMPARE(crc32(""), 0u);
+    }
 
-void TestIlsFormat::refusesBadInput()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, message);
-    const Result<Drawing> loaded = readIls(bytes);
-    QVERIFY(!loaded.ok());
-    QVERIFY2(loaded.error().contains(message), qPrintable(loaded.error()));
-}
+    void refusesBadInput_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        const QByteArray good = writeIls(Testing::everyKindDrawing());
 
-void TestIlsFormat::limitsBoundPictures()
-{
-    const QByteArray file = writeIls(Testing::everyKindDrawing());
-    IlsLimits tight;
-    tight.maxPicturePixels = 33 * 21 - 1;
-    const Result<Drawing> refused = readIls(file, tight);
-    QVERIFY(!refused.ok());
-    QVERIFY2(refused.error().contains("too large"), qPrintable(refused.error()));
+        QByteArray newer = good;
+        qToBigEndian(quint16(2), newer.data() + 8);
+        QByteArray flipped = good;
+        flipped[good.size() / 2] = char(flipped[good.size() / 2] ^ 0x40);
+        QByteArray nan = withBody(be32(640) + be32(480) + be32(0xffffffff) + be32(1) + QByteArray(1, 3)
+                                  + QByteArray::fromHex("7ff8000000000000") + QByteArray(200, 0));
 
-    // A picture whose PNG is damaged inside a file with a good checksum.
-    Drawing d;
-    DrawObject pic = Testing::sampleObject(ShapeKind::Picture, 1);
-    pic.picture = Testing::samplePicture(QSize(8, 8), Qt::red);
-    pic.pictureData = QByteArray("\x89PNG\r\n\x1a\n") + QByteArray(40, 'x');
-    d.objects << pic;
-    QVERIFY(!readIls(writeIls(d)).ok());
-}
+        QByteArray deep;
+        DrawObject nested = Testing::sampleObject(ShapeKind::Rectangle, 1);
+        for (int i = 0; i < 20; ++i) {
+            DrawObject g;
+            g.kind = ShapeKind::Group;
+            g.children = {nested};
+            nested = g;
+            Drawing d;
+            d.objects << g;
+            deep = writeIls(d);
+            if (i == 14) // 15 levels are still fine
+                QVERIFY(readIls(deep).ok());
+        }
 
-void TestIlsFormat::saveReplacesTheFileWhole()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("plan.ils"));
-    const Drawing first = Testing::everyKindDrawing();
-    QVERIFY(saveIlsFile(path, first).ok());
-    Drawing second;
-    second.canvas = QSize(100, 100);
-    QVERIFY(saveIlsFile(path, second).ok());
-    QCOMPARE(*loadIlsFile(path), second);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList {QStringLiteral("plan.ils")});
+        QTest::newRow("empty") << QByteArray() << "not an illustration";
+        QTest::newRow("other file") << QByteArray("\x89PNG\r\n\x1a\n and more bytes here") << "not an illustration";
+        QTest::newRow("newer version") << newer << "newer version";
+        QTest::newRow("cut short") << good.left(good.size() - 7) << "cut short";
+        QTest::newRow("damaged byte") << flipped << "checksum";
+        QTest::newRow("huge object count") << withBody(be32(640) + be32(480) + be32(0) + be32(0xffffffff)) << "counts more";
+        QTest::newRow("zero canvas") << withBody(be32(0) + be32(480) + be32(0) + be32(0)) << "canvas size";
+        QTest::newRow("huge canvas") << withBody(be32(90000) + be32(480) + be32(0) + be32(0)) << "canvas size";
+        QTest::newRow("unknown kind") << withBody(be32(640) + be32(480) + be32(0) + be32(1) + QByteArray(1, 99) + QByteArray(200, 0)) << "unknown kind";
+        QTest::newRow("NaN position") << nan << "impossible position";
+        QTest::newRow("groups nested too deeply") << deep << "too deeply";
+        QTest::newRow("trailing bytes") << resealed(good + "xyz") << "after the last object";
+        QTest::newRow("body ends inside object") << resealed(good.left(good.size() - 30)) << "ends too early";
+    }
 
-    // A folder that cannot take the temporary file: the old file stays.
-    const QString missing = dir.filePath(QStringLiteral("gone/plan.ils"));
-    const Outcome failed = saveIlsFile(missing, first);
-    QVERIFY(!failed.ok());
-    QVERIFY(failed.error().contains(missing));
-    QVERIFY(!loadIlsFile(missing).ok());
-    QCOMPARE(*loadIlsFile(path), second);
-}
+    void refusesBadInput()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        const Result<Drawing> loaded = readIls(bytes);
+        QVERIFY(!loaded.ok());
+        QVERIFY2(loaded.error().contains(message), qPrintable(loaded.error()));
+    }
+
+    void limitsBoundPictures()
+    {
+        const QByteArray file = writeIls(Testing::everyKindDrawing());
+        IlsLimits tight;
+        tight.maxPicturePixels = 33 * 21 - 1;
+        const Result<Drawing> refused = readIls(file, tight);
+        QVERIFY(!refused.ok());
+        QVERIFY2(refused.error().contains("too large"), qPrintable(refused.error()));
+
+        // A picture whose PNG is damaged inside a file with a good checksum.
+        Drawing d;
+        DrawObject pic = Testing::sampleObject(ShapeKind::Picture, 1);
+        pic.picture = Testing::samplePicture(QSize(8, 8), Qt::red);
+        pic.pictureData = QByteArray("\x89PNG\r\n\x1a\n") + QByteArray(40, 'x');
+        d.objects << pic;
+        QVERIFY(!readIls(writeIls(d)).ok());
+    }
+
+    void saveReplacesTheFileWhole()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("plan.ils"));
+        const Drawing first = Testing::everyKindDrawing();
+        QVERIFY(saveIlsFile(path, first).ok());
+        Drawing second;
+        second.canvas = QSize(100, 100);
+        QVERIFY(saveIlsFile(path, second).ok());
+        QCOMPARE(*loadIlsFile(path), second);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList {QStringLiteral("plan.ils")});
+
+        // A folder that cannot take the temporary file: the old file stays.
+        const QString missing = dir.filePath(QStringLiteral("gone/plan.ils"));
+        const Outcome failed = saveIlsFile(missing, first);
+        QVERIFY(!failed.ok());
+        QVERIFY(failed.error().contains(missing));
+        QVERIFY(!loadIlsFile(missing).ok());
+        QCOMPARE(*loadIlsFile(path), second);
+    }
+};
 
 QTEST_MAIN(TestIlsFormat)
 #include "tst_ilsformat.moc"

@@ -2,13 +2,10 @@
 
 #include "support/testhost.h"
 
-#include <QBuffer>
-#include <QFile>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtEndian>
 
 using namespace tovradocs::Internal;
 using tovradocs::Testing::writeFile;
@@ -26,33 +23,6 @@ QImage gradient(QSize size, bool horizontal, QColor a, QColor b)
     return image;
 }
 
-// A JPEG whose EXIF orientation says "turn 90 degrees clockwise to view".
-QByteArray jpegTurnedOnItsSide(const QImage &stored)
-{
-    QByteArray jpeg;
-    {
-        QBuffer buffer(&jpeg);
-        buffer.open(QIODevice::WriteOnly);
-        stored.save(&buffer, "JPEG", 95);
-    }
-    QByteArray tiff("II*\0", 4);
-    auto put16 = [&tiff](quint16 v) { tiff.append(char(v & 0xff)).append(char(v >> 8)); };
-    auto put32 = [&](quint32 v) { put16(quint16(v & 0xffff)); put16(quint16(v >> 16)); };
-    put32(8);
-    put16(1);                 // one entry
-    put16(0x0112);            // Orientation
-    put16(3);                 // SHORT
-    put32(1);
-    put16(6);                 // rotate 90 CW
-    put16(0);
-    put32(0);                 // no next IFD
-    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
-    QByteArray segment("\xff\xe1", 2);
-    segment.append(char((payload.size() + 2) >> 8)).append(char((payload.size() + 2) & 0xff));
-    segment += payload;
-    return jpeg.left(2) + segment + jpeg.mid(2);
-}
-
 } // namespace
 
 class TestSlideFX : public QObject
@@ -60,162 +30,118 @@ class TestSlideFX : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void transitionNumbers_data();
-    void transitionNumbers();
-    void everyEffectIsDistinctAndGradual();
-    void slidesAreNeverEnlarged();
-    void exifOrientationIsHonoured();
-    void preloadedSlideShowsWithoutWaiting();
-    void unshowableSlidesAreReported_data();
-    void unshowableSlidesAreReported();
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_red = m_dir.filePath(QStringLiteral("red.png"));
+        m_blue = m_dir.filePath(QStringLiteral("blue.jpg"));
+        QImage red(600, 400, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QVERIFY(red.save(m_red));
+        QVERIFY(gradient({1200, 900}, true, Qt::blue, Qt::cyan).save(m_blue, "JPEG", 90));
+    }
+
+    void everyEffectIsDistinctAndGradual()
+    {
+        const QImage from = gradient({320, 200}, true, Qt::red, Qt::yellow);
+        const QImage to = gradient({320, 200}, false, Qt::blue, Qt::green);
+        QList<QImage> middles;
+        for (int e = SlideFX::Fade; e < SlideFX::EffectCount; ++e) {
+            const auto effect = SlideFX::Effect(e);
+            const QImage start = SlideFX::transitionFrame(from, to, effect, 0.0);
+            const QImage quarter = SlideFX::transitionFrame(from, to, effect, 0.25);
+            const QImage middle = SlideFX::transitionFrame(from, to, effect, 0.5);
+            const QImage end = SlideFX::transitionFrame(from, to, effect, 1.0);
+            QVERIFY2(start == from.convertToFormat(start.format()), qPrintable(QString::number(e)));
+            QVERIFY2(end == to.convertToFormat(end.format()), qPrintable(QString::number(e)));
+            // A real transition passes through states that are neither slide.
+            QVERIFY2(middle != start && middle != end && quarter != middle,
+                     qPrintable(QString::number(e)));
+            for (const QImage &other : std::as_const(middles))
+                QVERIFY2(other != middle, qPrintable(QStringLiteral("effect %1 repeats another").arg(e)));
+            middles << middle;
+        }
+        // A cut shows the new slide at once; it is what "none" and numbers out of range give.
+        QCOMPARE(SlideFX::transitionFrame(from, to, SlideFX::Cut, 0.1), to);
+        for (const int number : {-4, 0, 1, 13})
+            QCOMPARE(SlideFX::effectFor(number), SlideFX::Cut);
+        QCOMPARE(SlideFX::effectFor(12), SlideFX::Blinds);
+    }
+
+    void slidesAreNeverEnlarged()
+    {
+        const QString small = m_dir.filePath(QStringLiteral("small.png"));
+        QImage image(50, 40, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QVERIFY(image.save(small));
+        const QImage slide = SlideFX::composeSlide(small, {400, 300}, Qt::black);
+        QCOMPARE(slide.size(), QSize(400, 300));
+        // Centred, 50 x 40, the rest stage colour.
+        QCOMPARE(slide.pixel(175, 130), qRgb(255, 255, 255));
+        QCOMPARE(slide.pixel(224, 169), qRgb(255, 255, 255));
+        QCOMPARE(slide.pixel(174, 130), qRgb(0, 0, 0));
+        QCOMPARE(slide.pixel(225, 169), qRgb(0, 0, 0));
+        QCOMPARE(slide.pixel(200, 170), qRgb(0, 0, 0));
+
+        // A large one is shrunk to fit, keeping its proportions (1200 x 900 into 400 x 300).
+        const QImage large = SlideFX::composeSlide(m_blue, {400, 400}, Qt::black);
+        QCOMPARE(large.pixel(200, 49), qRgb(0, 0, 0));
+        QVERIFY(large.pixel(200, 51) != qRgb(0, 0, 0));
+        QVERIFY(large.pixel(200, 348) != qRgb(0, 0, 0));
+        QCOMPARE(large.pixel(200, 351), qRgb(0, 0, 0));
+    }
+
+    void preloadedSlideShowsWithoutWaiting()
+    {
+        SlideFX fx;
+        fx.resize(400, 300);
+        QSignalSpy shown(&fx, &SlideFX::slideShown);
+        fx.ShowSlide(m_red, 1);
+        QVERIFY(shown.wait(5000));
+        fx.preload(m_blue);
+        QTRY_VERIFY_WITH_TIMEOUT(fx.isPreloaded(m_blue), 5000);
+        fx.ShowSlide(m_blue, 2);
+        // Shown in the same call: the change costs no decode on this thread.
+        QCOMPARE(shown.count(), 2);
+        QCOMPARE(fx.currentFile(), m_blue);
+        QVERIFY(fx.isTransitioning());
+        QCOMPARE(fx.currentEffect(), SlideFX::Fade);
+        QSignalSpy finished(&fx, &SlideFX::transitionFinished);
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(fx.frame().pixel(200, 150), SlideFX::composeSlide(m_blue, {400, 300}, Qt::black).pixel(200, 150));
+    }
+
+    void unshowableSlidesAreReported_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // null: there is no file
+        QTest::newRow("gone") << QByteArray();
+        QTest::newRow("not a picture") << QByteArray("no picture here");
+        QTest::newRow("truncated") << tovradocs::Testing::fileContents(m_blue).left(200);
+    }
+
+    void unshowableSlidesAreReported()
+    {
+        QFETCH(QByteArray, content);
+        const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + QStringLiteral(".jpg"));
+        QVERIFY(content.isNull() || writeFile(path, content));
+        SlideFX fx;
+        fx.resize(300, 200);
+        QSignalSpy shown(&fx, &SlideFX::slideShown);
+        fx.ShowSlide(m_red, 1);
+        QVERIFY(shown.wait(5000));
+        QSignalSpy failed(&fx, &SlideFX::slideFailed);
+        fx.ShowSlide(path, 2);
+        QVERIFY(failed.wait(5000));
+        QCOMPARE(failed.first().first().toString(), path);
+        QVERIFY(!failed.first().at(1).toString().isEmpty());
+        QCOMPARE(fx.currentFile(), m_red); // the last good slide stays
+    }
 
 private:
     QTemporaryDir m_dir;
     QString m_red;
     QString m_blue;
 };
-
-void TestSlideFX::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    m_red = m_dir.filePath(QStringLiteral("red.png"));
-    m_blue = m_dir.filePath(QStringLiteral("blue.jpg"));
-    QImage red(600, 400, QImage::Format_RGB32);
-    red.fill(Qt::red);
-    QVERIFY(red.save(m_red));
-    QVERIFY(gradient({1200, 900}, true, Qt::blue, Qt::cyan).save(m_blue, "JPEG", 90));
-}
-
-void TestSlideFX::transitionNumbers_data()
-{
-    QTest::addColumn<int>("number");
-    QTest::addColumn<int>("effect");
-    QTest::newRow("0 has no effect") << 0 << int(SlideFX::Cut);
-    QTest::newRow("1 None") << 1 << int(SlideFX::Cut);
-    QTest::newRow("2 Fade") << 2 << int(SlideFX::Fade);
-    QTest::newRow("12 Blinds") << 12 << int(SlideFX::Blinds);
-    QTest::newRow("13 unknown") << 13 << int(SlideFX::Cut);
-    QTest::newRow("negative") << -4 << int(SlideFX::Cut);
-}
-
-void TestSlideFX::transitionNumbers()
-{
-    QFETCH(int, number);
-    QFETCH(int, effect);
-    QCOMPARE(int(SlideFX::effectFor(number)), effect);
-}
-
-void TestSlideFX::everyEffectIsDistinctAndGradual()
-{
-    const QImage from = gradient({320, 200}, true, Qt::red, Qt::yellow);
-    const QImage to = gradient({320, 200}, false, Qt::blue, Qt::green);
-    QList<QImage> middles;
-    for (int e = SlideFX::Fade; e < SlideFX::EffectCount; ++e) {
-        const auto effect = SlideFX::Effect(e);
-        const QImage start = SlideFX::transitionFrame(from, to, effect, 0.0);
-        const QImage quarter = SlideFX::transitionFrame(from, to, effect, 0.25);
-        const QImage middle = SlideFX::transitionFrame(from, to, effect, 0.5);
-        const QImage end = SlideFX::transitionFrame(from, to, effect, 1.0);
-        QVERIFY2(start == from.convertToFormat(start.format()), qPrintable(QString::number(e)));
-        QVERIFY2(end == to.convertToFormat(end.format()), qPrintable(QString::number(e)));
-        // A real transition passes through states that are neither slide.
-        QVERIFY2(middle != start && middle != end && quarter != middle,
-                 qPrintable(QString::number(e)));
-        for (const QImage &other : std::as_const(middles))
-            QVERIFY2(other != middle, qPrintable(QStringLiteral("effect %1 repeats another").arg(e)));
-        middles << middle;
-    }
-    // A cut shows the new slide at once.
-    QCOMPARE(SlideFX::transitionFrame(from, to, SlideFX::Cut, 0.1), to);
-}
-
-void TestSlideFX::slidesAreNeverEnlarged()
-{
-    const QString small = m_dir.filePath(QStringLiteral("small.png"));
-    QImage image(50, 40, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QVERIFY(image.save(small));
-    const QImage slide = SlideFX::composeSlide(small, {400, 300}, Qt::black);
-    QCOMPARE(slide.size(), QSize(400, 300));
-    // Centred, 50 x 40, the rest stage colour.
-    QCOMPARE(slide.pixel(175, 130), qRgb(255, 255, 255));
-    QCOMPARE(slide.pixel(224, 169), qRgb(255, 255, 255));
-    QCOMPARE(slide.pixel(174, 130), qRgb(0, 0, 0));
-    QCOMPARE(slide.pixel(225, 169), qRgb(0, 0, 0));
-    QCOMPARE(slide.pixel(200, 170), qRgb(0, 0, 0));
-
-    // A large one is shrunk to fit, keeping its proportions (1200 x 900 into 400 x 300).
-    const QImage large = SlideFX::composeSlide(m_blue, {400, 400}, Qt::black);
-    QCOMPARE(large.pixel(200, 49), qRgb(0, 0, 0));
-    QVERIFY(large.pixel(200, 51) != qRgb(0, 0, 0));
-    QVERIFY(large.pixel(200, 348) != qRgb(0, 0, 0));
-    QCOMPARE(large.pixel(200, 351), qRgb(0, 0, 0));
-}
-
-void TestSlideFX::exifOrientationIsHonoured()
-{
-    // Stored 80 x 40, viewed 40 x 80.
-    QImage stored(80, 40, QImage::Format_RGB32);
-    stored.fill(Qt::white);
-    const QString file = m_dir.filePath(QStringLiteral("sideways.jpg"));
-    QVERIFY(writeFile(file, jpegTurnedOnItsSide(stored)));
-    const QImage slide = SlideFX::composeSlide(file, {200, 200}, Qt::black);
-    auto white = [&](int x, int y) { return qGray(slide.pixel(x, y)) > 200; };
-    QVERIFY(white(100, 65) && white(100, 134));   // tall
-    QVERIFY(!white(100, 55) && !white(100, 145));
-    QVERIFY(white(82, 100) && white(117, 100));   // narrow
-    QVERIFY(!white(75, 100) && !white(125, 100));
-}
-
-void TestSlideFX::preloadedSlideShowsWithoutWaiting()
-{
-    SlideFX fx;
-    fx.resize(400, 300);
-    QSignalSpy shown(&fx, &SlideFX::slideShown);
-    fx.ShowSlide(m_red, 1);
-    QVERIFY(shown.wait(5000));
-    fx.preload(m_blue);
-    QTRY_VERIFY_WITH_TIMEOUT(fx.isPreloaded(m_blue), 5000);
-    fx.ShowSlide(m_blue, 2);
-    // Shown in the same call: the change costs no decode on this thread.
-    QCOMPARE(shown.count(), 2);
-    QCOMPARE(fx.currentFile(), m_blue);
-    QVERIFY(fx.isTransitioning());
-    QCOMPARE(fx.currentEffect(), SlideFX::Fade);
-    QSignalSpy finished(&fx, &SlideFX::transitionFinished);
-    QVERIFY(finished.wait(5000));
-    QCOMPARE(fx.frame().pixel(200, 150), SlideFX::composeSlide(m_blue, {400, 300}, Qt::black).pixel(200, 150));
-}
-
-void TestSlideFX::unshowableSlidesAreReported_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::newRow("gone") << QStringLiteral("gone.png");
-    QTest::newRow("not a picture") << QStringLiteral("text.png");
-    QTest::newRow("truncated") << QStringLiteral("truncated.jpg");
-}
-
-void TestSlideFX::unshowableSlidesAreReported()
-{
-    QFETCH(QString, file);
-    const QString path = m_dir.filePath(file);
-    if (file == QLatin1String("text.png"))
-        QVERIFY(writeFile(path, "no picture here"));
-    else if (file == QLatin1String("truncated.jpg"))
-        QVERIFY(writeFile(path, tovradocs::Testing::fileContents(m_blue).left(200)));
-    SlideFX fx;
-    fx.resize(300, 200);
-    QSignalSpy shown(&fx, &SlideFX::slideShown);
-    fx.ShowSlide(m_red, 1);
-    QVERIFY(shown.wait(5000));
-    QSignalSpy failed(&fx, &SlideFX::slideFailed);
-    fx.ShowSlide(path, 2);
-    QVERIFY(failed.wait(5000));
-    QCOMPARE(failed.first().first().toString(), path);
-    QVERIFY(!failed.first().at(1).toString().isEmpty());
-    QCOMPARE(fx.currentFile(), m_red); // the last good slide stays
-}
 
 QTEST_MAIN(TestSlideFX)
 #include "tst_slidefx.moc"

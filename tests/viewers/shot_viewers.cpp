@@ -16,7 +16,6 @@
 #include "viewers/vidplaywindow.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -101,14 +100,12 @@ int main(int argc, char **argv)
         wait(2500);
     } else if (kind == QLatin1String("browser")) {
         const QString page = dir.filePath(QStringLiteral("hours.html"));
-        QFile file(page);
-        file.open(QIODevice::WriteOnly);
-        file.write("<html><head><title>Opening Hours - Harbour Street Dental</title></head>"
-                   "<body style='font-family:Liberation Sans;margin:40px'><h1>Opening hours</h1>"
-                   "<table cellpadding=6><tr><td>Monday to Friday</td><td>8:00 - 18:00</td></tr>"
-                   "<tr><td>Saturday</td><td>9:00 - 13:00</td></tr></table>"
-                   "<p>Emergencies: call <b>555-0100</b>.</p></body></html>");
-        file.close();
+        Testing::writeFile(page,
+                           "<html><head><title>Opening Hours - Harbour Street Dental</title></head>"
+                           "<body style='font-family:Liberation Sans;margin:40px'><h1>Opening hours</h1>"
+                           "<table cellpadding=6><tr><td>Monday to Friday</td><td>8:00 - 18:00</td></tr>"
+                           "<tr><td>Saturday</td><td>9:00 - 13:00</td></tr></table>"
+                           "<p>Emergencies: call <b>555-0100</b>.</p></body></html>");
         manager.ViewFile(page, QStringLiteral("Opening hours"));
         wait(4000);
     } else {
