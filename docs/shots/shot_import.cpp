@@ -2,7 +2,7 @@
 //   shot_import <import.png> <grabber.png>
 // Not a test; run it under a real or virtual display to check the layout.
 
-#include "libraryfixture.h"
+#include "library/libraryfixture.h"
 
 #include "controls/doclist.h"
 #include "controls/imgview.h"

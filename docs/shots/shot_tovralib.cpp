@@ -2,7 +2,7 @@
 //   shot_tovralib <out.png> [width height]
 // Not a test; run it under a real or virtual display to check the layout.
 
-#include "libraryfixture.h"
+#include "library/libraryfixture.h"
 
 #include "controls/imgview.h"
 
