@@ -232,16 +232,20 @@ struct Component
     int quant = 0;
     int dcTable = 0;
     int acTable = 0;
-    int blocksWide = 0; // of its plane
+    int blocksWide = 0; // of its planes, padded to whole MCUs
     int blocksHigh = 0;
-    std::vector<uint8_t> plane;
+    int ownWide = 0; // blocks that cover the component itself
+    int ownHigh = 0;
+    std::vector<int16_t> dc; // each block's DC coefficient
+    std::vector<uint8_t> plane; // and its value as a sample
+    int dcBitsMissing = -1; // low bits of DC still to come; -1 before its first scan
 };
 
-inline uint8_t dcSample(uint32_t pred, int q)
+inline uint8_t dcSample(int16_t coefficient, int q)
 {
-    // As libjpeg's 1 x 1 inverse DCT: the coefficient as a 16-bit value,
-    // dequantised, divided by 8 with rounding, level-shifted.
-    const int v = ((int(int16_t(pred)) * q + 4) >> 3) + 128;
+    // As libjpeg's 1 x 1 inverse DCT: dequantised, divided by 8 with
+    // rounding, level-shifted.
+    const int v = ((int(coefficient) * q + 4) >> 3) + 128;
     return uint8_t(std::clamp(v, 0, 255));
 }
 
@@ -256,8 +260,11 @@ struct Parser
     std::vector<Component> comps;
     int width = 0;
     int height = 0;
+    int mcusWide = 0;
+    int mcusHigh = 0;
     int restart = 0;
     bool frame = false;
+    bool progressive = false;
     bool jfif = false;
     int adobeTransform = -1;
 
@@ -315,8 +322,34 @@ struct Parser
                 return false;
             comps.push_back(comp);
         }
+        int hMax = 1;
+        int vMax = 1;
+        int blocks = 0;
+        for (const Component &c : comps) {
+            hMax = std::max(hMax, c.h);
+            vMax = std::max(vMax, c.v);
+            blocks += c.h * c.v;
+        }
+        if (blocks > 10)
+            return false;
+        mcusWide = (width + 8 * hMax - 1) / (8 * hMax);
+        mcusHigh = (height + 8 * vMax - 1) / (8 * vMax);
+        for (Component &c : comps) {
+            c.blocksWide = mcusWide * c.h;
+            c.blocksHigh = mcusHigh * c.v;
+            c.ownWide = ((width * c.h + hMax - 1) / hMax + 7) / 8;
+            c.ownHigh = ((height * c.v + vMax - 1) / vMax + 7) / 8;
+        }
         frame = true;
         return true;
+    }
+
+    // Planes are made only once the picture is known to be one we read, so
+    // a claimed size is checked before anything of that size exists.
+    void makePlanes()
+    {
+        for (Component &c : comps)
+            c.dc.assign(size_t(c.blocksWide) * size_t(c.blocksHigh), 0);
     }
 
     bool colourIsYcc() const
@@ -330,43 +363,25 @@ struct Parser
     }
 };
 
-bool decodeScan(Parser &ps, BitReader &reader)
+enum class ScanKind { Sequential, DcFirst, DcRefine };
+
+struct Scan
+{
+    std::vector<int> comps; // frame indices, in frame order
+    ScanKind kind = ScanKind::Sequential;
+    int al = 0; // successive approximation: the bit position this scan gives
+};
+
+// Decodes one scan's DC values into the components' planes: a sequential
+// scan (AC runs skipped), or a progressive DC scan, first or refining.
+bool decodeScan(Parser &ps, const Scan &scan, BitReader &reader)
 {
     BitReader bits = reader;
-    std::vector<Component> &comps = ps.comps;
-    int hMax = 1;
-    int vMax = 1;
-    for (const Component &c : comps) {
-        hMax = std::max(hMax, c.h);
-        vMax = std::max(vMax, c.v);
-    }
-    const bool single = comps.size() == 1;
-    int mcusWide;
-    int mcusHigh;
-    if (single) {
-        // One component is never interleaved: its blocks cover its own size.
-        Component &c = comps[0];
-        const int w = (ps.width * c.h + hMax - 1) / hMax;
-        const int h = (ps.height * c.v + vMax - 1) / vMax;
-        c.blocksWide = mcusWide = (w + 7) / 8;
-        c.blocksHigh = mcusHigh = (h + 7) / 8;
-    } else {
-        mcusWide = (ps.width + 8 * hMax - 1) / (8 * hMax);
-        mcusHigh = (ps.height + 8 * vMax - 1) / (8 * vMax);
-        int blocks = 0;
-        for (Component &c : comps) {
-            c.blocksWide = mcusWide * (single ? 1 : c.h);
-            c.blocksHigh = mcusHigh * (single ? 1 : c.v);
-            blocks += c.h * c.v;
-        }
-        if (blocks > 10)
-            return false;
-    }
-    for (Component &c : comps)
-        c.plane.assign(size_t(c.blocksWide) * size_t(c.blocksHigh), 0);
-
+    const bool single = scan.comps.size() == 1;
+    // One component alone is not interleaved: its MCU is one of its own blocks.
+    const int mcusWide = single ? ps.comps[size_t(scan.comps[0])].ownWide : ps.mcusWide;
+    const int mcus = single ? mcusWide * ps.comps[size_t(scan.comps[0])].ownHigh : ps.mcusWide * ps.mcusHigh;
     std::array<uint32_t, 3> pred{};
-    const int mcus = mcusWide * mcusHigh;
     int untilRestart = ps.restart;
     int expectedMarker = 0;
     for (int m = 0; m < mcus; ++m) {
@@ -389,28 +404,32 @@ bool decodeScan(Parser &ps, BitReader &reader)
         }
         const int mx = m % mcusWide;
         const int my = m / mcusWide;
-        for (size_t ci = 0; ci < comps.size(); ++ci) {
-            Component &c = comps[ci];
+        for (size_t k = 0; k < scan.comps.size(); ++k) {
+            Component &c = ps.comps[size_t(scan.comps[k])];
             const HuffTable &dcT = ps.dc[size_t(c.dcTable)];
             const HuffTable &acT = ps.ac[size_t(c.acTable)];
-            const int q = ps.quant[size_t(c.quant)][0];
             const int bh = single ? 1 : c.h;
             const int bv = single ? 1 : c.v;
             for (int by = 0; by < bv; ++by) {
-                uint8_t *row = c.plane.data() + size_t(my * bv + by) * size_t(c.blocksWide);
+                int16_t *row = c.dc.data() + size_t(my * bv + by) * size_t(c.blocksWide) + size_t(mx * bh);
                 for (int bx = 0; bx < bh; ++bx) {
                     if (bits.count < 32)
                         refill(bits);
+                    if (scan.kind == ScanKind::DcRefine) {
+                        if (bits.take(1))
+                            row[bx] = int16_t(row[bx] | (1 << scan.al));
+                        continue;
+                    }
                     const int s = decodeSymbol(bits, dcT);
                     if (s < 0 || s > 15)
                         return false;
                     if (s) {
                         if (bits.count < 32)
                             refill(bits);
-                        pred[ci] += uint32_t(extend(bits.take(s), s));
+                        pred[k] += uint32_t(extend(bits.take(s), s));
                     }
-                    row[mx * bh + bx] = dcSample(pred[ci], q);
-                    if (!skipAc(bits, acT))
+                    row[bx] = int16_t(pred[k] << scan.al);
+                    if (scan.kind == ScanKind::Sequential && !skipAc(bits, acT))
                         return false;
                 }
             }
@@ -418,7 +437,25 @@ bool decodeScan(Parser &ps, BitReader &reader)
         if (bits.overran())
             return false;
     }
+    reader = bits;
     return true;
+}
+
+// Past the entropy-coded data that starts at from: the next marker other
+// than a restart marker, or the end.
+size_t nextMarker(const uint8_t *data, size_t size, size_t from)
+{
+    while (from + 1 < size) {
+        const auto *ff = static_cast<const uint8_t *>(std::memchr(data + from, 0xff, size - from - 1));
+        if (!ff)
+            break;
+        const size_t i = size_t(ff - data);
+        const uint8_t next = data[i + 1];
+        if (next != 0x00 && next != 0xff && (next < 0xd0 || next > 0xd7))
+            return i;
+        from = i + 1;
+    }
+    return size;
 }
 
 // YCbCr to RGB as libjpeg converts it, chroma taken from the block it covers.
@@ -464,6 +501,117 @@ void toRgb(const Parser &ps, QImage &out)
     }
 }
 
+// Whether the picture is one this reader gives, checked at the first scan:
+// a 1/8 that covers the thumbnail, one grey or three YCbCr components with
+// chroma planes that are whole fractions of the luma one.
+bool readable(Parser &ps, int edge)
+{
+    const QSize fit = fitSize(QSize(ps.width, ps.height), edge);
+    const int w = (ps.width + 7) / 8;
+    const int h = (ps.height + 7) / 8;
+    // Past the largest reduced picture we keep, libjpeg refuses it with a reason.
+    if (w < fit.width() || h < fit.height() || qint64(w) * h > 64 * 1024 * 1024)
+        return false;
+    if (ps.comps.size() == 3) {
+        const Component &y = ps.comps[0];
+        for (int i = 1; i < 3; ++i) {
+            const Component &c = ps.comps[size_t(i)];
+            if (c.h != 1 || c.v != 1 || y.h > 2 || y.v > 2)
+                return false;
+        }
+        if (!ps.colourIsYcc())
+            return false;
+    }
+    ps.makePlanes();
+    return true;
+}
+
+// A scan's header; nullopt for one this reader does not follow. An AC scan
+// of a progressive picture comes back without components: it is skipped.
+std::optional<Scan> readScanHeader(Parser &ps, size_t body, size_t bodyLen)
+{
+    const uint8_t *data = ps.data;
+    const size_t n = bodyLen ? data[body] : 0;
+    if (n < 1 || n > ps.comps.size() || bodyLen < 4 + 2 * n)
+        return std::nullopt;
+    const size_t at = body + 1 + 2 * n;
+    const int ss = data[at];
+    const int se = data[at + 1];
+    const int ah = data[at + 2] >> 4;
+    const int al = data[at + 2] & 15;
+    Scan scan;
+    if (!ps.progressive) {
+        // One scan with every component: anything else is for libjpeg.
+        if (n != ps.comps.size() || ss != 0 || se != 63 || ah != 0 || al != 0)
+            return std::nullopt;
+    } else if (ss != 0) {
+        return scan; // AC coefficients: not needed at 1/8
+    } else if (se != 0 || al > 13) {
+        return std::nullopt;
+    } else {
+        scan.kind = ah == 0 ? ScanKind::DcFirst : ScanKind::DcRefine;
+        scan.al = al;
+    }
+    int previous = -1;
+    for (size_t i = 0; i < n; ++i) {
+        const int id = data[body + 1 + 2 * i];
+        const int tables = data[body + 2 + 2 * i];
+        int index = -1;
+        for (size_t j = 0; j < ps.comps.size(); ++j) {
+            if (ps.comps[j].id == id)
+                index = int(j);
+        }
+        if (index <= previous)
+            return std::nullopt; // unknown, repeated, or out of the frame's order
+        previous = index;
+        Component &c = ps.comps[size_t(index)];
+        if (scan.kind == ScanKind::DcRefine) {
+            if (c.dcBitsMissing != ah || al != ah - 1)
+                return std::nullopt;
+        } else {
+            c.dcTable = tables >> 4;
+            // A progressive DC scan names an AC table it does not use.
+            c.acTable = scan.kind == ScanKind::Sequential ? tables & 15 : 0;
+            if (c.dcTable > 3 || !ps.dc[size_t(c.dcTable)].present)
+                return std::nullopt;
+            if (scan.kind == ScanKind::Sequential && (c.acTable > 3 || !ps.ac[size_t(c.acTable)].present))
+                return std::nullopt;
+            if (scan.kind == ScanKind::DcFirst && c.dcBitsMissing != -1)
+                return std::nullopt;
+        }
+        scan.comps.push_back(index);
+    }
+    return scan;
+}
+
+std::optional<JpegDcPicture> picture(Parser &ps, int orientation)
+{
+    for (Component &c : ps.comps) {
+        const int q = ps.quant[size_t(c.quant)][0];
+        c.plane.resize(c.dc.size());
+        for (size_t i = 0; i < c.dc.size(); ++i)
+            c.plane[i] = dcSample(c.dc[i], q);
+    }
+    JpegDcPicture out;
+    out.original = QSize(ps.width, ps.height);
+    out.orientation = orientation ? orientation : 1;
+    const int w = (ps.width + 7) / 8;
+    const int h = (ps.height + 7) / 8;
+    if (ps.comps.size() == 1) {
+        out.image = QImage(w, h, QImage::Format_Grayscale8);
+        const Component &c = ps.comps[0];
+        for (int y = 0; y < h && !out.image.isNull(); ++y)
+            std::memcpy(out.image.scanLine(y), c.plane.data() + size_t(y) * size_t(c.blocksWide), size_t(w));
+    } else {
+        out.image = QImage(w, h, QImage::Format_RGB32);
+        if (!out.image.isNull())
+            toRgb(ps, out.image);
+    }
+    if (out.image.isNull())
+        return std::nullopt; // out of memory: libjpeg says so
+    return out;
+}
+
 } // namespace
 
 std::optional<JpegDcPicture> decodeJpegDc(const unsigned char *data, std::size_t size, int edge)
@@ -474,6 +622,7 @@ std::optional<JpegDcPicture> decodeJpegDc(const unsigned char *data, std::size_t
     ps.data = data;
     ps.size = size;
     int orientation = 0;
+    bool checked = false;
     for (;;) {
         // Markers may be preceded by any number of 0xFF fill bytes.
         if (ps.at + 4 > size || data[ps.at] != 0xff)
@@ -492,8 +641,10 @@ std::optional<JpegDcPicture> decodeJpegDc(const unsigned char *data, std::size_t
         switch (marker) {
         case 0xc0: // baseline
         case 0xc1: // extended sequential, Huffman
+        case 0xc2: // progressive, Huffman
             if (!ps.readFrame(body, bodyLen))
                 return std::nullopt;
+            ps.progressive = marker == 0xc2;
             break;
         case 0xc4:
             if (!ps.readTables(body, bodyLen, false))
@@ -521,76 +672,42 @@ std::optional<JpegDcPicture> decodeJpegDc(const unsigned char *data, std::size_t
                 ps.adobeTransform = data[body + 11];
             break;
         case 0xda: {
-            if (!ps.frame || bodyLen < 1)
+            if (!ps.frame || (!checked && !readable(ps, edge)))
                 return std::nullopt;
-            const QSize fit = fitSize(QSize(ps.width, ps.height), edge);
-            const int w = (ps.width + 7) / 8;
-            const int h = (ps.height + 7) / 8;
-            // Past the largest reduced picture we keep, libjpeg refuses it with a reason.
-            if (w < fit.width() || h < fit.height() || qint64(w) * h > 64 * 1024 * 1024)
+            checked = true;
+            const std::optional<Scan> scan = readScanHeader(ps, body, bodyLen);
+            if (!scan)
                 return std::nullopt;
-            const size_t n = data[body];
-            // One scan with every component: anything else is for libjpeg.
-            if (n != ps.comps.size() || bodyLen < 4 + 2 * n)
-                return std::nullopt;
-            for (size_t i = 0; i < n; ++i) {
-                const int id = data[body + 1 + 2 * i];
-                const int tables = data[body + 2 + 2 * i];
-                Component &c = ps.comps[i];
-                if (c.id != id)
-                    return std::nullopt;
-                c.dcTable = tables >> 4;
-                c.acTable = tables & 15;
-                if (c.dcTable > 3 || c.acTable > 3 || !ps.dc[size_t(c.dcTable)].present
-                    || !ps.ac[size_t(c.acTable)].present)
-                    return std::nullopt;
-            }
-            const size_t s = body + 1 + 2 * n;
-            if (data[s] != 0 || data[s + 1] != 63 || data[s + 2] != 0)
-                return std::nullopt;
-            if (n == 3) {
-                // The chroma planes must be whole fractions of the luma one,
-                // as the sampling of every camera picture is.
-                const Component &y = ps.comps[0];
-                for (int i = 1; i < 3; ++i) {
-                    const Component &c = ps.comps[size_t(i)];
-                    if (c.h != 1 || c.v != 1 || y.h > 2 || y.v > 2)
-                        return std::nullopt;
-                }
-                if (!ps.colourIsYcc())
-                    return std::nullopt;
+            if (scan->comps.empty()) {
+                ps.at = nextMarker(data, size, ps.at);
+                break;
             }
             BitReader bits;
             bits.p = data + ps.at;
             bits.end = data + size;
-            if (!decodeScan(ps, bits))
+            if (!decodeScan(ps, *scan, bits))
                 return std::nullopt;
-            JpegDcPicture out;
-            out.original = QSize(ps.width, ps.height);
-            out.orientation = orientation ? orientation : 1;
-            if (n == 1) {
-                out.image = QImage(w, h, QImage::Format_Grayscale8);
-                if (out.image.isNull())
-                    return std::nullopt;
-                const Component &c = ps.comps[0];
-                for (int y = 0; y < h; ++y)
-                    std::memcpy(out.image.scanLine(y), c.plane.data() + size_t(y) * size_t(c.blocksWide),
-                                size_t(w));
-            } else {
-                out.image = QImage(w, h, QImage::Format_RGB32);
-                if (out.image.isNull())
-                    return std::nullopt;
-                toRgb(ps, out.image);
-            }
-            return out;
+            if (!ps.progressive)
+                return picture(ps, orientation);
+            // A progressive file's DC values are whole once every component
+            // has had its last DC scan; the rest of the file is not needed.
+            bool whole = true;
+            for (int index : scan->comps)
+                ps.comps[size_t(index)].dcBitsMissing = scan->al;
+            for (const Component &c : ps.comps)
+                whole = whole && c.dcBitsMissing == 0;
+            if (whole)
+                return picture(ps, orientation);
+            ps.at = nextMarker(data, size, size_t(bits.p - data));
+            break;
         }
         default:
-            // Arithmetic coding, progressive, lossless, hierarchical frames.
-            if ((marker >= 0xc2 && marker <= 0xcb && marker != 0xc4 && marker != 0xc8)
+            // Arithmetic coding, lossless, hierarchical frames.
+            if ((marker >= 0xc3 && marker <= 0xcb && marker != 0xc4 && marker != 0xc8)
                 || (marker >= 0xcd && marker <= 0xcf))
                 return std::nullopt;
             if (marker == 0xd9)
-                return std::nullopt; // no scan at all
+                return std::nullopt; // the file ended before its DC values were whole
             break; // other application data, comments
         }
     }

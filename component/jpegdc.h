@@ -20,10 +20,11 @@ struct JpegDcPicture
     int orientation = 1; // from the first EXIF block
 };
 
-// nullopt for anything but an 8-bit sequential Huffman JPEG of one grey or
-// three YCbCr components in one scan, for a stream that breaks off or does
-// not follow its own tables (libjpeg, with its recovery, takes those), and
-// when 1/8 of the picture would not cover an edge x edge thumbnail.
+// nullopt for anything but an 8-bit Huffman JPEG of one grey or three YCbCr
+// components, sequential in one scan or progressive (only its DC scans are
+// read, and nothing after the last of them), for a stream that breaks off or
+// does not follow its own tables (libjpeg, with its recovery, takes those),
+// and when 1/8 of the picture would not cover an edge x edge thumbnail.
 std::optional<JpegDcPicture> decodeJpegDc(const unsigned char *data, std::size_t size, int edge);
 
 } // namespace tovradocs::Internal

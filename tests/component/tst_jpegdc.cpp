@@ -167,6 +167,15 @@ void TestJpegDc::matchesLibjpeg_data()
     s.quality = 20;
     s.restartRows = 3;
     QTest::newRow("grey, coarse, restarts") << s << QSize(1500, 1100) << 0.0;
+    // Progressive files are read up to their last DC scan.
+    s.progressive = true;
+    QTest::newRow("progressive grey, restarts") << s << QSize(1500, 1100) << 0.0;
+    s = JpegSettings();
+    s.progressive = true;
+    QTest::newRow("progressive 4:2:0") << s << QSize(1001, 777) << 0.5;
+    s.hLuma = 1;
+    s.vLuma = 1;
+    QTest::newRow("progressive 4:4:4") << s << QSize(900, 650) << 0.0;
 }
 
 void TestJpegDc::matchesLibjpeg()
@@ -193,18 +202,21 @@ void TestJpegDc::matchesLibjpeg()
 void TestJpegDc::leavesOtherStreamsToLibjpeg()
 {
     const QImage picture = detailed(QSize(800, 600));
-    JpegSettings progressive;
-    progressive.progressive = true;
-    QVERIFY(!readDc(writeJpeg(picture, progressive)));
     JpegSettings arithmetic;
     arithmetic.arithmetic = true;
     QVERIFY(!readDc(writeJpeg(picture, arithmetic)));
 
-    // A file cut short, one with its entropy data overwritten, and one whose
-    // 1/8 would not cover the thumbnail all go the general way.
+    // Files cut short (a progressive one before its DC refinement), one with
+    // its entropy data overwritten, and one whose 1/8 would not cover the
+    // thumbnail all go the general way.
     const QByteArray whole = writeJpeg(picture, JpegSettings());
     QVERIFY(readDc(whole));
     QVERIFY(!readDc(whole.left(whole.size() / 2)));
+    JpegSettings progressive;
+    progressive.progressive = true;
+    const QByteArray inSteps = writeJpeg(picture, progressive);
+    QVERIFY(readDc(inSteps));
+    QVERIFY(!readDc(inSteps.left(inSteps.size() / 3)));
     QByteArray damaged = whole;
     for (qsizetype i = damaged.size() / 2; i < damaged.size() / 2 + 64; ++i)
         damaged[i] = char(0xff);
