@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace tovradocs::Internal {
@@ -64,7 +65,13 @@ void buildSkips(HuffTable &t)
 
 bool buildTable(HuffTable &t, const uint8_t *counts, const uint8_t *symbols, int total, bool ac)
 {
-    t = HuffTable();
+    // Reset in place: a fresh table is too large for a temporary.
+    t.present = false;
+    t.fast.fill(0);
+    t.skip.fill(0);
+    t.maxCode.fill(0);
+    t.offset.fill(0);
+    t.symbols.fill(0);
     std::memcpy(t.symbols.data(), symbols, size_t(total));
     int code = 0;
     int k = 0;
@@ -618,7 +625,9 @@ std::optional<JpegDcPicture> decodeJpegDc(const unsigned char *data, std::size_t
 {
     if (size < 4 || data[0] != 0xff || data[1] != 0xd8)
         return std::nullopt;
-    Parser ps;
+    // Its tables take some 140 KB: not for a worker thread's stack.
+    const auto parser = std::make_unique<Parser>();
+    Parser &ps = *parser;
     ps.data = data;
     ps.size = size;
     int orientation = 0;
