@@ -517,7 +517,7 @@ bool readable(Parser &ps, int edge)
     const int w = (ps.width + 7) / 8;
     const int h = (ps.height + 7) / 8;
     // Past the largest reduced picture we keep, libjpeg refuses it with a reason.
-    if (w < fit.width() || h < fit.height() || qint64(w) * h > 64 * 1024 * 1024)
+    if (w < fit.width() || h < fit.height() || qint64(w) * h > MaxReducedPixels)
         return false;
     if (ps.comps.size() == 3) {
         const Component &y = ps.comps[0];

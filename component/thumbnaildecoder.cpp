@@ -23,10 +23,6 @@ namespace tovradocs::Internal {
 
 namespace {
 
-// Even reduced, a claimed size beyond this is not a photograph: refused
-// before anything of that size is allocated.
-constexpr qint64 MaxReducedPixels = 64 * 1024 * 1024;
-
 struct JpegError
 {
     jpeg_error_mgr manager;

@@ -8,6 +8,10 @@
 
 namespace tovradocs::Internal {
 
+// Even reduced, a claimed size beyond this is not a photograph: refused
+// before anything of that size is allocated.
+constexpr qint64 MaxReducedPixels = 64 * 1024 * 1024;
+
 // A picture read at the smallest size its format can give that still covers
 // a thumbnail: JPEG through the DCT's scaling, WebP through libwebp's scaler,
 // TIFF through a box reduction of each strip as it is read (and JPEG strips
