@@ -257,20 +257,33 @@ bool syncFolder(const QString &folder)
 // so "/a/Library/../x" is not inside "/a/Library".
 QString cleanedPath(const QString &path)
 {
+    if (path.isEmpty())
+        return path;
+    // One pass finds both what needs turning and what needs cleaning: a run
+    // of thousands of entries checks every path, and most are clean already.
+    bool backslash = false;
+    bool unclean = false;
+    const QChar *d = path.constData();
+    const qsizetype n = path.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = d[i].unicode();
+        if (c != u'/' && c != u'\\')
+            continue;
+        backslash = backslash || c == u'\\';
+        const char16_t next = i + 1 < n ? d[i + 1].unicode() : u'/';
+        unclean = unclean || next == u'.' || next == u'/' || next == u'\\';
+    }
     QString p = path;
-    if (p.contains(QLatin1Char('\\')))
+    if (backslash)
         p.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    if (p.isEmpty())
-        return p;
     // Drive-letter paths from other workstations are absolute too.
     const bool driveLetter = p.size() > 1 && p.at(1) == QLatin1Char(':');
     // QDir::isAbsolutePath builds a QFileInfo, too slow for a run of thousands.
-    if (!driveLetter && !p.startsWith(QLatin1Char('/')))
+    if (!driveLetter && !p.startsWith(QLatin1Char('/'))) {
         p = QDir::current().absoluteFilePath(p);
-    // Most stored paths are clean already; cleaning is the costly part.
-    if (p.contains(QLatin1String("/.")) || p.contains(QLatin1String("//")) || p.endsWith(QLatin1Char('/')))
-        p = QDir::cleanPath(p);
-    return p;
+        unclean = true;
+    }
+    return unclean ? QDir::cleanPath(p) : p;
 }
 
 // What a path inside folder begins with, letter case aside.

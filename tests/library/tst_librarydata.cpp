@@ -480,6 +480,7 @@ void TestLibraryData::isInLibrary_data()
     QTest::newRow("climbing out with \\..") << "/data/Library" << "/data/Library\\..\\x.jpg" << false;
     QTest::newRow(".. that stays inside") << "/data/Library" << "/data/Library/b1/../e1.jpg" << true;
     QTest::newRow("folder given with a slash") << "/data/Library/" << "/data/library/e1.jpg" << true;
+    QTest::newRow("doubled slash and a dot") << "/data/Library" << "/data//Library/./e1.jpg" << true;
 }
 
 void TestLibraryData::isInLibrary()
