@@ -932,7 +932,7 @@ sqlite3_stmt *SqlRecordset::bulkStatement(sqlite3 *engine, const std::vector<int
 
 // Appends one row's cells as addNew() and setValue() would leave them; throws
 // for a value its column cannot hold, leaving the set as it was.
-void SqlRecordset::appendBulkRow(const std::vector<int> &columns, const QVariantList &values)
+void SqlRecordset::appendBulkRow(const std::vector<int> &columns, const RowBatch &rows, qsizetype row)
 {
     const size_t width = size_t(m_columns.size());
     const size_t first = m_types.size();
@@ -950,51 +950,59 @@ void SqlRecordset::appendBulkRow(const std::vector<int> &columns, const QVariant
         for (size_t k = 0; k < columns.size(); ++k) {
             const int column = columns[k];
             const ColumnKind kind = m_columns.at(column).kind;
-            static const QVariant missing;
-            const QVariant &value = qsizetype(k) < values.size() ? values.at(qsizetype(k)) : missing;
-            const size_t at = first + size_t(column);
-            Cell cell;
-            const int type = value.typeId();
-            const std::optional<qint32> whole = (kind == ColumnKind::Key || kind == ColumnKind::Long)
-                ? smallWhole(value)
-                : std::nullopt;
-            if (value.isNull()) {
+            const qsizetype field = qsizetype(k);
+            const bool whole = kind == ColumnKind::Key || kind == ColumnKind::Long;
+            std::optional<Cell> cell;
+            switch (rows.kind(row, field)) {
+            case RowBatch::Kind::Null:
+                cell = Cell{};
                 if (column == m_keyColumn && kind == ColumnKind::Key)
                     cell = Cell{CellType::Integer, m_db->generateKey(m_table, m_keyName)};
-            } else if (whole) {
-                cell = Cell{CellType::Integer, *whole};
-            } else if (type == QMetaType::Bool && kind == ColumnKind::Bool) {
-                cell = Cell{CellType::Integer, *static_cast<const bool *>(value.constData()) ? 1 : 0};
-            } else if (type == QMetaType::QString && kind == ColumnKind::Text) {
-                cell = Cell{CellType::Text, appendUtf8(*static_cast<const QString *>(value.constData()))};
-            } else if (type == QMetaType::QDate && kind == ColumnKind::Date && dialect == Dialect::SQLite
-                       && static_cast<const QDate *>(value.constData())->isValid()) {
-                char iso[10];
-                const QDate &d = *static_cast<const QDate *>(value.constData());
-                if (isoBytes(d, iso))
-                    cell = Cell{CellType::Text, appendBytes(iso, sizeof iso)};
-                else {
-                    const QByteArray text = isoText(d).toLatin1();
-                    cell = Cell{CellType::Text, appendBytes(text.constData(), size_t(text.size()))};
+                break;
+            case RowBatch::Kind::Int:
+                if (whole)
+                    cell = Cell{CellType::Integer, rows.intAt(row, field)};
+                break;
+            case RowBatch::Kind::Bool:
+                if (kind == ColumnKind::Bool)
+                    cell = Cell{CellType::Integer, rows.boolAt(row, field) ? 1 : 0};
+                break;
+            case RowBatch::Kind::Text:
+                if (kind == ColumnKind::Text)
+                    cell = Cell{CellType::Text, appendUtf8(rows.textAt(row, field))};
+                break;
+            case RowBatch::Kind::Date:
+                if (kind == ColumnKind::Date && dialect == Dialect::SQLite) {
+                    const QDate d = rows.dateAt(row, field);
+                    char iso[10];
+                    if (d.isValid() && isoBytes(d, iso))
+                        cell = Cell{CellType::Text, appendBytes(iso, sizeof iso)};
                 }
-            } else {
+                break;
+            case RowBatch::Kind::Variant:
+                if (whole)
+                    if (const std::optional<qint32> n = smallWhole(rows.value(row, field)))
+                        cell = Cell{CellType::Integer, *n};
+                break;
+            }
+            if (!cell) {
                 // Everything else as setValue() takes it, checked the same way.
-                const QVariant stored = storageValue(value, kind, dialect);
+                const QVariant stored = storageValue(rows.value(row, field), kind, dialect);
                 const QVariant read = readValue(stored, kind);
-                if (read.typeId() == QMetaType::Int && (kind == ColumnKind::Key || kind == ColumnKind::Long))
+                if (read.typeId() == QMetaType::Int && whole)
                     cell = Cell{CellType::Integer, *static_cast<const int *>(read.constData())};
                 else if (read.typeId() == QMetaType::Bool && kind == ColumnKind::Bool)
                     cell = Cell{CellType::Integer, *static_cast<const bool *>(read.constData())};
                 else
                     cell = box(read);
-                if (cell.type == CellType::Boxed) {
+                if (cell->type == CellType::Boxed) {
                     const size_t slot = (first / width % size_t(kBulkGroupRows)) * columns.size() + k;
                     if (m_bulkStored.size() <= slot)
                         m_bulkStored.resize(size_t(kBulkGroupRows) * columns.size());
                     m_bulkStored[slot] = stored;
                 }
             }
-            setCell(at, cell);
+            setCell(first + size_t(column), *cell);
         }
     } catch (...) {
         m_types.shrink(width);
@@ -1039,13 +1047,14 @@ void SqlRecordset::bindBulkRow(sqlite3_stmt *stmt, int first, qsizetype row, con
     }
 }
 
-void SqlRecordset::addRows(const QStringList &fields, const QList<QVariantList> &rows, qsizetype *stored)
+void SqlRecordset::addRows(const RowBatch &rows, qsizetype *stored)
 {
     if (stored)
         *stored = 0;
     requireWritable();
     flushPending();
     sqlite3 *engine = m_db->dialect() == Dialect::SQLite ? sqliteEngine(m_db->database()) : nullptr;
+    const QStringList &fields = rows.fields();
     std::vector<int> columns;
     columns.reserve(size_t(fields.size()));
     bool plain = engine != nullptr;
@@ -1062,7 +1071,7 @@ void SqlRecordset::addRows(const QStringList &fields, const QList<QVariantList> 
         && std::find(columns.begin(), columns.end(), m_keyColumn) == columns.end())
         plain = false;
     if (!plain || columns.empty() || rows.isEmpty()) {
-        Recordset::addRows(fields, rows, stored);
+        Recordset::addRows(rows, stored);
         return;
     }
     ensureWriting();
@@ -1071,15 +1080,15 @@ void SqlRecordset::addRows(const QStringList &fields, const QList<QVariantList> 
         kBulkGroupRows, std::max(1, sqlite3_limit(engine, SQLITE_LIMIT_VARIABLE_NUMBER, -1) / int(columns.size())));
     const size_t width = size_t(m_columns.size());
     qsizetype done = 0;
-    while (done < rows.size()) {
+    while (done < rows.rowCount()) {
         const qsizetype firstRow = rowCount();
-        const qsizetype wanted = std::min(groupRows, rows.size() - done);
+        const qsizetype wanted = std::min(groupRows, rows.rowCount() - done);
         // A value no column can hold ends the run after the rows before it.
         std::exception_ptr badValue;
         qsizetype ready = 0;
         for (; ready < wanted; ++ready) {
             try {
-                appendBulkRow(columns, rows.at(done + ready));
+                appendBulkRow(columns, rows, done + ready);
             } catch (...) {
                 badValue = std::current_exception();
                 break;

@@ -114,8 +114,8 @@ public:
     void cancelUpdate() override;
     void deleteCurrent() override;
     void close() override;
-    void addRows(const QStringList &fields, const QList<QVariantList> &rows,
-                 qsizetype *stored = nullptr) override;
+    using Recordset::addRows;
+    void addRows(const RowBatch &rows, qsizetype *stored = nullptr) override;
 
     // The table written back to; empty for a read-only result.
     QString updatableTable() const { return m_table; }
@@ -145,7 +145,7 @@ private:
     void insertRow();
     void updateRow();
     sqlite3_stmt *bulkStatement(sqlite3 *engine, const std::vector<int> &columns, qsizetype rows);
-    void appendBulkRow(const std::vector<int> &columns, const QVariantList &values);
+    void appendBulkRow(const std::vector<int> &columns, const RowBatch &rows, qsizetype row);
     void bindBulkRow(sqlite3_stmt *stmt, int first, qsizetype row, const std::vector<int> &columns);
 
     // A cell: its type, and a whole number, a double's bits, the offset of

@@ -120,29 +120,26 @@ QStringList fieldNames(unsigned optional)
     return names;
 }
 
-// The row's values in the order fieldNames() gives.
-QVariantList rowValues(const NewEntry &e, const EntryOutcome &placed)
+// Appends the entry's row to batch, in the order fieldNames() gives.
+void addRow(RowBatch &batch, const NewEntry &e, const EntryOutcome &placed)
 {
-    QVariantList row;
-    row.reserve(12);
-    row.emplaceBack(placed.entryCode);
-    row.emplaceBack(e.bookCode);
-    row.emplaceBack(e.description);
-    row.emplaceBack(placed.fileName);
-    row.emplaceBack(e.entryType);
-    row.emplaceBack(e.entryDate.isValid() ? e.entryDate : QDate::currentDate());
-    row.emplaceBack(false);
+    batch.add(placed.entryCode);
+    batch.add(e.bookCode);
+    batch.add(e.description);
+    batch.add(placed.fileName);
+    batch.add(e.entryType);
+    batch.add(e.entryDate.isValid() ? e.entryDate : QDate::currentDate());
+    batch.add(false);
     if (e.ctEffect)
-        row.append(*e.ctEffect);
+        batch.add(*e.ctEffect);
     if (e.category)
-        row.append(*e.category);
+        batch.add(*e.category);
     if (e.playSound)
-        row.append(*e.playSound);
+        batch.add(*e.playSound);
     if (e.soundFile)
-        row.append(*e.soundFile);
+        batch.add(*e.soundFile);
     if (e.onScreenTime)
-        row.append(*e.onScreenTime);
-    return row;
+        batch.add(qint32(*e.onScreenTime));
 }
 
 } // namespace entrywriter
@@ -152,21 +149,12 @@ EntryOutcome EntryWriter::add(const NewEntry &entry)
     EntryOutcome outcome = place(entry);
     if (outcome.fileName.isEmpty())
         return outcome;
-    const unsigned optional = entrywriter::optionalFields(entry);
-    const QStringList fields = entrywriter::fieldNames(optional);
-    const QVariantList values = entrywriter::rowValues(entry, outcome);
+    RowBatch row(entrywriter::fieldNames(entrywriter::optionalFields(entry)));
+    entrywriter::addRow(row, entry, outcome);
     try {
-        m_set->addNew();
-        for (qsizetype i = 0; i < fields.size(); ++i)
-            m_set->setValue(fields.at(i), values.at(i));
-        m_set->update();
+        m_set->addRows(row);
     } catch (const std::exception &e) {
         unplace(outcome, entrywriter::describe(e));
-        try {
-            m_set->cancelUpdate();
-        } catch (const std::exception &) {
-            // The row was never stored; nothing more to undo in the set.
-        }
         return outcome;
     }
 
@@ -187,12 +175,12 @@ void EntryWriter::unplace(EntryOutcome &outcome, const QString &error)
 QList<EntryOutcome> EntryWriter::addAll(const QList<NewEntry> &entries)
 {
     // Rows wait until a run of entries with the same fields is complete, then
-    // go to the set together. Short runs: the rows' values are new memory,
-    // and a run of thousands costs more in page faults than it saves in calls.
+    // go to the set together. Short runs keep the batch's memory, reused from
+    // run to run, in the cache.
     constexpr qsizetype kRunRows = 128;
     QList<EntryOutcome> outcomes;
     outcomes.reserve(entries.size());
-    QList<QVariantList> rows;
+    RowBatch rows;
     QList<qsizetype> rowEntry;
     unsigned runFields = 0;
     const auto flush = [&] {
@@ -200,14 +188,14 @@ QList<EntryOutcome> EntryWriter::addAll(const QList<NewEntry> &entries)
             return;
         qsizetype stored = 0;
         try {
-            m_set->addRows(entrywriter::fieldNames(runFields), rows, &stored);
+            m_set->addRows(rows, &stored);
         } catch (const std::exception &e) {
             // The refused row gives up its key and its copy; the rows after it
             // are added again one at a time so that no key is skipped.
             EntryOutcome &failed = outcomes[rowEntry.at(stored)];
             m_nextKey = failed.entryCode;
             unplace(failed, entrywriter::describe(e));
-            for (qsizetype j = stored + 1; j < rows.size(); ++j) {
+            for (qsizetype j = stored + 1; j < rowEntry.size(); ++j) {
                 const qsizetype index = rowEntry.at(j);
                 unplace(outcomes[index], QString());
                 outcomes[index] = add(entries.at(index));
@@ -224,11 +212,15 @@ QList<EntryOutcome> EntryWriter::addAll(const QList<NewEntry> &entries)
             continue;
         }
         const unsigned optional = entrywriter::optionalFields(entry);
-        if (optional != runFields || rows.size() >= kRunRows) {
+        if (optional != runFields || rows.fields().isEmpty()) {
             flush();
             runFields = optional;
+            rows = RowBatch(entrywriter::fieldNames(optional));
+            rows.reserve(kRunRows);
+        } else if (rowEntry.size() >= kRunRows) {
+            flush();
         }
-        rows.append(entrywriter::rowValues(entry, outcome));
+        entrywriter::addRow(rows, entry, outcome);
         rowEntry.append(i);
         outcome.added = true;
         m_nextKey = outcome.entryCode + 1;

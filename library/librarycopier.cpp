@@ -253,37 +253,39 @@ bool syncFolder(const QString &folder)
     return dir.valid() && ::fsync(dir.get()) == 0;
 }
 
+// Whether a path has nothing to clean: no '\\', and no '/' followed by '.',
+// another separator or the end. One pass; most stored paths are clean.
+bool isClean(QStringView path)
+{
+    const qsizetype n = path.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = path[i].unicode();
+        if (c == u'\\')
+            return false;
+        if (c != u'/')
+            continue;
+        const char16_t next = i + 1 < n ? path[i + 1].unicode() : u'/';
+        if (next == u'.' || next == u'/' || next == u'\\')
+            return false;
+    }
+    return true;
+}
+
 // The cleaned absolute path with '/' separators: ".." and "." are resolved,
 // so "/a/Library/../x" is not inside "/a/Library".
 QString cleanedPath(const QString &path)
 {
-    if (path.isEmpty())
-        return path;
-    // One pass finds both what needs turning and what needs cleaning: a run
-    // of thousands of entries checks every path, and most are clean already.
-    bool backslash = false;
-    bool unclean = false;
-    const QChar *d = path.constData();
-    const qsizetype n = path.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = d[i].unicode();
-        if (c != u'/' && c != u'\\')
-            continue;
-        backslash = backslash || c == u'\\';
-        const char16_t next = i + 1 < n ? d[i + 1].unicode() : u'/';
-        unclean = unclean || next == u'.' || next == u'/' || next == u'\\';
-    }
-    QString p = path;
-    if (backslash)
-        p.replace(QLatin1Char('\\'), QLatin1Char('/'));
     // Drive-letter paths from other workstations are absolute too.
-    const bool driveLetter = p.size() > 1 && p.at(1) == QLatin1Char(':');
+    const bool driveLetter = path.size() > 1 && path.at(1) == QLatin1Char(':');
     // QDir::isAbsolutePath builds a QFileInfo, too slow for a run of thousands.
-    if (!driveLetter && !p.startsWith(QLatin1Char('/'))) {
+    const bool absolute = driveLetter || path.startsWith(QLatin1Char('/'));
+    if (path.isEmpty() || (absolute && isClean(path)))
+        return path;
+    QString p = path;
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (!absolute)
         p = QDir::current().absoluteFilePath(p);
-        unclean = true;
-    }
-    return unclean ? QDir::cleanPath(p) : p;
+    return QDir::cleanPath(p);
 }
 
 // What a path inside folder begins with, letter case aside.
@@ -337,6 +339,10 @@ bool isInside(const QString &prefix, const QString &path)
 {
     if (prefix.isEmpty())
         return false;
+    // Spelled as the prefix, which is clean, only the rest can need cleaning.
+    if (path.size() > prefix.size() && path.startsWith(prefix)
+        && isClean(QStringView(path).sliced(prefix.size() - 1)))
+        return true;
     const QString candidate = cleanedPath(path);
     // The exact spelling first: folding case costs more than the rest of the test.
     return candidate.size() > prefix.size()

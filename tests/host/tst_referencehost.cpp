@@ -125,6 +125,7 @@ private Q_SLOTS:
     void joinedResultIsReadOnly();
     void failingRowKeepsEarlierRows();
     void rowsAddedTogetherAsOneByOne();
+    void batchGivesBackWhatItTook();
     void runIsOneTransaction();
     void keysClearExistingRows();
     void keysFromTwoProcessesNeverCollide();
@@ -397,6 +398,30 @@ void HostContract::rowsAddedTogetherAsOneByOne()
     // Yes is stored as one row at a time stores it, so queries find it.
     QCOMPARE(scalar(*m_host, QStringLiteral("Select Count(*) From BookContents where IndexImage = true")), 51);
     QVERIFY(nextKey(*m_host) > first + 200);
+}
+
+void HostContract::batchGivesBackWhatItTook()
+{
+    // Each value comes back as the variant it went in as: a host that stores
+    // rows one by one sees no difference from a list of variants.
+    const QVariantList row{7, true, QStringLiteral("O'Brien \u2713"), QDate(2026, 12, 5), QDate(),
+                           QVariant::fromValue(qint16(-3)), QVariant::fromValue(qint64(1) << 40), 2.5,
+                           QVariant(), QVariant(QMetaType::fromType<int>())};
+    RowBatch batch(QStringList(row.size(), QStringLiteral("f")));
+    for (int round = 0; round < 2; ++round)
+        for (const QVariant &v : row)
+            batch.add(v);
+    QCOMPARE(batch.rowCount(), 2);
+    for (qsizetype i = 0; i < row.size() - 1; ++i) {
+        const QVariant back = batch.value(1, i);
+        QCOMPARE(back.typeId(), row.at(i).typeId());
+        QCOMPARE(back, row.at(i));
+    }
+    // A typed null is a null, not a zero.
+    QCOMPARE(batch.kind(1, row.size() - 1), RowBatch::Kind::Null);
+    batch.clear();
+    QCOMPARE(batch.rowCount(), 0);
+    QCOMPARE(batch.fields().size(), row.size());
 }
 
 void HostContract::runIsOneTransaction()
