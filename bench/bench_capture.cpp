@@ -100,8 +100,8 @@ void snapToLibrary(const QString &folder, int snaps)
     setHostLink(host, nullptr);
     CaptureSettings::setFileName(folder + QStringLiteral("/capture.ini"));
     CaptureDrivers::setTestPatternFormat(QSize(1280, 720), 30);
-    CaptureEnvironment::setTarget(7, QStringLiteral("Bench"));
     Capturer capturer;
+    CaptureEnvironment::setTarget(&capturer, 7, QStringLiteral("Bench"));
     capturer.ShowCapture(QStringLiteral("Bench"));
     SmartGrab *grab = CaptureEnvironment::background()->grab();
     while (grab->entryCode() == 0)

@@ -31,8 +31,10 @@ CaptureBkgnd::CaptureBkgnd(bool immediateVideo, QWidget *owner)
 
 CaptureBkgnd::~CaptureBkgnd()
 {
-    if (CaptureEnvironment::background() == this)
+    if (CaptureEnvironment::background() == this) {
         CaptureEnvironment::currentCapturer().clear();
+        CaptureEnvironment::clearTarget();
+    }
 }
 
 void CaptureBkgnd::arrange()
@@ -60,7 +62,11 @@ void CaptureBkgnd::closeEvent(QCloseEvent *event)
     // The capture window finishes a running clip and closes its set first.
     if (m_grab)
         m_grab->shutdown();
-    CaptureEnvironment::currentCapturer().clear();
+    // The capture ends here: whatever opens the next one chooses its own book.
+    if (CaptureEnvironment::background() == this) {
+        CaptureEnvironment::currentCapturer().clear();
+        CaptureEnvironment::clearTarget();
+    }
     event->accept();
 }
 

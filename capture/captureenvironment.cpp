@@ -10,9 +10,15 @@ namespace tovradocs::Internal::CaptureEnvironment {
 
 namespace {
 
-std::optional<Target> &storedTarget()
+struct OwnedTarget
 {
-    static std::optional<Target> target;
+    QPointer<const Capturer> owner;
+    Target target;
+};
+
+std::optional<OwnedTarget> &storedTarget()
+{
+    static std::optional<OwnedTarget> target;
     return target;
 }
 
@@ -30,9 +36,20 @@ QPointer<CaptureBkgnd> &background()
     return window;
 }
 
-void setTarget(qint32 bookCode, const QString &bookName) { storedTarget() = Target {bookCode, bookName}; }
+void setTarget(const Capturer *owner, qint32 bookCode, const QString &bookName)
+{
+    storedTarget() = OwnedTarget {owner, Target {bookCode, bookName}};
+}
+
 void clearTarget() { storedTarget().reset(); }
-bool hasTarget() { return storedTarget().has_value(); }
-Target target() { return storedTarget().value_or(Target {}); }
+
+std::optional<Target> targetOf(const Capturer *capturer)
+{
+    const std::optional<OwnedTarget> &stored = storedTarget();
+    // A Capturer deleted since leaves a null owner, which matches nobody.
+    if (!capturer || !stored || stored->owner != capturer)
+        return std::nullopt;
+    return stored->target;
+}
 
 } // namespace tovradocs::Internal::CaptureEnvironment

@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <optional>
+
 namespace tovradocs {
 class Capturer;
 }
@@ -23,12 +25,12 @@ struct Target
     qint32 bookCode = 0;
     QString bookName;
 };
-// Set by the library window before it opens the capture window; without it
-// the capture window takes the open library window's book or asks the host.
-void setTarget(qint32 bookCode, const QString &bookName);
+// Set by the library window for the capture environment its own Capturer
+// opens. It holds for that Capturer only and ends with the environment, so a
+// capture the host opens later takes the book selected then, never this one.
+void setTarget(const Capturer *owner, qint32 bookCode, const QString &bookName);
 void clearTarget();
-bool hasTarget();
-Target target();
+std::optional<Target> targetOf(const Capturer *capturer);
 
 // The command numbers of the capture window.
 enum Command : qint16 {

@@ -38,7 +38,7 @@ void capture(QWidget *library, qint32 bookCode, const QString &bookName)
     if (link->GetSystemSetting(kUseCaptureServerSetting).toBool()) {
         if (const auto &factory = hostObjectFactories().captureServer) {
             if (std::unique_ptr<CaptureServer> server = factory()) {
-                server->SetDataLink(sharedDataLink(), library);
+                server->SetDataLink(sharedDataLink(), parentWindow());
                 server->CaptureImages(bookCode, bookName);
                 return;
             }
@@ -58,8 +58,8 @@ void capture(QWidget *library, qint32 bookCode, const QString &bookName)
             QObject::connect(capturer, &Capturer::VideoFileSaved, window, refresh, Qt::QueuedConnection);
         }
     }
-    CaptureEnvironment::setTarget(bookCode, bookName);
-    capturer->ShowCapture(bookName);
+    CaptureEnvironment::setTarget(capturer, bookCode, bookName);
+    capturer->ShowCapture(QStringLiteral("Capture Images for ") + bookName);
 }
 
 constexpr qint16 kImageExtensionSetting = 61;

@@ -54,6 +54,15 @@ TovraLib *libraryWindow()
 
 using namespace CaptureEnvironment;
 
+qint32 SmartGrab::knownBook(const Capturer *capturer)
+{
+    if (const std::optional<Target> own = targetOf(capturer))
+        return own->bookCode;
+    if (TovraLib *lib = smartgrab::libraryWindow())
+        return lib->currentBookCode();
+    return 0;
+}
+
 CaptureView::CaptureView(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("capwnd"));
@@ -115,15 +124,13 @@ SmartGrab::SmartGrab(QWidget *parent, GrabController *controller)
     buildMenus();
 
     // 2. The book that receives the captures.
-    if (hasTarget()) {
-        m_bookCode = target().bookCode;
-    } else if (TovraLib *lib = smartgrab::libraryWindow()) {
-        m_bookCode = lib->currentBookCode();
-    } else if (DataLink *link = dataLink()) {
-        trapErrors(smartgrab::kWindowName, [&] {
-            QString name;
-            m_bookCode = qMax(0, link->GetLibraryEntry(name));
-        });
+    m_bookCode = knownBook(currentCapturer());
+    if (m_bookCode == 0) {
+        if (DataLink *link = dataLink())
+            trapErrors(smartgrab::kWindowName, [&] {
+                QString name;
+                m_bookCode = qMax(0, link->GetLibraryEntry(name));
+            });
     }
 
     // 3. The drivers.

@@ -13,6 +13,7 @@
 #include <memory>
 
 namespace tovradocs {
+class Capturer;
 class Recordset;
 }
 
@@ -69,6 +70,9 @@ public:
     int driverIndex() const { return m_driverIndex; }
     int driverCount() const { return m_driverCount; }
     qint32 bookCode() const { return m_bookCode; }
+    // The book a capture window opened now for `capturer` would fill, when
+    // that is known without asking the user; 0 otherwise.
+    static qint32 knownBook(const Capturer *capturer);
     qint32 entryCode() const { return m_entryCode; }
     QString currentFrameFile() const { return m_frameFile; }
     QString currentVideoFile() const { return m_videoFile; }

@@ -55,10 +55,9 @@ int main(int argc, char **argv)
     fx.addBook(5, QStringLiteral("Smith, Anna"), 1);
     CaptureSettings::setFileName(fx.path(QStringLiteral("capture.ini")));
     CaptureDrivers::setTestPatternFormat(QSize(640, 480), 25);
-    CaptureEnvironment::setTarget(5, QStringLiteral("Smith, Anna"));
-
     Capturer capturer;
-    capturer.ShowCapture(QStringLiteral("Capture - Smith, Anna"));
+    CaptureEnvironment::setTarget(&capturer, 5, QStringLiteral("Smith, Anna"));
+    capturer.ShowCapture(QStringLiteral("Capture Images for Smith, Anna"));
     CaptureBkgnd *bkgnd = CaptureEnvironment::background();
     bkgnd->resize(900, 640);
     shoot(bkgnd, out + QStringLiteral("/capture-window.png"));

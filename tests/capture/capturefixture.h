@@ -9,6 +9,8 @@
 #include "capture/smartgrab.h"
 #include "component/dialogservice.h"
 
+#include <tovradocs/capturer.h>
+
 #include <QAbstractButton>
 #include <QDialog>
 
@@ -27,7 +29,6 @@ public:
         tovradocs::Internal::CaptureSettings::setFileName(path(QStringLiteral("capture.ini")));
         tovradocs::Internal::CaptureDrivers::setTestPatternEnabled(true);
         tovradocs::Internal::CaptureDrivers::setTestPatternFormat(QSize(320, 240), 25);
-        tovradocs::Internal::CaptureEnvironment::setTarget(kBook, QStringLiteral("Smith"));
         responder.clearPrompts();
         tovradocs::Internal::DialogService::setResponder(&responder);
         return true;
@@ -40,6 +41,16 @@ public:
         tovradocs::Internal::DialogService::setResponder(nullptr);
         tovradocs::Internal::CaptureEnvironment::clearTarget();
         LibraryFixture::close();
+    }
+
+    // Opens the capture environment on the fixture's book, as the library window does.
+    static void showCapture(tovradocs::Capturer &capturer, bool immediateVideo = false)
+    {
+        tovradocs::Internal::CaptureEnvironment::setTarget(&capturer, kBook, QStringLiteral("Smith"));
+        if (immediateVideo)
+            capturer.CaptureVideo(QStringLiteral("Smith"));
+        else
+            capturer.ShowCapture(QStringLiteral("Smith"));
     }
 
     static void setting(const QString &section, const QString &key, const QString &value)

@@ -142,7 +142,7 @@ void TestFootSwitch::footSwitchDrivesTheCaptureWindow()
     Capturer capturer;
     QSignalSpy images(&capturer, &Capturer::ImageFileSaved);
     QSignalSpy videos(&capturer, &Capturer::VideoFileSaved);
-    capturer.ShowCapture(u"Smith"_qs);
+    CaptureFixture::showCapture(capturer);
     SmartGrab *grab = m_fx.grab();
     QVERIFY(grab);
     QTRY_VERIFY(grab->entryCode() > 0);

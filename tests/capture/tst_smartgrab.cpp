@@ -6,6 +6,7 @@
 #include "capture/testpatternsource.h"
 
 #include <tovradocs/capturer.h>
+#include <tovradocs/hostobjects.h>
 
 #include <QAction>
 #include <QCheckBox>
@@ -32,6 +33,8 @@ private Q_SLOTS:
     void cleanup() { m_fx.close(); }
 
     void snapsBecomeConsecutiveEntries();
+    void capturesLandInTheChosenBook();
+    void captureServerGetsTheHostsParent();
     void controlBarAndDriverChoice();
     void noHardwareClosesTheEnvironment();
     void immediateVideoRecordsOnceAndCloses();
@@ -47,7 +50,7 @@ private Q_SLOTS:
 private:
     SmartGrab *openCapture(Capturer &capturer)
     {
-        capturer.ShowCapture(QStringLiteral("Smith"));
+        CaptureFixture::showCapture(capturer);
         SmartGrab *grab = m_fx.grab();
         // Keys are handed out at the first activation.
         if (grab && !QTest::qWaitFor([grab] { return grab->entryCode() > 0; }, 5000))
@@ -101,6 +104,83 @@ void TestSmartGrab::snapsBecomeConsecutiveEntries()
     QCOMPARE(m_fx.responder.prompts().size(), 0);
 }
 
+// The library window's capture fills its book; a capture the host opens later
+// fills the book selected then, whether or not the first one is still open.
+void TestSmartGrab::capturesLandInTheChosenBook()
+{
+    constexpr qint32 kOther = 6;
+    m_fx.addBook(kOther, u"Jones"_qs, 2);
+    auto lib = LibraryFixture::openLibrary(CaptureFixture::kBook);
+    auto *books = child<QComboBox>(lib.get(), "cboBooks");
+    const auto snapInto = [&](qint32 book) {
+        SmartGrab *grab = m_fx.grab();
+        QVERIFY(grab);
+        QTRY_VERIFY(grab->entryCode() > 0);
+        const qint32 code = grab->entryCode();
+        QTest::keyClick(grab, Qt::Key_F5);
+        QCOMPARE(m_fx.row(code).value(u"bookcode"_qs).toInt(), book);
+    };
+
+    lib->tbrLibCommand(u"Capture"_qs);
+    QCOMPARE(m_fx.background()->windowTitle(), u"Capture Images for Smith"_qs);
+    snapInto(CaptureFixture::kBook);
+    m_fx.grab()->TranslateToMenuClicks(208);
+    QTRY_VERIFY(!CaptureEnvironment::background());
+
+    books->setCurrentIndex(books->findData(kOther));
+    Capturer host;
+    host.ShowCapture(u"Jones"_qs);
+    snapInto(kOther);
+
+    // The library's capture again while the host's is open, then the host's
+    // again with the other book chosen: each opens anew on its own book.
+    books->setCurrentIndex(books->findData(CaptureFixture::kBook));
+    lib->tbrLibCommand(u"Capture"_qs);
+    snapInto(CaptureFixture::kBook);
+    books->setCurrentIndex(books->findData(kOther));
+    host.ShowCapture(u"Jones"_qs);
+    snapInto(kOther);
+
+    // Closed and opened again in one dispatch: a new window, not the dying one.
+    QPointer<QWidget> closing = m_fx.background();
+    m_fx.grab()->TranslateToMenuClicks(208);
+    host.ShowCapture(u"Jones"_qs);
+    QVERIFY(m_fx.background() && m_fx.background() != closing);
+    QVERIFY(m_fx.background()->isVisible());
+    snapInto(kOther);
+    QCOMPARE(m_fx.responder.prompts().size(), 0);
+}
+
+void TestSmartGrab::captureServerGetsTheHostsParent()
+{
+    struct Server : CaptureServer
+    {
+        QList<QVariantList> *calls;
+        void SetDataLink(std::shared_ptr<DataLink> link, QWidget *parent) override
+        {
+            *calls << QVariantList {bool(link), QVariant::fromValue<void *>(parent)};
+        }
+        void CaptureImages(qint32 book, const QString &name) override { *calls << QVariantList {book, name}; }
+    };
+    QList<QVariantList> calls;
+    hostObjectFactories().captureServer = [&calls] {
+        auto server = std::make_unique<Server>();
+        server->calls = &calls;
+        return server;
+    };
+    QWidget owner;
+    setHostLink(m_fx.link, &owner);
+    m_fx.host->setSetting(104, true);
+    auto lib = LibraryFixture::openLibrary(CaptureFixture::kBook);
+    lib->tbrLibCommand(u"Capture"_qs);
+    hostObjectFactories().captureServer = nullptr;
+    setHostLink(m_fx.link, nullptr);
+    const QList<QVariantList> expected {{true, QVariant::fromValue<void *>(&owner)},
+                                        {CaptureFixture::kBook, u"Smith"_qs}};
+    QCOMPARE(calls, expected);
+    QVERIFY(!CaptureEnvironment::background());
+}
+
 void TestSmartGrab::controlBarAndDriverChoice()
 {
     // A remembered driver beyond those installed falls back to the first.
@@ -141,7 +221,7 @@ void TestSmartGrab::noHardwareClosesTheEnvironment()
 {
     CaptureDrivers::setTestPatternEnabled(false);
     Capturer capturer;
-    capturer.ShowCapture(u"Smith"_qs);
+    CaptureFixture::showCapture(capturer);
     QTRY_VERIFY(!CaptureEnvironment::background());
     QCOMPARE(messageTexts(m_fx.responder), QStringList(u"No capture hardware detected"_qs));
     QCOMPARE(m_fx.link->callsOf(u"GenerateEntrycode"_qs).size(), 0);
@@ -156,7 +236,7 @@ void TestSmartGrab::immediateVideoRecordsOnceAndCloses()
     Capturer capturer;
     QSignalSpy saved(&capturer, &Capturer::VideoFileSaved);
     QSignalSpy images(&capturer, &Capturer::ImageFileSaved);
-    capturer.CaptureVideo(u"Smith"_qs);
+    CaptureFixture::showCapture(capturer, true);
     QTRY_COMPARE_WITH_TIMEOUT(saved.count(), 1, 15000);
     QTRY_VERIFY(!CaptureEnvironment::background());
     QCOMPARE(images.count(), 0);
@@ -316,7 +396,7 @@ void TestSmartGrab::blackPreferenceColoursNextWindow()
     QCOMPARE(grab->centralWidget()->palette().color(QPalette::Window), QColor(0x40, 0x40, 0x40));
     grab->TranslateToMenuClicks(208);
     QTRY_VERIFY(!CaptureEnvironment::background());
-    capturer.ShowCapture(u"Smith"_qs);
+    CaptureFixture::showCapture(capturer);
     QVERIFY(m_fx.grab());
     QCOMPARE(m_fx.grab()->centralWidget()->palette().color(QPalette::Window), QColor(Qt::black));
 }
