@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 class QWidget;
@@ -11,6 +12,22 @@ namespace tovradocs::Internal {
 
 QString fileExtension(const QString &fileName);    // upper case, no dot; "" when none
 qint32 fileViewer(const QString &extension);       // viewer kind 1..9, 100, 101
+
+// The one classification every writer and reader of entries uses. A known
+// extension decides; a file with none or an unknown one is recognised by its
+// first bytes (at most 4 KiB are read): 1 picture, 2 video, 5 PDF, 101 unknown.
+qint32 classifyFile(const QString &fileName);
+qint32 contentViewer(QByteArrayView head);
+// The entry type a writer stores: 1 for a picture and 2 for a video whatever
+// the writer was asked for, else the type the writer gives its documents.
+qint32 entryTypeFor(const QString &fileName, qint32 documentType);
+// How a stored row is shown, viewed and printed: a picture or video that an
+// older writer stored under a document type is what its file is.
+qint32 shownEntryType(qint32 storedType, const QString &fileName);
+// "*.bmp;*.jpg;..." of every extension of a viewer kind.
+QString kindPatterns(qint32 kind);
+// patterns followed by those of the kind it lacks, in the kind's order.
+QString withKindPatterns(const QString &patterns, qint32 kind);
 QString viewerFilterString(qint32 subDocumentType); // elements separated by one '\0'
 QString docTypeFilterString(qint32 docType);
 bool isRelativePath(const QString &filePath);      // LIBRARY, HELP, WORKSPC, BACKUP

@@ -75,6 +75,8 @@ private Q_SLOTS:
         QVERIFY(touch(&m_jpg, "scan one.JPG") && touch(&m_avi, "clip.avi") && touch(&m_tga, "old.tga")
                 && touch(&m_dcr, "movie.dcr") && touch(&m_unknown, "notes.xyz"));
         QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("sub.folder")));
+        QFile dicom(m_dicom = m_dir.filePath(QStringLiteral("RADIOGRAPH")));
+        QVERIFY(dicom.open(QIODevice::WriteOnly) && dicom.write(QByteArray(128, 0) + "DICM") == 132);
         m_fifo = m_dir.filePath(QStringLiteral("picture.jpg"));
         QVERIFY(::mkfifo(QFile::encodeName(m_fifo).constData(), 0600) == 0);
     }
@@ -100,7 +102,8 @@ private Q_SLOTS:
         QTest::newRow("folder") << "/a/" << "" << 101 << "";
         QTest::newRow("com is a page") << "a.com" << "COM" << 3 << "a.com";
         QTest::newRow("pdf") << "a.PDF" << "PDF" << 5 << "a.PDF";
-        QTest::newRow("png is unknown") << "a.png" << "PNG" << 101 << "a.png";
+        QTest::newRow("png is a picture") << "a.png" << "PNG" << 1 << "a.png";
+        QTest::newRow("folder with a dot") << "/a.mp4/clip" << "MP4/CLIP" << 101 << "clip";
     }
 
     void extensionAndViewer()
@@ -113,6 +116,118 @@ private Q_SLOTS:
         QCOMPARE(fileViewer(fileExtension(name)), kind);
         QCOMPARE(fileViewer(extension.toLower()), kind);
         QCOMPARE(Internal::fileTitle(name), title);
+    }
+
+    // Every picture and video a practice has today, by extension in any case.
+    void classificationByExtension_data()
+    {
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<int>("kind");
+        for (const char *e : {"bmp", "jpg", "jpeg", "jpe", "jfif", "tif", "tiff", "pcx", "dcx", "png",
+                              "gif", "webp", "heic", "heif", "avif", "jxl", "dcm", "dicom"})
+            QTest::newRow(e) << QString::fromLatin1(e) << 1;
+        for (const char *e : {"avi", "fli", "flc", "mp4", "m4v", "mov", "mkv", "webm", "mpg", "mpeg",
+                              "mts", "m2ts", "3gp", "wmv", "ogv"})
+            QTest::newRow(e) << QString::fromLatin1(e) << 2;
+        QTest::newRow("rtf stays a document") << "rtf" << 4;
+        QTest::newRow("tga stays kind 100") << "tga" << 100;
+    }
+
+    void classificationByExtension()
+    {
+        QFETCH(QString, extension);
+        QFETCH(int, kind);
+        QCOMPARE(fileViewer(extension), kind);
+        QCOMPARE(fileViewer(extension.toUpper()), kind);
+        // A known extension decides without opening the file (it does not exist).
+        QCOMPARE(classifyFile(m_dir.filePath(QStringLiteral("none.") + extension.toUpper())), kind);
+        const QString patterns = kindPatterns(kind);
+        QVERIFY(patterns.split(u';').contains(QStringLiteral("*.") + extension));
+    }
+
+    // Files with no extension or an unknown one are what their first bytes say.
+    void classificationByContent_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<int>("kind");
+        const auto iso = [](const char *major, const char *compatible) -> QByteArray {
+            return QByteArray("\0\0\0\x18" "ftyp", 8) + major + QByteArray(4, 0) + compatible
+                   + QByteArray(64, 'x');
+        };
+        QByteArray dicom(128, 0);
+        dicom += "DICM";
+        dicom += QByteArray(64, 2);
+        QByteArray bmp("BM");
+        bmp += QByteArray(12, 0) + QByteArray("\x28\0\0\0", 4) + QByteArray(40, 1);
+        QByteArray ts;
+        for (int i = 0; i < 4; ++i)
+            ts += '\x47' + QByteArray(187, 1);
+        QByteArray m2ts;
+        for (int i = 0; i < 4; ++i)
+            m2ts += QByteArray(4, 0) + '\x47' + QByteArray(187, 1);
+        QByteArray theora("OggS");
+        theora += QByteArray(24, 0) + "\x80theora" + QByteArray(20, 0);
+
+        QTest::newRow("dicom from a sensor") << "IMG0001" << dicom << 1;
+        QTest::newRow("jpeg") << "photo" << QByteArray("\xFF\xD8\xFF\xE0\0\x10JFIF", 10) << 1;
+        QTest::newRow("png under an unknown extension") << "shot.dat" << QByteArray("\x89PNG\r\n\x1A\n....") << 1;
+        QTest::newRow("gif") << "anim" << QByteArray("GIF89a....") << 1;
+        QTest::newRow("tiff, Intel") << "scan" << QByteArray("II*\0\x08\0\0\0", 8) << 1;
+        QTest::newRow("tiff, Motorola") << "scan" << QByteArray("MM\0*\0\0\0\x08", 8) << 1;
+        QTest::newRow("webp") << "still" << QByteArray("RIFF\x10\0\0\0WEBPVP8 ", 16) << 1;
+        QTest::newRow("bitmap") << "old" << bmp << 1;
+        QTest::newRow("heic from a phone") << "IMG_4711" << iso("heic", "mif1heic") << 1;
+        QTest::newRow("heix") << "burst" << iso("heix", "mif1heix") << 1;
+        QTest::newRow("mif1, heic compatible") << "photo" << iso("mif1", "heic") << 1;
+        QTest::newRow("avif") << "photo" << iso("avif", "mif1miaf") << 1;
+        QTest::newRow("mp4 from a camera") << "clip" << iso("isom", "isomiso2avc1mp41") << 2;
+        QTest::newRow("mp42") << "clip" << iso("mp42", "mp42isom") << 2;
+        QTest::newRow("quicktime") << "clip" << iso("qt  ", "qt  ") << 2;
+        QTest::newRow("unknown brand, video compatible") << "clip" << iso("xxxx", "mp42") << 2;
+        QTest::newRow("matroska") << "clip" << QByteArray("\x1A\x45\xDF\xA3\x9F\x42\x86\x81", 8) << 2;
+        QTest::newRow("avi") << "clip" << QByteArray("RIFF\x10\0\0\0AVI LIST", 16) << 2;
+        QTest::newRow("mpeg program stream") << "clip" << QByteArray("\0\0\x01\xBA\x44", 5) << 2;
+        QTest::newRow("transport stream") << "clip" << ts << 2;
+        QTest::newRow("blu-ray transport stream") << "clip" << m2ts << 2;
+        QTest::newRow("ogg theora") << "clip" << theora << 2;
+        QTest::newRow("pdf") << "referral" << QByteArray("%PDF-1.7\n") << 5;
+        QTest::newRow("plain text") << "notes" << QByteArray("Patient notes\n") << 101;
+        QTest::newRow("empty") << "empty" << QByteArray() << 101;
+        QTest::newRow("png named as text stays text") << "notes.txt" << QByteArray("\x89PNG\r\n\x1A\n....") << 4;
+        QTest::newRow("brand box longer than the file") << "cut" << QByteArray("\0\0\xFF\xFF" "ftypzzzz\0\0\0\0abc", 19) << 101;
+    }
+
+    void classificationByContent()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, head);
+        QFETCH(int, kind);
+        QTemporaryDir dir;
+        QFile f(dir.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(head) == head.size());
+        f.close();
+        QCOMPARE(classifyFile(f.fileName()), kind);
+        // Stored with a Windows separator, as older rows are.
+        QCOMPARE(classifyFile(QString(f.fileName()).replace(u'/', u'\\').replace(0, 1, u'/')), kind);
+        // Writers store pictures and videos as such, other files as they were asked.
+        QCOMPARE(entryTypeFor(f.fileName(), 101), kind == 1 || kind == 2 ? kind : 101);
+        // Readers show a picture or video stored as a document as what it is.
+        for (int stored : {3, 5, 101})
+            QCOMPARE(shownEntryType(stored, f.fileName()), kind == 1 || kind == 2 ? kind : stored);
+        QCOMPARE(shownEntryType(4, f.fileName()), 4);
+    }
+
+    void classificationReadsOnlyFiles()
+    {
+        // A pipe without an extension would block a reader for ever.
+        const QString fifo = m_dir.filePath(QStringLiteral("pipe"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QCOMPARE(classifyFile(fifo), 101);
+        QCOMPARE(classifyFile(m_dir.filePath(QStringLiteral("missing"))), 101);
+        QCOMPARE(classifyFile(m_dir.path()), 101);
+        QCOMPARE(withKindPatterns(QStringLiteral("*.avi;*.MOV"), 2).split(u';').count(u"*.avi"_qs), 1);
+        QVERIFY(!withKindPatterns(QStringLiteral("*.avi;*.MOV"), 2).split(u';').contains(u"*.mov"_qs));
     }
 
     void qtFilter_data()
@@ -284,6 +399,7 @@ private Q_SLOTS:
             << "file:///srv/page.htm" << true << true << 0 << "" << "/srv/page.htm|Caption";
         QTest::newRow("FILE of 8 characters is kept") << "FILE:/ab" << true << true << 0 << "" << "FILE:/ab|Caption";
         QTest::newRow("HTTP alone is no address") << "HTTP" << true << false << 0 << "" << "";
+        QTest::newRow("radiograph without extension to host") << m_dicom << true << true << 1 << "" << "";
     }
 
     void viewFile()
@@ -314,7 +430,7 @@ private Q_SLOTS:
 
 private:
     QTemporaryDir m_dir;
-    QString m_jpg, m_avi, m_tga, m_dcr, m_unknown, m_fifo;
+    QString m_jpg, m_avi, m_tga, m_dcr, m_unknown, m_fifo, m_dicom;
     std::shared_ptr<ViewerHost> m_host;
 };
 
