@@ -9,6 +9,7 @@
 #include "capture/testjoystick.h"
 #include "capture/grabcontroller.h"
 #include "component/dialogservice.h"
+#include "component/filetypes.h"
 #include "component/hostlink.h"
 #include "library/librarycopier.h"
 #include "library/librarysql.h"
@@ -595,7 +596,7 @@ void SmartGrab::addEntry(qint16 entryType, const QString &fileName, const QStrin
         m_set->addNew();
         m_set->setValue(QStringLiteral("Description"),
                         description.isEmpty() ? QDate::currentDate().toString(Qt::TextDate) : description);
-        m_set->setValue(QStringLiteral("EntryType"), entryType);
+        m_set->setValue(QStringLiteral("EntryType"), entryTypeFor(fileName, entryType));
         m_set->setValue(QStringLiteral("FileName"), fileName);
         m_set->setValue(QStringLiteral("BookCode"), qAbs(m_bookCode));
         m_set->setValue(QStringLiteral("Entry_Code"), m_entryCode);

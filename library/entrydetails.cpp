@@ -361,7 +361,9 @@ bool EntryDetails::writeRow()
             fileName = *stored;
         }
         rs.setValue(QStringLiteral("Description"), m_txtDescription->text());
-        rs.setValue(QStringLiteral("EntryType"), qint32(m_entryType));
+        // A new entry is what its file is; an edited one keeps the type it has.
+        rs.setValue(QStringLiteral("EntryType"),
+                    m_newRow ? entryTypeFor(fileName, m_entryType) : qint32(m_entryType));
         rs.setValue(QStringLiteral("FileName"), fileName);
         rs.setValue(QStringLiteral("BookCode"), qAbs(m_bookCode));
         rs.setValue(QStringLiteral("EntryDate"), m_dtpEntryDate->date());

@@ -127,7 +127,7 @@ void addRow(RowBatch &batch, const NewEntry &e, const EntryOutcome &placed)
     batch.add(e.bookCode);
     batch.add(e.description);
     batch.add(placed.fileName);
-    batch.add(e.entryType);
+    batch.add(entryTypeFor(placed.fileName, e.entryType));
     batch.add(e.entryDate.isValid() ? e.entryDate : QDate::currentDate());
     batch.add(false);
     if (e.ctEffect)

@@ -104,7 +104,7 @@ QList<ImportItem> importItemsFromFiles(const QStringList &files)
         item.fileName = item.isTempfile ? given.mid(1) : given;
         item.srNo = ++position;
         item.description = fileTitle(item.fileName);
-        item.docFileType = fileViewer(fileExtension(item.fileName));
+        item.docFileType = classifyFile(item.fileName);
         items.append(item);
     }
     return items;

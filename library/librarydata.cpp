@@ -159,10 +159,12 @@ void LibraryData::readPages(qint32 bookCode, bool includeIndexImage, PageTable &
         return;
     for (; !rs->isEof(); rs->moveNext()) {
         const QVariant effect = rs->value(QStringLiteral("CTEffect"));
-        table.pages.append({librarydata::text(rs->value(QStringLiteral("Entry_Code"))),
-                            librarydata::text(rs->value(QStringLiteral("FileName"))),
+        const QString file = librarydata::text(rs->value(QStringLiteral("FileName")));
+        const QVariant type = rs->value(QStringLiteral("EntryType"));
+        table.pages.append({librarydata::text(rs->value(QStringLiteral("Entry_Code"))), file,
                             librarydata::text(rs->value(QStringLiteral("Description"))),
-                            librarydata::text(rs->value(QStringLiteral("EntryType"))),
+                            type.isNull() ? QString()
+                                          : QString::number(shownEntryType(type.toInt(), file)),
                             QStringLiteral("0"),
                             effect.isNull() ? QStringLiteral("0") : effect.toString()});
     }
@@ -237,7 +239,7 @@ Result<qint32> LibraryData::duplicateEntry(qint32 entryCode, qint32 bookCode)
         rs->setValue(QStringLiteral("Description"), description);
         rs->setValue(QStringLiteral("FileName"), target);
         rs->setValue(QStringLiteral("BookCode"), sourceBook);
-        rs->setValue(QStringLiteral("EntryType"), entryType);
+        rs->setValue(QStringLiteral("EntryType"), shownEntryType(entryType.toInt(), source));
         rs->setValue(QStringLiteral("EntryDate"), QDate::currentDate());
         rs->setValue(QStringLiteral("IndexImage"), false);
         rs->update();

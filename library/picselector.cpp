@@ -1,5 +1,6 @@
 #include "library/picselector.h"
 
+#include "component/filetypes.h"
 #include "component/hostlink.h"
 #include "controls/imgview.h"
 
@@ -36,8 +37,10 @@ QString &PicSelector::lastChosenImage()
 
 QString PicSelector::SelectImage()
 {
-    prepare({QStringLiteral("*.bmp;*.dcx;*.dib;*.jif;*.jpg;*.pbm;*.pcx;*.pgm;*.pic;*.png;*.ppm;*."
-                            "rle;*.tga;*.tif;*.wmf;*.wpg"),
+    // The formats the first list knew, and every picture a practice has today.
+    prepare({withKindPatterns(QStringLiteral("*.bmp;*.dcx;*.dib;*.jif;*.jpg;*.pbm;*.pcx;*.pgm;*.pic;"
+                                             "*.png;*.ppm;*.rle;*.tga;*.tif;*.wmf;*.wpg"),
+                              1),
              QStringLiteral("All Files (*.*)")});
     return run(nullptr);
 }

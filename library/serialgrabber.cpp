@@ -279,7 +279,7 @@ int SerialGrabber::takeFiles(const QStringList &paths, int &skipped)
 {
     int added = 0;
     for (const QString &path : paths) {
-        if (fileViewer(fileExtension(path)) != 1 || !QFileInfo(path).isFile()
+        if (!QFileInfo(path).isFile() || classifyFile(path) != 1
             || (!m_chkAllowDuplicates->isChecked() && m_docImgs->findPath(path) > 0)) {
             ++skipped;
             continue;

@@ -1,5 +1,6 @@
 #include "library/vidselector.h"
 
+#include "component/filetypes.h"
 #include "controls/vidplay.h"
 
 namespace tovradocs::Internal {
@@ -24,7 +25,7 @@ VidSelector::~VidSelector() = default;
 
 QString VidSelector::SelectVideo()
 {
-    prepare({QStringLiteral("*.avi;*.mov"), QStringLiteral("All Files (*.*)")});
+    prepare({withKindPatterns(QStringLiteral("*.avi;*.mov"), 2), QStringLiteral("All Files (*.*)")});
     return run(nullptr);
 }
 

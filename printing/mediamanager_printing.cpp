@@ -1,6 +1,7 @@
 #include <tovradocs/mediamanager.h>
 
 #include "component/dialogservice.h"
+#include "component/filetypes.h"
 #include "component/hostlink.h"
 #include "component/windowutils.h"
 #include "printing/clsprintdialog.h"
@@ -46,10 +47,11 @@ void MediaManager::RunPatientReportWithImages(PtImageReports PirRpt, qint32 RecI
                                               + QString::number(patientCode) + QStringLiteral(")")
                                               + QStringLiteral(" and (BookContents.BookCode = Books.Entry_Code) "));
                 for (; rows && rows->isOpen() && !rows->isEof(); rows->moveNext()) {
-                    table.pages.append({rows->value(QStringLiteral("Entry_Code")).toString(),
-                                        rows->value(QStringLiteral("FileName")).toString(),
+                    const QString file = rows->value(QStringLiteral("FileName")).toString();
+                    const qint32 type = shownEntryType(rows->value(QStringLiteral("EntryType")).toInt(), file);
+                    table.pages.append({rows->value(QStringLiteral("Entry_Code")).toString(), file,
                                         rows->value(QStringLiteral("Description")).toString(),
-                                        rows->value(QStringLiteral("EntryType")).toString(),
+                                        QString::number(type),
                                         QStringLiteral("1"), QString()});
                 }
                 closeRecordsetSafely(rows);

@@ -16,7 +16,7 @@ packages=(
   fonts-liberation xvfb xauth poppler-utils icoutils
   postgresql cups printer-driver-cups-pdf binutils-mingw-w64-x86-64
   libjpeg-turbo-progs libvips-tools clang libclang-rt-14-dev
-  img2pdf sane-airscan adwaita-icon-theme
+  img2pdf sane-airscan adwaita-icon-theme libheif-examples
   libjpeg-dev libwebp-dev libtiff-dev
 )
 

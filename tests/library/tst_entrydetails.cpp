@@ -160,7 +160,8 @@ void TestEntryDetails::newEntryTakesItsKeyAtSave()
              QStringList {QStringLiteral("false, BookContents, Entry_code")});
     QCOMPARE(m_fx.pageCount(), before + 1);
 
-    const QStringList stored = {"bookcode=7", "entrytype=2", "filename=" + m_file,
+    // Asked for as a video, the picture is stored as what it is.
+    const QStringList stored = {"bookcode=7", "entrytype=1", "filename=" + m_file,
                                 "description=Upper arch", "entrydate=2025-01-31",
                                 "indeximage=false", "onscreentime=2"};
     QCOMPARE(fieldTexts(m_fx.row(key), stored), stored);

@@ -36,7 +36,39 @@ QString testVideo(QSize size, int frames, const QString &pattern = {})
         .arg(size.height());
 }
 
+// Runs a program to its end; true when it wrote path.
+bool runTool(const QString &program, const QStringList &arguments, const QString &path)
+{
+    const QString tool = QStandardPaths::findExecutable(program);
+    if (tool.isEmpty())
+        return false;
+    QProcess run;
+    run.start(tool, arguments);
+    return run.waitForFinished(60000) && run.exitStatus() == QProcess::NormalExit
+        && run.exitCode() == 0 && QFile::exists(path);
+}
+
 } // namespace
+
+QString makeHeic(const QString &path, const QImage &picture)
+{
+    const QString source = path + QStringLiteral(".source.png");
+    const bool made = picture.save(source, "PNG")
+        && runTool(QStringLiteral("heif-enc"), {QStringLiteral("-q"), QStringLiteral("90"),
+                                                QStringLiteral("-o"), path, source},
+                   path);
+    QFile::remove(source);
+    return made ? path : QString();
+}
+
+QString makeDicom(const QString &path, const QImage &picture)
+{
+    const QString source = path + QStringLiteral(".source.jpg");
+    const bool made = picture.save(source, "JPEG", 95)
+        && runTool(QStringLiteral("img2dcm"), {QStringLiteral("-i"), QStringLiteral("JPEG"), source, path}, path);
+    QFile::remove(source);
+    return made ? path : QString();
+}
 
 bool canMakeClips()
 {

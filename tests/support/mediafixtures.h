@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QSize>
 #include <QString>
 
@@ -17,6 +18,13 @@ QString makeMp4Clip(const QString &path, QSize size, int frames);
 
 // A file with a sound track and no video stream; "" when it cannot be made.
 QString makeSoundOnlyFile(const QString &path);
+
+// A phone's HEIC photo of picture, made with libheif's encoder; "" when it cannot be made.
+QString makeHeic(const QString &path, const QImage &picture);
+
+// A radiograph as a sensor writes it: DICOM of picture made by DCMTK's
+// img2dcm, under any name (often none with an extension); "" on failure.
+QString makeDicom(const QString &path, const QImage &picture);
 
 // The first bytes of source written to path; "" on failure.
 QString truncatedCopy(const QString &source, const QString &path, qint64 bytes);
