@@ -102,7 +102,8 @@ Result<std::shared_ptr<HostDatabase>> HostDatabase::open(const QString &database
         for (QString &t : present)
             t = t.toLower();
         bool complete = present.contains(Schema::settingsTable().toLower())
-                        && present.contains(Schema::keyCountersTable().toLower());
+                        && present.contains(Schema::keyCountersTable().toLower())
+                        && present.contains(Schema::upgradesTable().toLower());
         for (const TableDef &t : Schema::tables())
             complete = complete && present.contains(t.name.toLower());
         if (complete)
@@ -191,6 +192,14 @@ void HostDatabase::endWrite()
         q.exec(QStringLiteral("ROLLBACK"));
         throwSqlFailure(error, QStringLiteral("COMMIT"));
     }
+}
+
+void HostDatabase::rollbackWrite()
+{
+    if (m_writeDepth == 0)
+        return;
+    m_writeDepth = 0;
+    QSqlQuery(database()).exec(QStringLiteral("ROLLBACK"));
 }
 
 qint64 HostDatabase::counterUpdate(const QString &sql, const QVariantList &values, bool returnsValue)

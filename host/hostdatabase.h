@@ -44,6 +44,8 @@ public:
     // that a failing one leaves the earlier ones in place.
     void beginWrite();
     void endWrite();
+    // Undoes the whole open write transaction, whatever its depth.
+    void rollbackWrite();
     bool inWrite() const { return m_writeDepth > 0; }
     template<typename F>
     void guardedWrite(F &&statement)

@@ -5,6 +5,7 @@
 #include "pickerdialog.h"
 #include "sqlrecordset.h"
 #include "standardlists.h"
+#include "storedentrytypes.h"
 
 #include "component/dialogservice.h"
 #include "capture/libraryacquisition.h"
@@ -107,6 +108,14 @@ Result<std::shared_ptr<ReferenceHost>> ReferenceHost::open(const HostOptions &op
     o.libraryFolder = QDir::cleanPath(QDir(o.libraryFolder).absolutePath());
     if (!QDir().mkpath(o.libraryFolder))
         return R::failure(QStringLiteral("Cannot create the library files folder %1.").arg(o.libraryFolder));
+
+    // Pictures and videos an older writer stored as documents become what they are.
+    const Result<int> corrected = correctStoredEntryTypes(
+        *host->d->db, [raw = host.get()](const QString &stored) { return raw->resolvePath(stored); });
+    if (!corrected)
+        qCWarning(lcHost) << "stored entry types were left as they are:" << corrected.error();
+    else if (*corrected > 0)
+        qCInfo(lcHost) << "corrected the entry type of" << *corrected << "pictures and videos stored as documents";
 
     if (o.createDemoPractice) {
         const Outcome demo = DemoPractice::create(*host);

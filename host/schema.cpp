@@ -176,6 +176,8 @@ void Schema::create(QSqlDatabase &db, Dialect dialect)
                            "SettingValue TEXT, ValueType TEXT)").arg(settingsTable()));
     run(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (TableName TEXT PRIMARY KEY, "
                            "NextKey INTEGER NOT NULL)").arg(keyCountersTable()));
+    run(db, QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Name TEXT PRIMARY KEY, Applied TEXT)")
+                .arg(upgradesTable()));
     run(db, QStringLiteral("CREATE INDEX IF NOT EXISTS ix_bookcontents_bookcode ON BookContents (BookCode)"));
     run(db, QStringLiteral("CREATE INDEX IF NOT EXISTS ix_books_patientcode ON Books (PatientCode)"));
     run(db, QStringLiteral("CREATE INDEX IF NOT EXISTS ix_visits_patientcode ON Visits (PatientCode)"));

@@ -45,6 +45,8 @@ public:
     // Settings table and its defaults (number, value).
     static QString settingsTable() { return QStringLiteral("SystemSettings"); }
     static QString keyCountersTable() { return QStringLiteral("KeyCounters"); }
+    // One row per one-time correction of stored rows this host has made.
+    static QString upgradesTable() { return QStringLiteral("HostUpgrades"); }
 };
 
 } // namespace tovradocs::Internal

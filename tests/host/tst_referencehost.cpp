@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -135,6 +136,7 @@ private Q_SLOTS:
     void patientPicker();
     void addFileToLibCopiesIntoChosenBook();
     void olderDatabaseGainsNewColumns();
+    void olderDatabaseStoresPicturesAsPictures();
     void newPracticeGetsItsLists();
     void remoteIconsAreReal();
     void demoPracticeCreatedOnce();
@@ -641,6 +643,66 @@ void HostContract::olderDatabaseGainsNewColumns()
     rs->setValue(QStringLiteral("Comments"), QStringLiteral("shade A2"));
     rs->update();
     QCOMPARE(scalar(*host, QStringLiteral("Select Count(*) From BookContents where Comments = 'shade A2'")), 1);
+}
+
+// Pictures and videos an older writer stored as documents get their type once,
+// when a database without the correction is opened; documents stay documents.
+void HostContract::olderDatabaseStoresPicturesAsPictures()
+{
+    const QString folder = m_dir->filePath(QStringLiteral("Library"));
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("LIBRARY")));
+    QVERIFY(Testing::writeFile(folder + QStringLiteral("/SENSOR01"), QByteArray(128, 0) + "DICM" + QByteArray(64, 1)));
+    QVERIFY(Testing::writeFile(folder + QStringLiteral("/letter"), "%PDF-1.4\n"));
+    QVERIFY(Testing::writeFile(m_dir->filePath(QStringLiteral("LIBRARY/CLIP0001")),
+                      QByteArray("\0\0\0\x18" "ftypmp42\0\0\0\0mp42isom", 24)));
+    struct Row
+    {
+        int code;
+        QString file;
+        int stored;
+        int expected;
+    };
+    const QList<Row> rows {
+        {1, folder + QStringLiteral("/screen.png"), 101, 1},
+        {2, folder + QStringLiteral("/visit.MP4"), 3, 2},
+        {3, folder + QStringLiteral("/SENSOR01"), 101, 1},
+        {4, QStringLiteral("LIBRARY\\CLIP0001"), 101, 2},
+        {5, folder + QStringLiteral("/letter"), 101, 101},
+        {6, folder + QStringLiteral("/referral.pdf"), 5, 5},
+        {7, folder + QStringLiteral("/notes.txt"), 4, 4},
+        {8, folder + QStringLiteral("/gone"), 101, 101},
+        {9, folder + QStringLiteral("/x-ray.jpg"), 1, 1},
+    };
+    for (const Row &row : rows)
+        exec(QStringLiteral("Insert Into BookContents (Entry_Code, BookCode, FileName, EntryType) "
+                            "Values (%1, 2, '%2', %3)").arg(row.code).arg(row.file).arg(row.stored));
+    const auto typesNow = [&](ReferenceHost &host) {
+        QList<int> types;
+        for (const Row &row : rows)
+            types << scalar(host, QStringLiteral("Select EntryType From BookContents where Entry_Code = %1")
+                                      .arg(row.code));
+        return types;
+    };
+    QList<int> stored, expected;
+    for (const Row &row : rows) {
+        stored << row.stored;
+        expected << row.expected;
+    }
+    // This database had the correction when it was made, so it stays as it is.
+    m_host.reset();
+    m_host = open();
+    QCOMPARE(typesNow(*m_host), stored);
+
+    // A database of an older build has no record of it: it is made once, logged.
+    exec(QStringLiteral("Drop Table HostUpgrades"));
+    m_host.reset();
+    QTest::ignoreMessage(QtInfoMsg, QRegularExpression(u"corrected the entry type of 4 "_qs));
+    m_host = open();
+    QCOMPARE(typesNow(*m_host), expected);
+    exec(QStringLiteral("Update BookContents Set EntryType = 101 where Entry_Code = 1"));
+    m_host.reset();
+    m_host = open();
+    QCOMPARE(scalar(*m_host, QStringLiteral("Select EntryType From BookContents where Entry_Code = 1")), 101);
 }
 
 void HostContract::newPracticeGetsItsLists()
