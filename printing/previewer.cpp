@@ -126,7 +126,16 @@ QRectF pictureRectInCell(QSizeF natural, double X, double Y, double w, double h,
         dh = h;
         dw = roundHalfEven(h * ratio);
     }
-    return {X + (w - dw) / 2, Y + (h - dh) / 2, dw, dh};
+    if (dw > 0 && dh > 0 && dw <= w && dh <= h)
+        return {X + (w - dw) / 2, Y + (h - dh) / 2, dw, dh};
+    // Whole inches round a panoramic film to nothing in a narrow cell, and a
+    // tall picture past its cell: such a picture fills the cell as far as its
+    // proportions allow, its caption below it still inside.
+    const double room = std::max(h - th - 0.1, h / 2);
+    const double scale = std::min(w / iw, room / ih);
+    dw = iw * scale;
+    dh = ih * scale;
+    return {X + (w - dw) / 2, Y + (room - dh) / 2, dw, dh};
 }
 
 Previewer::Previewer(QWidget *owner) : m_owner(owner) {}

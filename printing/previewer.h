@@ -66,7 +66,7 @@ private:
 };
 
 // Where the cell operation puts a picture of natural size (inches) into a
-// cell; empty when the picture has no size.
+// cell; empty when the picture has no size. Never outside the cell.
 QRectF pictureRectInCell(QSizeF natural, double X, double Y, double w, double h, double captionHeight);
 
 } // namespace tovradocs::Internal
