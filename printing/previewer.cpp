@@ -186,14 +186,14 @@ void Previewer::ShowPrintPreview(const PageTable &table, qint16, qint16 count,
                                  Recordset *first, Recordset *, QObject *grid)
 {
     run([&] {
+        bool report = false;
         if (reportKind != pirNone && visitCode > 0) {
             if (reportKind == pirDrOndalReport)
-                gridReport(first, grid);
+                report = gridReport(first, grid);
             else if (reportKind != pirImages)
-                patientReport(reportKind, visitCode, chartFile, patientCode, patientAge, reportCode);
-            m_engine->pNewPage();
+                report = patientReport(reportKind, visitCode, chartFile, patientCode, patientAge, reportCode);
         }
-        composeImages(table, count);
+        composeImages(table, count, report);
     });
 }
 
@@ -202,7 +202,7 @@ void Previewer::ShowCrossTabReport(Recordset *first, Recordset *, QObject *grid)
     run([&] { gridReport(first, grid); });
 }
 
-void Previewer::composeImages(const PageTable &table, int count)
+void Previewer::composeImages(const PageTable &table, int count, bool afterReport)
 {
     clsMultiPgPreview &e = *m_engine;
     const int layout = e.PrintTemplate;
@@ -237,7 +237,7 @@ void Previewer::composeImages(const PageTable &table, int count)
     int k = 0;
     for (Cell &cell : cells) {
         const int r = k % n;
-        cell.newPage = k > 0 && r == 0;
+        cell.newPage = r == 0 && (k > 0 || afterReport);
         cell.heading = r == 0 && e.PrintDrNames;
         switch (layout) {
         case OnePerPage:
@@ -330,11 +330,11 @@ void Previewer::pageHeading()
     e.pCenter(QStringLiteral("Dr. ") + doctor, false, -1, 0);
 }
 
-void Previewer::gridReport(Recordset *first, QObject *grid)
+bool Previewer::gridReport(Recordset *first, QObject *grid)
 {
     clsMultiPgPreview &e = *m_engine;
     if (!first || !first->isOpen() || first->recordCount() == 0)
-        return;
+        return false;
     struct Column
     {
         QString caption;
@@ -370,6 +370,7 @@ void Previewer::gridReport(Recordset *first, QObject *grid)
             x += column.width;
         }
     }
+    return true;
 }
 
 } // namespace tovradocs::Internal
