@@ -100,6 +100,8 @@ struct clsMultiPgPreview::Surface
     {
         QPen pen(fore);
         pen.setWidthF(penWidth());
+        // A line ends where it is told to; square caps would reach past the printable area.
+        pen.setCapStyle(Qt::FlatCap);
         painter.setPen(pen);
     }
 };
@@ -260,7 +262,7 @@ void clsMultiPgPreview::pStartDoc()
 {
     m_pageIndex = 0;
     m_printerPage = 1;
-    const QRectF area = SystemPrinter::printer().pageLayout().paintRect(QPageLayout::Inch);
+    const QRectF area = SystemPrinter::printableArea();
     m_pageWidth = float(area.width());
     m_pageHeight = float(area.height());
     if (m_sendToPrinter) {

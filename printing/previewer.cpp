@@ -126,7 +126,16 @@ QRectF pictureRectInCell(QSizeF natural, double X, double Y, double w, double h,
         dh = h;
         dw = roundHalfEven(h * ratio);
     }
-    return {X + (w - dw) / 2, Y + (h - dh) / 2, dw, dh};
+    if (dw > 0 && dh > 0 && dw <= w && dh <= h)
+        return {X + (w - dw) / 2, Y + (h - dh) / 2, dw, dh};
+    // Whole inches round a panoramic film to nothing in a narrow cell, and a
+    // tall picture past its cell: such a picture fills the cell as far as its
+    // proportions allow, its caption below it still inside.
+    const double room = std::max(h - th - 0.1, h / 2);
+    const double scale = std::min(w / iw, room / ih);
+    dw = iw * scale;
+    dh = ih * scale;
+    return {X + (w - dw) / 2, Y + (room - dh) / 2, dw, dh};
 }
 
 Previewer::Previewer(QWidget *owner) : m_owner(owner) {}
@@ -177,14 +186,14 @@ void Previewer::ShowPrintPreview(const PageTable &table, qint16, qint16 count,
                                  Recordset *first, Recordset *, QObject *grid)
 {
     run([&] {
+        bool report = false;
         if (reportKind != pirNone && visitCode > 0) {
             if (reportKind == pirDrOndalReport)
-                gridReport(first, grid);
+                report = gridReport(first, grid);
             else if (reportKind != pirImages)
-                patientReport(reportKind, visitCode, chartFile, patientCode, patientAge, reportCode);
-            m_engine->pNewPage();
+                report = patientReport(reportKind, visitCode, chartFile, patientCode, patientAge, reportCode);
         }
-        composeImages(table, count);
+        composeImages(table, count, report);
     });
 }
 
@@ -193,7 +202,7 @@ void Previewer::ShowCrossTabReport(Recordset *first, Recordset *, QObject *grid)
     run([&] { gridReport(first, grid); });
 }
 
-void Previewer::composeImages(const PageTable &table, int count)
+void Previewer::composeImages(const PageTable &table, int count, bool afterReport)
 {
     clsMultiPgPreview &e = *m_engine;
     const int layout = e.PrintTemplate;
@@ -228,7 +237,7 @@ void Previewer::composeImages(const PageTable &table, int count)
     int k = 0;
     for (Cell &cell : cells) {
         const int r = k % n;
-        cell.newPage = k > 0 && r == 0;
+        cell.newPage = r == 0 && (k > 0 || afterReport);
         cell.heading = r == 0 && e.PrintDrNames;
         switch (layout) {
         case OnePerPage:
@@ -321,11 +330,11 @@ void Previewer::pageHeading()
     e.pCenter(QStringLiteral("Dr. ") + doctor, false, -1, 0);
 }
 
-void Previewer::gridReport(Recordset *first, QObject *grid)
+bool Previewer::gridReport(Recordset *first, QObject *grid)
 {
     clsMultiPgPreview &e = *m_engine;
     if (!first || !first->isOpen() || first->recordCount() == 0)
-        return;
+        return false;
     struct Column
     {
         QString caption;
@@ -361,6 +370,7 @@ void Previewer::gridReport(Recordset *first, QObject *grid)
             x += column.width;
         }
     }
+    return true;
 }
 
 } // namespace tovradocs::Internal

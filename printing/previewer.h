@@ -52,11 +52,13 @@ public:
 private:
     template<typename Compose>
     void run(Compose &&compose);
-    void composeImages(const PageTable &table, int count);
+    // afterReport: the pictures start on a page of their own, but only when there is one to print.
+    void composeImages(const PageTable &table, int count, bool afterReport);
     void pageHeading();
-    void patientReport(qint32 reportKind, qint32 visitCode, const QString &chartFile,
+    // Both report composers: false when they printed nothing.
+    bool patientReport(qint32 reportKind, qint32 visitCode, const QString &chartFile,
                        qint32 patientCode, qint16 patientAge, qint32 reportCode);
-    void gridReport(Recordset *first, QObject *grid);
+    bool gridReport(Recordset *first, QObject *grid);
     // Draws picture (natural size in inches) in the cell; false when nothing was drawn.
     bool printCell(const QImage &picture, QSizeF natural, double X, double Y, double w, double h,
                    const QString &caption);
@@ -66,7 +68,7 @@ private:
 };
 
 // Where the cell operation puts a picture of natural size (inches) into a
-// cell; empty when the picture has no size.
+// cell; empty when the picture has no size. Never outside the cell.
 QRectF pictureRectInCell(QSizeF natural, double X, double Y, double w, double h, double captionHeight);
 
 } // namespace tovradocs::Internal

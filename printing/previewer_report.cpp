@@ -9,6 +9,9 @@
 #include <tovradocs/hostobjects.h>
 #include <tovradocs/recordset.h>
 
+#include <algorithm>
+#include <functional>
+
 // The visit report printed ahead of a patient's pictures.
 
 namespace tovradocs::Internal {
@@ -91,21 +94,137 @@ QString joined(const QString &first, std::initializer_list<QString> more, const 
     return result;
 }
 
+// Where continued pages of the report start.
+constexpr float kPageTop = 0.6f;
+
+// One piece of text of a report line, wrapped between left and right.
+struct TextCell
+{
+    float left;
+    float right;
+    QString text;
+    bool bold = false;
+};
+
+// Lays the report out in columns: each text wraps inside its own column, and
+// nothing goes below the report's lowest line; a line that would is printed
+// on the next page, after what breakPage prints there.
+class ReportLayout
+{
+public:
+    explicit ReportLayout(clsMultiPgPreview &engine) : m_e(engine) {}
+
+    void setBottom(float bottom) { m_bottom = bottom; }
+    float bottom() const { return m_bottom; }
+    bool fits(float height) const { return m_e.CurrentY() + height <= m_bottom + 0.001f; }
+    float lineHeight() const { return m_e.GetTextHeight(QStringLiteral("Sample Text")); }
+
+    // The lines of text in the current font, none wider than width; a word
+    // longer than the whole width is cut.
+    QStringList wrap(const QString &text, float width) const
+    {
+        QStringList lines;
+        QString line;
+        const QStringList words = clsMultiPgPreview::GetRemoveCRLF(text).split(u' ', Qt::SkipEmptyParts);
+        for (QString word : words) {
+            const QString longer = line.isEmpty() ? word : line + u' ' + word;
+            if (m_e.GetTextWidth(longer) <= width) {
+                line = longer;
+                continue;
+            }
+            if (!line.isEmpty())
+                lines << line;
+            while (word.size() > 1 && m_e.GetTextWidth(word) > width) {
+                qsizetype n = word.size() - 1;
+                while (n > 1 && m_e.GetTextWidth(word.left(n)) > width)
+                    --n;
+                lines << word.left(n);
+                word.remove(0, n);
+            }
+            line = word;
+        }
+        if (!line.isEmpty() || lines.isEmpty())
+            lines << line;
+        return lines;
+    }
+
+    QList<QStringList> lay(const QList<TextCell> &cells) const
+    {
+        QList<QStringList> laid;
+        const bool bold = m_e.FontBold();
+        for (const TextCell &cell : cells) {
+            m_e.setFontBold(cell.bold);
+            laid << wrap(cell.text, cell.right - cell.left);
+        }
+        m_e.setFontBold(bold);
+        return laid;
+    }
+
+    static qsizetype lineCount(const QList<QStringList> &laid)
+    {
+        qsizetype most = 1;
+        for (const QStringList &lines : laid)
+            most = std::max(most, lines.size());
+        return most;
+    }
+
+    float height(const QList<TextCell> &cells) const { return float(lineCount(lay(cells))) * lineHeight(); }
+
+    // Prints the cells from the current line down; the print position ends
+    // at the left edge below the tallest cell.
+    void print(const QList<TextCell> &cells, const std::function<void()> &breakPage = {})
+    {
+        const QList<QStringList> laid = lay(cells);
+        const float h = lineHeight();
+        const bool bold = m_e.FontBold();
+        for (qsizetype i = 0; i < lineCount(laid); ++i) {
+            if (breakPage && !fits(h))
+                breakPage();
+            const float y = m_e.CurrentY();
+            for (qsizetype c = 0; c < cells.size(); ++c) {
+                if (i >= laid.at(c).size() || laid.at(c).at(i).isEmpty())
+                    continue;
+                m_e.setFontBold(cells.at(c).bold);
+                m_e.setCurrentY(y);
+                m_e.pPrint(laid.at(c).at(i), cells.at(c).left, true);
+            }
+            m_e.setFontBold(bold);
+            m_e.setCurrentX(0);
+            m_e.setCurrentY(y + h);
+        }
+    }
+
+    void newPage()
+    {
+        m_e.pNewPage();
+        m_e.setCurrentX(0);
+        m_e.setCurrentY(kPageTop);
+    }
+
+private:
+    clsMultiPgPreview &m_e;
+    float m_bottom = 0;
+};
+
 } // namespace patientreport
 
 using namespace patientreport;
 
-void Previewer::patientReport(qint32 reportKind, qint32 visitCode, const QString &chartFile,
+bool Previewer::patientReport(qint32 reportKind, qint32 visitCode, const QString &chartFile,
                               qint32 patientCode, qint16 patientAge, qint32 reportCode)
 {
     DataLink *link = dataLink();
     if (!link)
-        return;
+        return false;
     clsMultiPgPreview &e = *m_engine;
     const float W = e.GetPaperWidth();
     const float H = e.GetPaperHeight();
+    // Right edge of every text: inside the box round the sections and the frame.
+    const float right = W - 0.6f;
     const QString visit = QString::number(visitCode);
     const QString patient = QString::number(patientCode);
+    ReportLayout layout(e);
+    bool printed = false;
 
     trapErrors(kWindowName, [&] {
         std::unique_ptr<Recordset> report;
@@ -124,37 +243,34 @@ void Previewer::patientReport(qint32 reportKind, qint32 visitCode, const QString
 
         e.setFontName(QStringLiteral("Times New Roman"));
         e.pBox(0.5f, 0.5f, W - 1, H - 1);
+        printed = true;
         e.setFontSize(24);
         e.setFontBold(true);
         e.setFontTransparent(true);
         e.setCurrentY(0.6f);
-        e.pPrint(title, 0.55f);
+        layout.print({{0.55f, right, title, true}});
 
         e.setFontSize(14);
-        e.pPrint(QStringLiteral("Name"), 0.55f, true);
         e.setFontBold(false);
         qint32 code = patientCode;
-        e.pPrint(link->GetNameOfPatient(code), 1.2f, true);
-        e.setFontBold(true);
-        e.pPrint(QStringLiteral("Age"), 5.5f, true);
-        e.setFontBold(false);
-        e.pPrint(patientAge >= 0 ? QStringLiteral(" %1").arg(patientAge) : QString::number(patientAge), 6);
-
-        e.setFontBold(true);
-        e.pPrint(QStringLiteral("Address"), 0.55f, true);
-        e.setFontBold(false);
-        e.pPrint(joined(text(row, "ResAdd1"), {text(row, "ResAdd2"), text(row, "ResAdd3")}, QStringLiteral(",")),
-                 1.5f);
-        e.pPrint(joined(text(row, "ResCity"), {text(row, "ResPin")}, QStringLiteral(" - ")), 0.55f, true);
-        e.setFontBold(true);
-        e.pPrint(QStringLiteral("Tel."), 4.5f, true);
-        e.setFontBold(false);
-        e.pPrint(joined(text(row, "PhoneRes1"), {text(row, "PhoneRes2")}, QStringLiteral(",")), 5.5f);
+        const QString age = patientAge >= 0 ? QStringLiteral(" %1").arg(patientAge) : QString::number(patientAge);
+        layout.print({{0.55f, right, QStringLiteral("Name"), true},
+                      {1.2f, 5.4f, link->GetNameOfPatient(code)},
+                      {5.5f, right, QStringLiteral("Age"), true},
+                      {6, right, age}});
+        layout.print({{0.55f, right, QStringLiteral("Address"), true},
+                      {1.5f, right, joined(text(row, "ResAdd1"), {text(row, "ResAdd2"), text(row, "ResAdd3")},
+                                           QStringLiteral(","))}});
+        layout.print({{0.55f, 4.4f, joined(text(row, "ResCity"), {text(row, "ResPin")}, QStringLiteral(" - "))},
+                      {4.5f, right, QStringLiteral("Tel."), true},
+                      {5.5f, right, joined(text(row, "PhoneRes1"), {text(row, "PhoneRes2")}, QStringLiteral(","))}});
         closeRecordsetSafely(person);
 
-        // The dental chart of the visit, in a box a quarter of the page high.
-        const float y = e.CurrentY();
-        e.pBox(1, y - 0.1f, W - 2, H / 4 + 0.1f);
+        // The dental chart of the visit, in a box a quarter of the page high
+        // that starts below the last line of the particulars.
+        const float boxTop = e.CurrentY() + 0.05f;
+        const float y = boxTop + 0.1f;
+        e.pBox(1, boxTop, W - 2, H / 4 + 0.1f);
         const QString chart = QString(chartFile).replace(u'\\', u'/');
         if (!chart.isEmpty() && doesFileExist(chart)) {
             if (const Result<QSize> size = imageSize(chart); size && !size->isEmpty()) {
@@ -168,7 +284,10 @@ void Previewer::patientReport(qint32 reportKind, qint32 visitCode, const QString
                     printCell(picture.value(), natural, 1, y, W - 2, H / 4, QString());
             }
         }
-        e.setCurrentY(std::max(e.CurrentY(), y + H / 4 + 0.1f));
+        // The sections start a little below the box, not on its edge.
+        const float belowChart = y + H / 4 + 0.1f;
+        e.setCurrentX(0);
+        e.setCurrentY(belowChart);
 
         std::unique_ptr<Recordset> teeth;
         link->FillDaoRecordSet(teeth, QStringLiteral("Select * from teethnames"));
@@ -177,57 +296,110 @@ void Previewer::patientReport(qint32 reportKind, qint32 visitCode, const QString
             notation = make();
         closeRecordsetSafely(teeth);
 
-        bool anyOfFirstThree = false;
+        std::unique_ptr<Recordset> rows[5];
         for (int s = 0; s < 5; ++s) {
-            const Section &section = kSections[s];
-            if (s == 3) {
-                e.setFontSize(12);
-                e.setFontBold(false);
-                e.setCurrentY(H - 1);
-                e.pPrint(footer, 0.55f);
-                if (anyOfFirstThree) {
-                    e.pNewPage();
-                    e.setCurrentY(0.6f);
-                }
-            }
-            if (!(reportKind & section.bits))
+            if (!(reportKind & kSections[s].bits))
                 continue;
-            std::unique_ptr<Recordset> rows;
-            link->FillRecordSet(rows, sectionSql(s, reportKind, patient, visit));
-            if (!hasRows(rows)) {
-                closeRecordsetSafely(rows);
-                continue;
-            }
-            if (s < 3)
-                anyOfFirstThree = true;
-            if (section.spaced)
-                e.setCurrentY(e.CurrentY() + 0.3f);
-            const float y0 = e.CurrentY();
+            link->FillRecordSet(rows[s], sectionSql(s, reportKind, patient, visit));
+            if (!hasRows(rows[s]))
+                closeRecordsetSafely(rows[s]);
+        }
+        const auto present = [&](int s) { return rows[s] && rows[s]->isOpen(); };
+
+        // The closing text stands at the foot of the page where the first
+        // three sections end, and no section line may come down to it.
+        e.setFontSize(12);
+        e.setFontBold(false);
+        const QStringList closing = layout.wrap(footer, right - 0.55f);
+        const float closingTop = std::min(H - 1, H - 0.55f - float(closing.size()) * layout.lineHeight());
+        layout.setBottom(closingTop - 0.1f);
+
+        const auto section = [&](int s) {
+            const Section &sec = kSections[s];
+            Recordset &rs = *rows[s];
             e.setFontSize(14);
             e.setFontBold(true);
-            e.pPrint(QLatin1String(section.title), 0.55f);
+            const float titleHeight = layout.lineHeight();
             e.setFontSize(12);
-            e.pPrint(QLatin1String(section.heading1), 1, true);
-            e.pPrint(QLatin1String(section.heading2), 4.5f);
+            const float headingHeight = titleHeight + layout.lineHeight();
             e.setFontBold(false);
             int number = 0;
-            for (; !rows->isEof(); rows->moveNext()) {
+            const auto cells = [&] {
                 QString second;
-                if (section.secondField) {
-                    second = text(rows.get(), section.secondField);
-                } else if (rows->value(QStringLiteral("AppliesTo")).toInt() != 3 && notation) {
-                    second = notation->ToothName(rows->value(QStringLiteral("ToothFrom")).toInt() * 100
-                                                 + rows->value(QStringLiteral("ToothTo")).toInt());
+                if (sec.secondField) {
+                    second = text(&rs, sec.secondField);
+                } else if (rs.value(QStringLiteral("AppliesTo")).toInt() != 3 && notation) {
+                    second = notation->ToothName(rs.value(QStringLiteral("ToothFrom")).toInt() * 100
+                                                 + rs.value(QStringLiteral("ToothTo")).toInt());
                 }
-                e.pPrint(QString::number(++number), 0.55f, true);
-                e.pPrint(text(rows.get(), section.textField), 1, !second.isEmpty());
-                if (!second.isEmpty())
-                    e.pPrint(second, 4.5f);
+                return QList<TextCell>{{0.55f, 0.95f, QString::number(number + 1)},
+                                       {1, 4.4f, text(&rs, sec.textField)},
+                                       {4.5f, right, second}};
+            };
+            float y0 = 0;
+            const auto startPart = [&](bool continued) {
+                y0 = e.CurrentY();
+                e.setFontSize(14);
+                e.setFontBold(true);
+                layout.print({{0.55f, right,
+                               continued ? QLatin1String(sec.title) + QStringLiteral(" (continued)")
+                                         : QString::fromLatin1(sec.title),
+                               true}});
+                e.setFontSize(12);
+                layout.print({{1, 4.4f, QLatin1String(sec.heading1), true},
+                              {4.5f, right, QLatin1String(sec.heading2), true}});
+                e.setFontBold(false);
+            };
+            const auto closePart = [&] { e.pBox(0.53f, y0, W - 1.06f, e.CurrentY() - y0, -1, -1, 1); };
+            const auto breakPage = [&] {
+                closePart();
+                layout.newPage();
+                startPart(true);
+            };
+            // A title never stands alone at the foot of a page: it goes with its first row.
+            const float spacing = sec.spaced ? 0.3f : 0;
+            if (layout.fits(spacing + headingHeight + layout.height(cells())))
+                e.setCurrentY(e.CurrentY() + spacing);
+            else
+                layout.newPage();
+            startPart(false);
+            for (; !rs.isEof(); rs.moveNext(), ++number) {
+                const QList<TextCell> row = cells();
+                // Rows stay whole unless one is taller than a page.
+                const float h = layout.height(row);
+                if (!layout.fits(h) && kPageTop + headingHeight + h <= layout.bottom())
+                    breakPage();
+                layout.print(row, breakPage);
             }
-            closeRecordsetSafely(rows);
-            e.pBox(0.53f, y0, W - 1.06f, e.CurrentY() - y0, -1, -1, 1);
+            closePart();
+            closeRecordsetSafely(rows[s]);
+        };
+
+        bool anyOfFirstThree = false;
+        for (int s = 0; s < 3; ++s) {
+            if (present(s)) {
+                section(s);
+                anyOfFirstThree = true;
+            }
+        }
+        e.setFontSize(12);
+        e.setFontBold(false);
+        e.setCurrentY(closingTop);
+        layout.print({{0.55f, right, footer}});
+        // The later sections start a page of their own after the first three;
+        // without those they follow the chart, above the closing text.
+        if (present(3) || present(4)) {
+            if (anyOfFirstThree)
+                layout.newPage();
+            else
+                e.setCurrentY(belowChart);
+        }
+        for (int s = 3; s < 5; ++s) {
+            if (present(s))
+                section(s);
         }
     });
+    return printed;
 }
 
 } // namespace tovradocs::Internal

@@ -9,11 +9,17 @@
 #include <QPrinterInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcPrinting, "tovradocs.printing")
 
 namespace tovradocs::Internal {
 
 namespace systemprinter {
+
+// A PDF is printed on paper later, by printers that cannot reach the edge:
+// 5 mm, rounded up to whole points as the page layout keeps them.
+constexpr double kPdfMargin = 15.0; // points
 
 struct State
 {
@@ -35,8 +41,8 @@ void applyName(State &s, const QString &name)
     if (name == SystemPrinter::pdfPrinterName()) {
         s.printer.setPrinterName(QString());
         s.printer.setOutputFormat(QPrinter::PdfFormat);
-        // The page is the sheet; a PDF has no unprintable border.
-        s.printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Inch);
+        s.printer.setPageMargins(QMarginsF(kPdfMargin, kPdfMargin, kPdfMargin, kPdfMargin),
+                                 QPageLayout::Point);
     } else {
         const QPageLayout::Orientation orientation = s.printer.pageLayout().orientation();
         s.printer.setOutputFileName(QString());
@@ -58,6 +64,7 @@ State &ready()
 
 } // namespace systemprinter
 
+using systemprinter::kPdfMargin;
 using systemprinter::ready;
 
 QPrinter &SystemPrinter::printer() { return ready().printer; }
@@ -106,6 +113,22 @@ QString SystemPrinter::portName()
         return QStringLiteral("FILE:");
     const QPrinterInfo info = QPrinterInfo::printerInfo(currentName());
     return info.location().isEmpty() ? currentName() : info.location();
+}
+
+QRectF SystemPrinter::printableArea()
+{
+    QPrinter &p = printer();
+    if (isPdf()) {
+        const QMarginsF m = p.pageLayout().margins(QPageLayout::Point);
+        const QMarginsF least(std::max(m.left(), kPdfMargin), std::max(m.top(), kPdfMargin),
+                              std::max(m.right(), kPdfMargin), std::max(m.bottom(), kPdfMargin));
+        if (least != m)
+            p.setPageMargins(least, QPageLayout::Point);
+    }
+    // In device dots, as the painter places its origin; inches would be rounded.
+    const QRect dots = p.pageLayout().paintRectPixels(p.resolution());
+    const double dpi = p.resolution();
+    return {dots.x() / dpi, dots.y() / dpi, dots.width() / dpi, dots.height() / dpi};
 }
 
 int SystemPrinter::orientation()
@@ -182,6 +205,7 @@ int SystemPrinter::repeatsForCopies()
 bool SystemPrinter::beginJob(QPainter &painter, QWidget *owner)
 {
     systemprinter::State &s = ready();
+    printableArea(); // margins are fixed once the job starts
     if (isPdf()) {
         if (s.lastPdfFolder.isEmpty())
             s.lastPdfFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);

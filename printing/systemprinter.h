@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLoggingCategory>
+#include <QRectF>
 #include <QString>
 #include <QStringList>
 
@@ -30,6 +31,9 @@ public:
     static bool isPdf();
     // False (nothing changed) when no printer of that name exists.
     static bool select(const QString &name);
+    // The part of the sheet the printer can mark, in inches from the sheet's
+    // top-left corner; the PDF printer keeps a margin of at least 5 mm.
+    static QRectF printableArea();
     static QString driverName();
     static QString portName();
 

@@ -1,7 +1,10 @@
 // Saves pictures of the printing windows on the demo practice:
 //   shot_printing <folder>
-// writes printer-setup.png, preview-four-up.png and visit-report.png there.
-// Not a test; run it under a real or virtual display to check the layout.
+// writes printer-setup.png and preview-four-up.png there, and the first two
+// printed pages of a long visit report as visit-report.png and
+// visit-report-2.png (the PDF printer's pages through pdftoppm, with a grey
+// line where the sheet ends). Not a test; run it under a real or virtual
+// display to check the layout.
 
 #include <tovradocs/mediamanager.h>
 
@@ -12,13 +15,16 @@
 #include "printing/frmmultipgpreview.h"
 #include "printing/previewer.h"
 #include "printing/systemprinter.h"
+#include "printing/longvisit.h" // from tests/: the visit the report tests print
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QPainter>
 #include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -35,9 +41,9 @@ void settle()
         QApplication::processEvents();
 }
 
-std::function<int(QDialog *)> setup(const QString &shot)
+std::function<int(QDialog *)> setup(const QString &shot, bool print = false)
 {
-    return [shot](QDialog *dialog) {
+    return [shot, print](QDialog *dialog) {
         auto *printers = dialog->findChild<QComboBox *>(QStringLiteral("cboPrinter"));
         printers->setCurrentIndex(printers->findText(SystemPrinter::pdfPrinterName()));
         Q_EMIT printers->activated(printers->currentIndex());
@@ -49,29 +55,43 @@ std::function<int(QDialog *)> setup(const QString &shot)
             settle();
             dialog->grab().save(shot);
         }
-        dialog->findChild<QPushButton *>(QStringLiteral("cmdPreview"))->click();
+        dialog->findChild<QPushButton *>(QLatin1String(print ? "cmdPrint" : "cmdPreview"))->click();
         return dialog->result();
     };
 }
 
-std::function<int(QDialog *)> preview(const QString &shot, bool pageOnly)
+std::function<int(QDialog *)> preview(const QString &shot)
 {
-    return [shot, pageOnly](QDialog *dialog) {
+    return [shot](QDialog *dialog) {
         auto *window = static_cast<frmMultiPgPreview *>(dialog);
-        if (pageOnly) {
-            window->shownPage().save(shot);
-        } else {
-            window->setWindowState(Qt::WindowNoState);
-            window->resize(1280, 900);
-            window->show();
-            settle();
-            window->findChild<QPushButton *>(QStringLiteral("cmdFullPage"))->click();
-            settle();
-            window->grab().save(shot);
-        }
+        window->setWindowState(Qt::WindowNoState);
+        window->resize(1280, 900);
+        window->show();
+        settle();
+        window->findChild<QPushButton *>(QStringLiteral("cmdFullPage"))->click();
+        settle();
+        window->grab().save(shot);
         dialog->reject();
         return int(QDialog::Rejected);
     };
+}
+
+// Page page of pdf as the picture shot, framed where the sheet ends.
+bool savePage(const QString &pdf, int page, const QString &shot)
+{
+    const QString base = shot.chopped(4);
+    if (QProcess::execute(QStringLiteral("pdftoppm"),
+                          {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-f"), QString::number(page),
+                           QStringLiteral("-l"), QString::number(page), QStringLiteral("-singlefile"),
+                           QStringLiteral("-png"), pdf, base})
+        != 0)
+        return false;
+    QImage image(shot);
+    QPainter painter(&image);
+    painter.setPen(QColor(0xB0, 0xB0, 0xB0));
+    painter.drawRect(image.rect().adjusted(0, 0, -1, -1));
+    painter.end();
+    return image.save(shot);
 }
 
 } // namespace
@@ -108,13 +128,21 @@ int main(int argc, char **argv)
                             rows->value(QStringLiteral("Description")).toString(),
                             rows->value(QStringLiteral("EntryType")).toString(), QStringLiteral("1"), QString()});
     responder.pushModal(setup(out.filePath(QStringLiteral("printer-setup.png"))));
-    responder.pushModal(preview(out.filePath(QStringLiteral("preview-four-up.png")), false));
+    responder.pushModal(preview(out.filePath(QStringLiteral("preview-four-up.png"))));
     Previewer().ShowPrintPreview(table, 0, qint16(table.count()));
 
-    responder.pushModal(setup(QString()));
-    responder.pushModal(preview(out.filePath(QStringLiteral("visit-report.png")), true));
-    manager.RunPatientReportWithImages(PtImageReports(31), 1,
+    // A visit with more records than a page holds, printed with every section.
+    longvisit::add(*host);
+    const QString pdf = dir.filePath(QStringLiteral("visit-report.pdf"));
+    responder.pushModal(setup(QString(), true));
+    responder.pushText(pdf);
+    manager.RunPatientReportWithImages(PtImageReports(31), longvisit::kVisit,
                                        DemoPractice::chartFile(host->GetLibraryFilesFolder(), 1), 41, 1);
     DialogService::setResponder(nullptr);
+    if (!savePage(pdf, 1, out.filePath(QStringLiteral("visit-report.png")))
+        || !savePage(pdf, 2, out.filePath(QStringLiteral("visit-report-2.png")))) {
+        std::fprintf(stderr, "cannot turn %s into pictures (is pdftoppm installed?)\n", qPrintable(pdf));
+        return 1;
+    }
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QDir>
 #include <QImage>
+#include <QList>
 #include <QProcess>
 #include <QRectF>
 #include <QRegularExpression>
@@ -12,6 +13,8 @@
 #include <QStandardPaths>
 #include <QString>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 
 // Reads printed PDFs back through poppler's command-line tools.
@@ -97,5 +100,68 @@ inline bool near(QRgb pixel, QColor colour, int tolerance = 60)
 }
 
 inline bool dark(QRgb pixel) { return qGray(pixel) < 128; }
+
+inline bool ink(QRgb pixel) { return qGray(pixel) < 235; }
+
+// One word as poppler places it: page from 1, box in inches from the sheet's top-left corner.
+struct Word
+{
+    int page = 0;
+    QString text;
+    QRectF box;
+};
+
+inline QList<Word> words(const QString &pdf)
+{
+    QList<Word> found;
+    const QString html = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    static const QRegularExpression tag(QStringLiteral(
+        R"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"));
+    int page = 0;
+    for (auto it = tag.globalMatch(html); it.hasNext();) {
+        const auto match = it.next();
+        if (match.captured(0) == QLatin1String("<page ")) {
+            ++page;
+            continue;
+        }
+        QString text = match.captured(5);
+        text.replace(QStringLiteral("&lt;"), QStringLiteral("<")).replace(QStringLiteral("&gt;"), QStringLiteral(">"))
+            .replace(QStringLiteral("&quot;"), QStringLiteral("\"")).replace(QStringLiteral("&apos;"), QStringLiteral("'"))
+            .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+        const QPointF from(match.captured(1).toDouble() / 72, match.captured(2).toDouble() / 72);
+        const QPointF to(match.captured(3).toDouble() / 72, match.captured(4).toDouble() / 72);
+        found.append({page, text, QRectF(from, to)});
+    }
+    return found;
+}
+
+inline bool sameLine(const Word &a, const Word &b)
+{
+    return a.page == b.page && std::abs(a.box.center().y() - b.box.center().y()) < 0.04;
+}
+
+// Every place where phrase stands as consecutive words of one line: the
+// words of the phrase, left to right, for each.
+inline QList<QList<Word>> findLines(const QList<Word> &all, const QStringList &phrase)
+{
+    QList<QList<Word>> places;
+    for (const Word &first : all) {
+        if (phrase.isEmpty() || first.text != phrase.first())
+            continue;
+        QList<Word> line;
+        for (const Word &w : all)
+            if (sameLine(w, first) && w.box.left() >= first.box.left() - 0.001)
+                line.append(w);
+        std::sort(line.begin(), line.end(), [](const Word &a, const Word &b) { return a.box.left() < b.box.left(); });
+        if (line.size() < phrase.size())
+            continue;
+        bool same = true;
+        for (int i = 0; i < phrase.size() && same; ++i)
+            same = line.at(i).text == phrase.at(i);
+        if (same)
+            places.append(line.mid(0, phrase.size()));
+    }
+    return places;
+}
 
 } // namespace pdfcheck

@@ -97,6 +97,15 @@ QStringList sectionsRead(const QStringList &sql)
     return sections;
 }
 
+// The printable area of the PDF printer on Letter paper, in inches.
+QRectF letterArea()
+{
+    SystemPrinter::reset();
+    SystemPrinter::select(SystemPrinter::pdfPrinterName());
+    SystemPrinter::printer().setPageSize(QPageSize(QPageSize::Letter));
+    return SystemPrinter::printableArea();
+}
+
 double captionHeight()
 {
     QFont font(QStringLiteral("Times New Roman"));
@@ -255,27 +264,76 @@ void TestImagePrinting::placementInCells_data()
 {
     QTest::addColumn<int>("layout");
     QTest::addColumn<QSize>("pixels");
-    QTest::addColumn<QList<QRectF>>("expected"); // y of -1: centred for the caption height
+    QTest::addColumn<int>("perPage");
+    // Where each picture lands, in inches from the printable area's corner.
+    QTest::addColumn<QList<QRectF>>("expected");
+    const QRectF area = letterArea();
+    const double W = area.width(), H = area.height();
     const double th = captionHeight();
-    const double ch2 = 11 - 1 - th;
-    const double ch4 = (11 - 1 - (2 * th + 1.2)) / 2;
-    // 1200 x 900 pixels is 12.5 x 9.375 inches: scaled to the cell width and a whole number of inches high.
-    QTest::newRow("one a page, scaled") << 1 << QSize(1200, 900) << QList<QRectF>{{1, 3, 6.5, 5}};
+    // 1200 x 900 pixels is 12.5 x 9.375 inches: scaled to the cell's narrower
+    // side and a whole number of inches along the other.
+    const QSize photo(1200, 900);
+    const auto wholeInches = [](double v) { return std::nearbyint(v); };
+
+    const double h1 = wholeInches((W - 2) * 0.75);
+    QTest::newRow("one a page, scaled")
+        << 1 << photo << 1 << QList<QRectF>{{1, 1 + (H - 2 - h1) / 2, W - 2, h1}};
     QTest::newRow("one a page, natural size centred")
-        << 1 << QSize(192, 96) << QList<QRectF>{{3.25, 1 + (9 - (1 + th)) / 2, 2, 1}};
-    QTest::newRow("two side by side") << 2 << QSize(1200, 900)
-                                      << QList<QRectF>{{0.7, 1 + (ch2 - 3) / 2, 3.35, 3},
-                                                       {0.7 + 3.75, 1 + (ch2 - 3) / 2, 3.35, 3}};
+        << 1 << QSize(192, 96) << 1 << QList<QRectF>{{1 + (W - 2 - 2) / 2, 1 + (H - 2 - (1 + th)) / 2, 2, 1}};
+    // Rounded to 24 inches it would run off the page: it fits the cell with room for its caption.
+    const double tallRoom = H - 2 - th - 0.1;
+    const double tallWidth = 3.125 * tallRoom / 12.5;
+    QTest::newRow("one a page, taller than the page")
+        << 1 << QSize(300, 1200) << 1 << QList<QRectF>{{1 + (W - 2 - tallWidth) / 2, 1, tallWidth, tallRoom}};
+
+    const double cw2 = (W - 1 - 0.8) / 2;
+    const double ch2 = H - 1 - th;
+    const double h2 = wholeInches(cw2 * 0.75);
+    QTest::newRow("two side by side") << 2 << photo << 2
+                                      << QList<QRectF>{{0.7, 1 + (ch2 - h2) / 2, cw2, h2},
+                                                       {0.7 + cw2 + 0.4, 1 + (ch2 - h2) / 2, cw2, h2}};
+
+    // The stacked layouts: a cell's height comes from the page, the width from
+    // the picture; the last picture starts the next page at the top.
+    const double ch3 = (H - 1 - (0.2 * 6 + 2 * th)) / 2;
+    const double w3 = wholeInches(ch3 * 4 / 3);
+    QList<QRectF> stacked2;
+    for (int k = 0; k < 3; ++k)
+        stacked2.append({0.7 + (W - 1.4 - w3) / 2, 1 + (k % 2) * (ch3 + 0.6), w3, ch3});
+    QTest::newRow("two stacked") << 3 << photo << 2 << stacked2;
+
+    const double cw5 = (W - 1 - 1.6) / 4;
+    QList<QRectF> row4;
+    const double h5 = wholeInches(cw5 * 0.75);
+    for (int k = 0; k < 5; ++k)
+        row4.append({0.7 + (k % 4) * (cw5 + 0.4), 1 + (ch2 - h5) / 2, cw5, h5});
+    QTest::newRow("four in a row") << 5 << photo << 4 << row4;
+    // A panoramic film 25 x 6.25 inches: a whole number of inches high would be none.
+    const double panoramaHeight = cw5 * 6.25 / 25;
+    QList<QRectF> panoramas;
+    for (int k = 0; k < 2; ++k)
+        panoramas.append({0.7 + k * (cw5 + 0.4), 1 + (ch2 - th - 0.1 - panoramaHeight) / 2, cw5, panoramaHeight});
+    QTest::newRow("four in a row, panoramic films") << 5 << QSize(2400, 600) << 4 << panoramas;
+
+    const double ch6 = (H - 1 - (0.2 * 10 + 4 * th)) / 4;
+    const double w6 = wholeInches(ch6 * 4 / 3);
+    QList<QRectF> stacked4;
+    for (int k = 0; k < 5; ++k)
+        stacked4.append({0.7 + (W - 1.4 - w6) / 2, 1 + (k % 4) * (ch6 + 0.6), w6, ch6});
+    QTest::newRow("four stacked") << 6 << photo << 4 << stacked4;
+
+    const double ch4 = (H - 1 - (2 * th + 1.2)) / 2;
     QList<QRectF> grid;
     for (int k = 0; k < 4; ++k)
-        grid.append({0.7 + (k % 2) * 3.75, 1 + (k / 2) * (ch4 + 0.6) + (ch4 - 3) / 2, 3.35, 3});
-    QTest::newRow("two by two") << 4 << QSize(1200, 900) << grid;
+        grid.append({0.7 + (k % 2) * (cw2 + 0.4), 1 + (k / 2) * (ch4 + 0.6) + (ch4 - h2) / 2, cw2, h2});
+    QTest::newRow("two by two") << 4 << photo << 4 << grid;
 }
 
 void TestImagePrinting::placementInCells()
 {
     QFETCH(int, layout);
     QFETCH(QSize, pixels);
+    QFETCH(int, perPage);
     QFETCH(QList<QRectF>, expected);
     QStringList files;
     for (int i = 0; i < expected.size(); ++i)
@@ -283,15 +341,20 @@ void TestImagePrinting::placementInCells()
     SetupChoice choice;
     choice.layout = layout;
     const QString out = print(QStringLiteral("placement"), choice, table(files));
-    QCOMPARE(pdfcheck::pages(out), 1);
-    const QImage page = pdfcheck::render(out, 1, kRenderDpi);
+    QCOMPARE(pdfcheck::pages(out), int(expected.size() + perPage - 1) / perPage);
+    const QPointF corner = SystemPrinter::printableArea().topLeft();
+    QImage page;
     for (int i = 0; i < expected.size(); ++i) {
+        if (i % perPage == 0)
+            page = pdfcheck::render(out, i / perPage + 1, kRenderDpi);
         const QRectF found = pdfcheck::inkBox(page, kRenderDpi, [&](QRgb p) { return pdfcheck::near(p, kColours[i]); });
-        const QRectF want = expected.at(i);
+        const QRectF want = expected.at(i).translated(corner);
         const bool close = qAbs(found.left() - want.left()) < 0.05 && qAbs(found.top() - want.top()) < 0.05
                            && qAbs(found.width() - want.width()) < 0.05 && qAbs(found.height() - want.height()) < 0.05;
-        QVERIFY2(close, qPrintable(QStringLiteral("picture %1 at %2,%3 %4x%5").arg(i).arg(found.left()).arg(found.top())
-                                .arg(found.width()).arg(found.height())));
+        QVERIFY2(close, qPrintable(QStringLiteral("picture %1 on page %2 at %3,%4 %5x%6, not %7,%8 %9x%10")
+                                       .arg(i).arg(i / perPage + 1).arg(found.left()).arg(found.top())
+                                       .arg(found.width()).arg(found.height()).arg(want.left()).arg(want.top())
+                                       .arg(want.width()).arg(want.height())));
     }
 }
 
