@@ -136,7 +136,7 @@ QString VidPlay::statusText() const
     }
     if (m_player->isPlaying() && !m_player->atEnd())
         return QStringLiteral("playing");
-    if (m_player->status() == MediaPlayer::Loading)
+    if (m_player->status() == MediaPlayer::Loading && m_player->isUntouched())
         return QStringLiteral("loading");
     if (m_player->atEnd() || m_player->isStopped())
         return QStringLiteral("stopped");

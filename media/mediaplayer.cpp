@@ -169,7 +169,7 @@ void MediaPlayer::close()
     m_durationNs = -1;
     m_videoSize = QSize();
     m_playing = m_pipelinePlaying = m_atEnd = m_segmentMode = false;
-    m_stopped = true;
+    m_stopped = m_untouched = true;
     Q_EMIT stateChanged();
 }
 
@@ -311,9 +311,12 @@ void MediaPlayer::handleMessage(void *raw)
         const qint64 end = m_durationNs;
         m_segmentMode = again;
         m_shared->strand->post([shared = m_shared, again, rate, end] {
+            // An explicit end: without one the next pass would start at the
+            // last picture's start and cut it short.
             if (again)
                 gst_element_seek(shared->pipeline, rate, GST_FORMAT_TIME, GST_SEEK_FLAG_SEGMENT,
-                                 GST_SEEK_TYPE_SET, 0, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
+                                 GST_SEEK_TYPE_SET, 0, end > 0 ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE,
+                                 end > 0 ? end : GST_CLOCK_TIME_NONE);
             else
                 gst_element_seek(shared->pipeline, rate, GST_FORMAT_TIME, GST_SEEK_FLAG_NONE,
                                  GST_SEEK_TYPE_SET, end > 0 ? end : 0, GST_SEEK_TYPE_NONE,
@@ -431,13 +434,16 @@ void MediaPlayer::runNext()
     m_seekTargetNs = std::max<qint64>(0, op.positionNs);
     m_seekNominalNs = op.nominalNs;
     const double rate = m_rate;
-    m_shared->strand->post([shared = m_shared, op, rate] {
+    const qint64 end = m_durationNs;
+    m_shared->strand->post([shared = m_shared, op, rate, end] {
         auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
         if (op.segment)
             flags = GstSeekFlags(flags | GST_SEEK_FLAG_SEGMENT);
+        const bool bounded = op.segment && end > 0;
         bool ok = gst_element_seek(shared->pipeline, rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
-                                   std::max<qint64>(0, op.positionNs), GST_SEEK_TYPE_NONE,
-                                   GST_CLOCK_TIME_NONE);
+                                   std::max<qint64>(0, op.positionNs),
+                                   bounded ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE,
+                                   bounded ? end : GST_CLOCK_TIME_NONE);
         if (ok)
             ok = gst_element_get_state(shared->pipeline, nullptr, nullptr, kSettleWait)
                 == GST_STATE_CHANGE_SUCCESS;
@@ -484,11 +490,13 @@ void MediaPlayer::setLoopingInternal(bool looping)
 void MediaPlayer::markStopped(bool stopped)
 {
     m_stopped = stopped;
+    m_untouched = false;
 }
 
 void MediaPlayer::setPlayingFlag(bool playing)
 {
     m_playing = playing;
+    m_untouched = false;
     if (playing)
         m_stopped = false;
     Q_EMIT stateChanged();

@@ -60,8 +60,12 @@ public:
     void seek(qint64 ms);
     void step(int frames);
 
+    // Loaded or failed, with no seek, step or pause left to finish.
+    bool isSettled() const;
     bool isPlaying() const { return m_playing; }
     bool isStopped() const { return m_stopped; }
+    // Nobody has asked for play, pause or stop since the file was opened.
+    bool isUntouched() const { return m_untouched; }
     bool atEnd() const { return m_atEnd; }
 
     void setMuted(bool muted);
@@ -78,6 +82,9 @@ public:
     // Nominal time between pictures; 40 ms when the clip does not say.
     qint64 frameIntervalNs() const { return m_frameNs; }
     QSize videoSize() const { return m_videoSize; }
+    // Where the picture shown lies on the pipeline's running time (the clock
+    // minus the start instant); it goes on growing across repeats.
+    qint64 runningTimeNs() const { return m_runningNs; }
 
     // A step of the transport, run in order on the worker (the group's business).
     struct Op
@@ -104,7 +111,6 @@ private:
     struct Shared;
 
     // Group side: every call below only posts work to the worker.
-    bool isSettled() const;
     void enqueue(const Op &op);
     void runNext();
     void opFinished(bool ok);
@@ -149,6 +155,7 @@ private:
     bool m_playing = false;     // asked to play (what the user sees)
     bool m_pipelinePlaying = false;
     bool m_stopped = true;
+    bool m_untouched = true;
     bool m_atEnd = false;
     bool m_looping = false;
     bool m_segmentMode = false; // the running segment repeats
