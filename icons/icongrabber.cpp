@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QThreadPool>
 #include <QVBoxLayout>
 
@@ -55,6 +56,8 @@ IconGrabber::IconGrabber(QWidget *owner, QLabel *drwBoard) : QDialog(owner), m_d
     m_leftOut = new QPushButton(m_status);
     m_leftOut->setObjectName(QStringLiteral("cmd_leftOut"));
     m_leftOut->setFlat(true);
+    m_leftOut->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    m_leftOut->setToolTip(QStringLiteral("Show which files and why"));
     m_leftOut->hide();
     m_status->addPermanentWidget(m_leftOut);
     connect(m_leftOut, &QPushButton::clicked, this, &IconGrabber::showProblems);
@@ -200,7 +203,7 @@ void IconGrabber::addFound(const QString &fileName, const QList<Found> &found,
         m_icons.append(f.picture);
     }
     if (!problem.isEmpty())
-        m_problems.append(fileName + QStringLiteral(": ") + problem);
+        m_problems.append(QStringLiteral("\u2022 ") + fileName + QStringLiteral(": ") + problem);
 }
 
 void IconGrabber::finishGrab()

@@ -695,16 +695,17 @@ void TestIconWindows::grabberNamesFilesNotReadInFull()
     const QStringList shown = messageTexts(*m_responder);
     QCOMPARE(shown.size(), 1);
     const QStringList lines = shown.first().split(u'\n');
-    QCOMPARE(lines.mid(2),
-             (QStringList {
-                 QStringLiteral("a-loop.dll: The file's resource directory is damaged: it leads "
-                                "back to a part already read."),
-                 QStringLiteral("b-many.dll: The file names 20000 icons, more than a program "
-                                "holds; only the first 4096 "
-                                "are read."),
-                 QStringLiteral("c-full.dll: The folder holds more than 8192 icons; the files "
-                                "after this one are not read."),
-             }));
+    QCOMPARE(
+        lines.mid(2),
+        (QStringList {
+            QStringLiteral("\u2022 a-loop.dll: The file's resource directory is damaged: it leads "
+                           "back to a part already read."),
+            QStringLiteral("\u2022 b-many.dll: The file names 20000 icons, more than a program "
+                           "holds; only the first 4096 "
+                           "are read."),
+            QStringLiteral("\u2022 c-full.dll: The folder holds more than 8192 icons; the files "
+                           "after this one are not read."),
+        }));
 
     // A new grab starts with nothing left out.
     child<QCheckBox>(&grabber, "chk_look_1")->setChecked(false);
