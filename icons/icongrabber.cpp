@@ -168,10 +168,10 @@ void IconGrabber::grab()
                     {name + QStringLiteral(" - %1").arg(i + 1), icons.icons.at(i).toImage()});
             const bool full = total == MaxIcons && name != names.last();
             if (full)
-                icons.problem = QStringLiteral(
-                                    "The folder holds more than %1 icons; the files after this one "
-                                    "are not read.")
-                                    .arg(MaxIcons);
+                icons.problem
+                    = QStringLiteral("The grabber shows at most %1 icons; the files after this "
+                                     "one are not read.")
+                          .arg(MaxIcons);
             QMetaObject::invokeMethod(
                 self.data(),
                 [self, running, name, found, problem = icons.problem] {

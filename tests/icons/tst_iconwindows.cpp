@@ -703,7 +703,7 @@ void TestIconWindows::grabberNamesFilesNotReadInFull()
             QStringLiteral("\u2022 b-many.dll: The file names 20000 icons, more than a program "
                            "holds; only the first 4096 "
                            "are read."),
-            QStringLiteral("\u2022 c-full.dll: The folder holds more than 8192 icons; the files "
+            QStringLiteral("\u2022 c-full.dll: The grabber shows at most 8192 icons; the files "
                            "after this one are not read."),
         }));
 
