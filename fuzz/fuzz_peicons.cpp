@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const IconImage &icon : icons.icons)
         if (icon.size() != QSize(32, 32) || icon.mask.size() != QSize(32, 32))
             fail("an icon not at 32 x 32");
-    if (PeIconReader::hasPeStamp(bytes) && !reader.isValid() && icons.problem != reader.error())
-        fail("a refused file without its reason");
+    if (PeIconReader::hasPeStamp(bytes) && reader.isDamaged() && icons.problem != reader.error())
+        fail("a damaged file without its reason");
     return 0;
 }

@@ -69,9 +69,10 @@ PeIconReader::PeIconReader(QByteArray file) : m_file(std::move(file))
     m_visited.squeeze();
 }
 
-bool PeIconReader::fail(const QString &text)
+bool PeIconReader::fail(const QString &text, bool damaged)
 {
     m_error = text;
+    m_damaged = damaged;
     m_note.clear();
     m_groups.clear();
     m_images.clear();
@@ -145,10 +146,10 @@ bool PeIconReader::parse()
     auto u16 = [&](qsizetype at) { return qFromLittleEndian<quint16>(f.data() + at); };
     auto u32 = [&](qsizetype at) { return qFromLittleEndian<quint32>(f.data() + at); };
     if (f.size() < 64 || !hasPeStamp(f))
-        return fail(QStringLiteral("This is not a program or library file."));
+        return fail(QStringLiteral("This is not a program or library file."), false);
     const quint32 pe = u32(0x3c);
     if (quint64(pe) + 24 > quint64(f.size()) || f.sliced(pe, 4) != QByteArrayView("PE\0\0", 4))
-        return fail(QStringLiteral("This is not a program or library file."));
+        return fail(QStringLiteral("This is not a program or library file."), false);
     const int sectionCount = u16(pe + 6);
     const quint32 optSize = u16(pe + 20);
     const quint32 opt = pe + 24;
@@ -163,11 +164,11 @@ bool PeIconReader::parse()
     else
         return fail(QStringLiteral("The file's optional header is of an unknown kind."));
     if (dirCountAt + 4 > optSize || u32(opt + dirCountAt) < 3 || dirCountAt + 4 + 3 * 8 > optSize)
-        return fail(QStringLiteral("The file has no resources."));
+        return fail(QStringLiteral("The file has no resources."), false);
     const quint32 resRva = u32(opt + dirCountAt + 4 + 16);
     const quint32 resSize = u32(opt + dirCountAt + 4 + 20);
     if (resRva == 0 || resSize == 0)
-        return fail(QStringLiteral("The file has no resources."));
+        return fail(QStringLiteral("The file has no resources."), false);
     if (sectionCount > MaxSections || quint64(opt) + optSize + 40ull * sectionCount > quint64(f.size()))
         return fail(QStringLiteral("The file's section table is damaged."));
     for (int i = 0; i < sectionCount; ++i) {
@@ -316,7 +317,8 @@ FileIcons iconsOfFile(const QString &path, const std::function<bool()> &stop)
     }
     const PeIconReader reader(file.bytes);
     if (!reader.isValid()) {
-        out.problem = reader.error();
+        if (reader.isDamaged())
+            out.problem = reader.error();
         return out;
     }
     out.problem = reader.note();

@@ -36,6 +36,8 @@ public:
 
     bool isValid() const { return m_error.isEmpty(); }
     QString error() const { return m_error; }
+    // Refused for damage, not merely for holding no resources (or being no PE file).
+    bool isDamaged() const { return !isValid() && m_damaged; }
     // Why fewer icons are listed than the file names; empty when all are.
     QString note() const { return m_note; }
 
@@ -55,7 +57,7 @@ private:
     using Entries = QList<std::pair<quint32, quint32>>;
 
     bool parse();
-    bool fail(const QString &text);
+    bool fail(const QString &text, bool damaged = true);
     bool rvaToOffset(quint32 rva, quint32 size, quint32 &offset) const;
     bool readDirectory(quint32 at, Entries &entries);
     bool firstLeaf(quint32 entryValue, Blob &blob);
@@ -64,6 +66,7 @@ private:
     QByteArray m_file;
     QString m_error;
     QString m_note;
+    bool m_damaged = false;
     struct Section
     {
         quint32 va, vsize, raw, rawSize;
@@ -81,7 +84,8 @@ private:
 struct FileIcons
 {
     QList<IconImage> icons; // at 32 x 32
-    // Why the file gave no icons or fewer than it names: refused, cut short or cancelled.
+    // Why a file gave no icons or fewer than it names: damaged, unreadable or
+    // cut short. Empty for files that simply hold none.
     QString problem;
     bool cancelled = false;
 };

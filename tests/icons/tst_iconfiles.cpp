@@ -427,6 +427,8 @@ void TestIconFiles::hostileLibrariesAreRefusedOrBounded_data()
     QTest::newRow("200 icons of 256 pixels")
         << distinctIconsFile(200, 256, [](int i) { return pngIcon(256, qRgb(i, 0, 0)); })
         << int(MaxIconPixelsPerFile / (256 * 256)) << QStringLiteral("more pixels than real icons");
+    // Holding no icons is no damage: nothing to report.
+    QTest::newRow("a program without resources") << peWithResources(QByteArray()) << 0 << QString();
     QTest::newRow("4096 groups sharing one listing 1024 images")
         << bigGroupFile(4096, 1024) << 4096 << QString();
     QTest::newRow("4096 groups sharing one listing 65535 images")

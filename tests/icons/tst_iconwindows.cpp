@@ -669,6 +669,10 @@ void TestIconWindows::grabberNamesFilesNotReadInFull()
     QVERIFY(QDir().mkpath(folder));
     const auto colour = [](int x, int y) { return 0xff000000u | quint32(x << 16 | y); };
     QVERIFY(writeFile(folder + QStringLiteral("/a-loop.dll"), loopingResourceFile(256)));
+    // Files that merely hold no icons are not worth a word.
+    QVERIFY(writeFile(folder + QStringLiteral("/a-plain.dll"), peWithResources(QByteArray())));
+    QVERIFY(
+        writeFile(folder + QStringLiteral("/a-text.exe"), QByteArray("MZ, and then only words")));
     QVERIFY(
         writeFile(folder + QStringLiteral("/b-many.dll"), manyIconGroupsFile(20000, 32, colour)));
     QVERIFY(
