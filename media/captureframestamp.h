@@ -6,8 +6,8 @@ namespace tovradocs::Internal {
 
 // The test pattern carries its frame number in its top left corner as a row
 // of black and white cells, with the row below inverted so a damaged code is
-// told from a real one. It survives JPEG, so a still or a clip can be read
-// back to the frame it came from.
+// told from a real one, and beside it in digits for a person. It survives
+// JPEG, so a still or a clip can be read back to the frame it came from.
 namespace CaptureFrameStamp {
 
 constexpr int kBits = 24;
