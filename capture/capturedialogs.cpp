@@ -81,6 +81,8 @@ frmCapVid::frmCapVid(SmartGrab *grab) : QDialog(grab), m_grab(grab)
     auto *buttons = new QVBoxLayout;
     for (int i = 0; i < 5; ++i) {
         QPushButton *b = button(this, captions[i], QStringLiteral("Command1_%1").arg(i));
+        // Return confirms, as in any dialog.
+        b->setDefault(i == 0);
         buttons->addWidget(b);
         connect(b, &QPushButton::clicked, this, [this, i] {
             switch (i) {

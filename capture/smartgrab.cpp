@@ -69,6 +69,15 @@ void CaptureView::setFrame(const QImage &frame)
     update();
 }
 
+void CaptureView::setRecording(bool recording)
+{
+    if (recording)
+        m_recording.start();
+    else
+        m_recording.invalidate();
+    update();
+}
+
 void CaptureView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -76,6 +85,22 @@ void CaptureView::paintEvent(QPaintEvent *)
         painter.fillRect(rect(), Qt::black);
     else
         painter.drawImage(rect(), m_frame);
+    if (!m_recording.isValid())
+        return;
+    const qint64 seconds = m_recording.elapsed() / 1000;
+    const QString text = QStringLiteral("REC %1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    const QFontMetrics metrics(font());
+    const int dot = metrics.height() * 2 / 3;
+    QRect box(0, 0, dot + metrics.horizontalAdvance(text) + metrics.height(), metrics.height() * 3 / 2);
+    box.moveTopRight(rect().topRight() + QPoint(-8, 8));
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 170));
+    painter.drawRoundedRect(box, 4, 4);
+    painter.setBrush(QColor(220, 30, 30));
+    painter.drawEllipse(QRect(box.left() + metrics.height() / 3, box.center().y() - dot / 2, dot, dot));
+    painter.setPen(Qt::white);
+    painter.drawText(box.adjusted(dot + metrics.height() / 2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text);
 }
 
 void CaptureView::mousePressEvent(QMouseEvent *event)
@@ -91,6 +116,8 @@ SmartGrab::SmartGrab(QWidget *parent, GrabController *controller)
     // QMainWindow always makes itself a window; this one lives inside the background.
     setWindowFlags(Qt::Widget);
     setObjectName(QStringLiteral("SmartGrab"));
+    // F5, Space and F8 reach the window, not the driver list beside it.
+    setFocusPolicy(Qt::StrongFocus);
     setWindowTitle(QStringLiteral("Capture"));
     m_immediateVideo = false;
     if (auto *bkgnd = qobject_cast<CaptureBkgnd *>(parent))
@@ -377,6 +404,7 @@ void SmartGrab::firstActivation()
         return;
     }
     m_activated = true;
+    setFocus(Qt::ActiveWindowFocusReason);
     DataLink *link = dataLink();
     if (!link || !trapErrors(smartgrab::kWindowName, [&] {
             m_entryCode = link->GenerateEntrycode(false, QStringLiteral("BookContents"),

@@ -4,6 +4,7 @@
 #include "capture/grabcontroller.h"
 #include "component/result.h"
 
+#include <QElapsedTimer>
 #include <QFuture>
 #include <QMainWindow>
 #include <QPointer>
@@ -32,6 +33,9 @@ public:
     explicit CaptureView(QWidget *parent);
     void setFrame(const QImage &frame);
     QImage frame() const { return m_frame; }
+    // While a clip is recorded the picture says so, with its running time.
+    void setRecording(bool recording);
+    bool isRecording() const { return m_recording.isValid(); }
 
 Q_SIGNALS:
     void clicked();
@@ -42,6 +46,7 @@ protected:
 
 private:
     QImage m_frame;
+    QElapsedTimer m_recording;
 };
 
 // The capture window: connects to a capture driver, shows its live picture

@@ -161,6 +161,7 @@ void SmartGrab::record()
     m_recording = true;
     m_clipEntryCode = m_entryCode++;
     setWindowTitle(QStringLiteral("Capture - Recording"));
+    m_capwnd->setRecording(true);
 }
 
 qint64 SmartGrab::framesRecorded() const
@@ -199,6 +200,7 @@ void SmartGrab::finishRecording(const QString &failure, bool sourceStopped)
 {
     m_recording = false;
     setWindowTitle(QStringLiteral("Capture"));
+    m_capwnd->setRecording(false);
     if (!failure.isEmpty())
         qCWarning(lcCapture) << "clip ended with" << failure;
     bool saved = false;

@@ -143,11 +143,13 @@ void TestSmartGrab::stillIsTheFrameOnScreen()
     Capturer capturer;
     SmartGrab *grab = openCapture(capturer);
     QVERIFY(grab);
+    // The keys go to the picture, not to the driver list beside it.
+    QCOMPARE(m_fx.background()->focusWidget(), grab);
     for (int i = 0; i < 3; ++i) {
         const qint64 onScreen = CaptureFrameStamp::read(grab->capwnd()->frame());
         QVERIFY(onScreen >= 0);
         const qint32 code = grab->entryCode();
-        QTest::keyClick(grab, i == 1 ? Qt::Key_Space : Qt::Key_F5);
+        QTest::keyClick(m_fx.background()->focusWidget(), i == 1 ? Qt::Key_Space : Qt::Key_F5);
         const QString file = storedFile(code);
         QVERIFY(!file.isEmpty());
         QCOMPARE(CaptureFrameStamp::read(QImage(file)), onScreen);
@@ -374,6 +376,7 @@ void TestSmartGrab::unpluggedCameraKeepsThePlayableClip()
     m_fx.answerRecording(true);
     grab->TranslateToMenuClicks(812);
     QVERIFY(grab->isRecording());
+    QVERIFY(grab->capwnd()->isRecording());
     QTRY_VERIFY(grab->framesRecorded() >= 5);
 
     FakeCamera::unplug();
@@ -382,6 +385,7 @@ void TestSmartGrab::unpluggedCameraKeepsThePlayableClip()
                  QStringList(u"The capture device was disconnected or stopped responding. "
                              u"The video recorded until then has been saved."_qs));
     QVERIFY(!grab->isRecording());
+    QVERIFY(!grab->capwnd()->isRecording());
     const QString file = saved.at(0).at(0).toString();
     QCOMPARE(m_fx.row(saved.at(0).at(1).toString().toInt()).value(u"entrytype"_qs).toInt(), 2);
     QFile avi(file);
