@@ -19,8 +19,10 @@ namespace capturepipeline {
 
 constexpr auto kFirstFrameWait = std::chrono::seconds(4);
 constexpr auto kFinishWait = std::chrono::seconds(10);
-// A slow disk or encoder may lag this far behind before the source waits.
+// A slow disk or encoder may lag this far behind (or this much memory, for
+// large pictures) before the source waits.
 constexpr guint64 kRecordQueue = 2 * GST_SECOND;
+constexpr guint kRecordQueueBytes = 256u << 20;
 
 std::atomic<int> g_generation {0};
 std::atomic<int> g_recordId {0};
@@ -538,7 +540,8 @@ QString CapturePipeline::startRecording(const Recording &recording)
     GstElement *sink = make("filesink", "file");
     bool complete = queue && convert && encoder && mux && sink && (!mp4 || !h264->parser || parser);
     if (queue)
-        g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time", kRecordQueue, nullptr);
+        g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", kRecordQueueBytes, "max-size-time", kRecordQueue,
+                     nullptr);
     if (encoder && mp4 && qstrcmp(h264->encoder, "x264enc") == 0) {
         setArg(encoder, "speed-preset", QStringLiteral("veryfast"));
         setArg(encoder, "tune", QStringLiteral("zerolatency"));

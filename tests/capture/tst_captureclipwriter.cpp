@@ -130,7 +130,7 @@ void TestCaptureClipWriter::fullDiskStopsTheClipAndKeepsIt()
     QVERIFY(!writer.isRecording());
     // What was written stays.
     const qint64 size = QFileInfo(path).size();
-    QVERIFY2(size > kRoom / 2 && size <= qint64(kRoom), qPrintable(QString::number(size)));
+    QVERIFY2(size > qint64(kRoom / 2) && size <= qint64(kRoom), qPrintable(QString::number(size)));
 }
 
 QTEST_MAIN(TestCaptureClipWriter)

@@ -181,7 +181,7 @@ void TestCapturePipeline::fullDiskEndsTheClipNotTheLiveView()
     QTRY_VERIFY(pipeline->framesShown() > shown + 2);
     QCOMPARE(failed.size(), 0);
     const qint64 size = QFileInfo(path).size();
-    QVERIFY2(size > kRoom / 2 && size <= qint64(kRoom), qPrintable(QString::number(size)));
+    QVERIFY2(size > qint64(kRoom / 2) && size <= qint64(kRoom), qPrintable(QString::number(size)));
 }
 
 QTEST_MAIN(TestCapturePipeline)
