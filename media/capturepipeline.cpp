@@ -701,6 +701,26 @@ QString CapturePipeline::startRecording(const Recording &recording)
         dropRecordBranch();
         return QStringLiteral("The clip could not be set up.");
     }
+    // The tee stops the source on any branch's failure or end; the clip's
+    // branch hands it pictures itself and always answers OK, so a full
+    // disk or a finished clip ends the clip and nothing else.
+    gst_pad_add_probe(
+        m_record->teePad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+        [](GstPad *pad, GstPadProbeInfo *info, gpointer data) -> GstPadProbeReturn {
+            Shared &s = Shared::of(data);
+            GstPad *branch = s.recClosing ? nullptr : gst_pad_get_peer(pad);
+            if (!branch)
+                return GST_PAD_PROBE_DROP;
+            const GstFlowReturn result = (info->type & GST_PAD_PROBE_TYPE_BUFFER_LIST)
+                                             ? gst_pad_chain_list(branch, GST_PAD_PROBE_INFO_BUFFER_LIST(info))
+                                             : gst_pad_chain(branch, GST_PAD_PROBE_INFO_BUFFER(info));
+            gst_object_unref(branch);
+            if (result != GST_FLOW_OK)
+                s.recClosing = true;
+            GST_PAD_PROBE_INFO_FLOW_RETURN(info) = GST_FLOW_OK;
+            return GST_PAD_PROBE_HANDLED;
+        },
+        Shared::hold(m_shared), Shared::release);
     return {};
 }
 

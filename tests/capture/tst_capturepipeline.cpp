@@ -6,6 +6,7 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTest>
 
 #include <csignal>
@@ -25,6 +26,7 @@ private Q_SLOTS:
     void clipHoldsEveryFrameOfItsTime_data();
     void clipHoldsEveryFrameOfItsTime();
     void clipsEndWhenAskedAndCanFollowEachOther();
+    void clipEndingWhileTheWindowIsBusyLeavesTheSourceRunning();
     void closingMidClipKeepsAPlayableFile();
     void fullDiskEndsTheClipNotTheLiveView();
 
@@ -133,6 +135,23 @@ void TestCapturePipeline::clipsEndWhenAskedAndCanFollowEachOther()
     }
 }
 
+// A clip that reaches its time limit while the user-interface thread is busy
+// must not stop the source: its branch ends on its own, apart from the tee.
+void TestCapturePipeline::clipEndingWhileTheWindowIsBusyLeavesTheSourceRunning()
+{
+    auto pipeline = running();
+    QVERIFY(pipeline);
+    QSignalSpy finished(pipeline.get(), &CapturePipeline::recordingFinished);
+    QCOMPARE(pipeline->startRecording({.path = m_dir.filePath(QStringLiteral("busy.avi")), .timeLimitSeconds = 1}),
+             QString());
+    // Busy past the clip's end: the tee goes on pushing pictures meanwhile.
+    QThread::msleep(1600);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
+    QCOMPARE(finished.at(0).at(0).value<Result>().frames, 25);
+    const qint64 produced = pipeline->framesProduced();
+    QTRY_VERIFY(pipeline->framesProduced() > produced + 2);
+}
+
 void TestCapturePipeline::closingMidClipKeepsAPlayableFile()
 {
     auto pipeline = running();
@@ -171,6 +190,8 @@ void TestCapturePipeline::fullDiskEndsTheClipNotTheLiveView()
     QSignalSpy failed(pipeline.get(), &CapturePipeline::failed);
     const QString path = m_dir.filePath(QStringLiteral("full.avi"));
     QCOMPARE(pipeline->startRecording({.path = path, .quality = 100}), QString());
+    // The window is busy while the disk fills: the source must not wait for it.
+    QThread::msleep(2000);
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
     const auto result = finished.at(0).at(0).value<Result>();
     QVERIFY(!result.failure.isEmpty());
