@@ -99,7 +99,7 @@ FrontDesk::FrontDesk(std::shared_ptr<DataLink> link, MediaManager &manager, cons
     auto *outer = new QVBoxLayout(central);
 
     auto *searchRow = new QHBoxLayout;
-    auto *searchLabel = new QLabel(QStringLiteral("&Find patient:"), central);
+    auto *searchLabel = new QLabel(QStringLiteral("Fi&nd patient:"), central);
     m_search = new QLineEdit(central);
     m_search->setObjectName(QStringLiteral("txtSearch"));
     m_search->setPlaceholderText(QStringLiteral("Type part of a name"));
@@ -129,8 +129,9 @@ FrontDesk::FrontDesk(std::shared_ptr<DataLink> link, MediaManager &manager, cons
                                   QStringLiteral("&Documents"), central);
     m_documents->setObjectName(QStringLiteral("cmdDocuments"));
     m_documents->setToolTip(QStringLiteral("Open the selected patient's documents"));
+    // Alt+L belongs to the Library menu, Alt+F to the File menu.
     m_practice = new QPushButton(style()->standardIcon(QStyle::SP_DirHomeIcon),
-                                 QStringLiteral("Practice &library"), central);
+                                 QStringLiteral("&Practice library"), central);
     m_practice->setObjectName(QStringLiteral("cmdPracticeLibrary"));
     m_practice->setToolTip(QStringLiteral("Open the practice's books"));
     buttons->addWidget(m_patientLabel, 1);
@@ -172,7 +173,7 @@ FrontDesk::FrontDesk(std::shared_ptr<DataLink> link, MediaManager &manager, cons
         ->setObjectName(QStringLiteral("mnuOptions"));
     auto *libraryMenu = menuBar()->addMenu(QStringLiteral("&Library"));
     libraryMenu->addAction(QStringLiteral("&Documents"), this, &FrontDesk::openDocuments);
-    libraryMenu->addAction(QStringLiteral("Practice &library"), this, &FrontDesk::openPracticeLibrary);
+    libraryMenu->addAction(QStringLiteral("&Practice library"), this, &FrontDesk::openPracticeLibrary);
 
     statusBar()->showMessage(where);
 

@@ -9,6 +9,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -41,7 +42,12 @@ OptionsWindow::OptionsWindow(std::shared_ptr<ReferenceHost> host, QWidget *paren
     auto *editorRow = new QHBoxLayout;
     editorRow->addWidget(m_editor, 1);
     editorRow->addWidget(browse);
-    form->addRow(QStringLiteral("External image &editor:"), editorRow);
+    // A row made of a layout gets no buddy from the form; without one the
+    // label would show its "&" instead of underlining the E.
+    auto *editorLabel = new QLabel(QStringLiteral("External image &editor:"), library);
+    editorLabel->setObjectName(QStringLiteral("lblExternalEditor"));
+    editorLabel->setBuddy(m_editor);
+    form->addRow(editorLabel, editorRow);
 
     auto spin = [library](const char *name) {
         auto *box = new QSpinBox(library);
