@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QIcon>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -76,6 +77,10 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     nameApplication();
+    // Ties the windows to the desktop entry (Wayland's app id, the task bar's icon).
+    QGuiApplication::setDesktopFileName(QStringLiteral(TOVRA_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(TOVRA_APP_ID),
+                                                 QIcon(QStringLiteral(":/icons/" TOVRA_APP_ID ".svg"))));
     QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
 
     QCommandLineParser parser;
