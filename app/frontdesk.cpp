@@ -171,6 +171,16 @@ FrontDesk::FrontDesk(std::shared_ptr<DataLink> link, MediaManager &manager, cons
     auto *toolsMenu = menuBar()->addMenu(QStringLiteral("&Tools"));
     toolsMenu->addAction(QStringLiteral("&Options..."), this, &FrontDesk::showOptions)
         ->setObjectName(QStringLiteral("mnuOptions"));
+    // The foot switch: which action each button asks for, and assigning one.
+    toolsMenu->addSeparator();
+    const std::pair<const char *, qint16> footSwitch[] = {
+        {"Test the &foot switch...", -1}, {"Foot switch button: &Capture...", 0}, {"Foot switch button: F&reeze...", 1}};
+    for (const auto &[caption, mode] : footSwitch) {
+        toolsMenu->addAction(QString::fromLatin1(caption), this, [this, mode = mode] {
+            QWidget *owner = this;
+            m_manager.OpenJoyToy(mode, owner);
+        });
+    }
     auto *libraryMenu = menuBar()->addMenu(QStringLiteral("&Library"));
     libraryMenu->addAction(QStringLiteral("&Documents"), this, &FrontDesk::openDocuments);
     libraryMenu->addAction(QStringLiteral("&Practice library"), this, &FrontDesk::openPracticeLibrary);

@@ -86,6 +86,7 @@ private Q_SLOTS:
     void accessKeysAreUnique();
     void altFOpensTheFileMenu();
     void optionsCaptionsAreAccessKeys();
+    void footSwitchWindowFromTheToolsMenu();
 
 private:
     QTemporaryDir m_dir;
@@ -128,6 +129,16 @@ void TestFrontDesk::accessKeysAreUnique()
     const AccessKeys keys = accessKeys(m_desk.get());
     QVERIFY2(keys.clashes().isEmpty(), qPrintable(keys.clashes().join(u"; ")));
     QVERIFY2(keys.labelsWithoutBuddy.isEmpty(), qPrintable(keys.labelsWithoutBuddy.join(u"; ")));
+    // Inside each menu its items' keys are unique too.
+    for (const QAction *title : m_desk->menuBar()->actions()) {
+        QMap<QString, QStringList> items;
+        for (const QAction *item : title->menu()->actions())
+            if (!item->isSeparator())
+                items[QKeySequence::mnemonic(item->text()).toString()].append(item->text());
+        items.remove(QString());
+        for (auto it = items.cbegin(); it != items.cend(); ++it)
+            QVERIFY2(it.value().size() == 1, qPrintable(title->text() + u": " + it.value().join(u" / ")));
+    }
     // The keys the desk is used by every day.
     for (const char *key : {"Alt+F", "Alt+T", "Alt+L", "Alt+D", "Alt+P"})
         QVERIFY2(keys.owners.contains(QLatin1String(key)), key);
@@ -171,6 +182,23 @@ void TestFrontDesk::optionsCaptionsAreAccessKeys()
     QVERIFY2(keys.clashes().isEmpty(), qPrintable(keys.clashes().join(u"; ")));
     QVERIFY(keys.owners.value(QStringLiteral("Alt+E")).contains(QStringLiteral("External image &editor:")));
     QVERIFY(altEReachesTheEditor);
+}
+
+void TestFrontDesk::footSwitchWindowFromTheToolsMenu()
+{
+    QString title;
+    m_responder->pushModal([&](QDialog *dialog) {
+        title = dialog->windowTitle() + u' ' + child<QLabel>(dialog, "lblMessage")->text();
+        return int(QDialog::Rejected);
+    });
+    QMenu *tools = m_desk->menuBar()->actions().at(1)->menu();
+    const auto items = tools->actions();
+    const auto test = std::find_if(items.cbegin(), items.cend(), [](const QAction *a) {
+        return a->text() == QLatin1String("Test the &foot switch...");
+    });
+    QVERIFY(test != items.cend());
+    (*test)->trigger();
+    QCOMPARE(title, QStringLiteral("Test Joystick Click a button"));
 }
 
 QTEST_MAIN(TestFrontDesk)
