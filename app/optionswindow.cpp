@@ -36,6 +36,8 @@ OptionsWindow::OptionsWindow(std::shared_ptr<ReferenceHost> host, QWidget *paren
     m_editor->setPlaceholderText(QStringLiteral("for example: gimp, or krita --nosplash"));
     m_editor->setToolTip(QStringLiteral("Program that \"Open in External Editor\" starts; the picture's "
                                         "path is added as its last argument"));
+    // Wide enough for the example, so it is not cut off.
+    m_editor->setMinimumWidth(m_editor->fontMetrics().horizontalAdvance(m_editor->placeholderText()) + 24);
     auto *browse = new QPushButton(QStringLiteral("&Browse..."), library);
     browse->setObjectName(QStringLiteral("cmdBrowseEditor"));
     browse->setAutoDefault(false);
