@@ -178,6 +178,14 @@ void tst_AddMultipleDocs::fileListsRead_data()
         << QStringList() << 3;
     QTest::newRow("extra slashes stay local")
         << "text/uri-list" << QByteArray("file:////srv//x/a%20b.png") << QStringList{QStringLiteral("/srv//x/a b.png")} << 0;
+    // "?" and "#" start the query and the fragment, which name no part of the
+    // file; written as %3F and %23 they are characters of the name.
+    const QByteArray tails("file:///tmp/a%3Fb.jpg\nfile:///tmp/a.jpg?x=1#frag\nfile:///tmp/c%23d.jpg#page=2\n");
+    const QStringList tailPaths = {QStringLiteral("/tmp/a?b.jpg"), QStringLiteral("/tmp/a.jpg"),
+                                   QStringLiteral("/tmp/c#d.jpg")};
+    QTest::newRow("uri list, query and fragment") << "text/uri-list" << tails << tailPaths << 0;
+    QTest::newRow("gnome copied files, query and fragment")
+        << "x-special/gnome-copied-files" << QByteArray("copy\n") + tails << tailPaths << 0;
     QTest::newRow("plain text") << "text/plain" << QByteArray("file:///srv/x/a.png") << QStringList() << 0;
 }
 
