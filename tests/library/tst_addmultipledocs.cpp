@@ -32,6 +32,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSemaphore>
+#include <QStyle>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QToolButton>
@@ -158,6 +159,8 @@ private Q_SLOTS:
 
     void grabberTakesPicturesAndFileLists();
     void grabberSurvivesUnusableClipboard();
+    void grabberRowsShowPictureNameAndTick_data();
+    void grabberRowsShowPictureNameAndTick();
     void grabberSavesIntoTheChosenBook();
     void grabberCopiesSelectedToAFolder();
     void libraryPastesAndTakesDrops();
@@ -732,6 +735,69 @@ void tst_AddMultipleDocs::grabberTakesPicturesAndFileLists()
     QCOMPARE(list->itemCount(), 1);
     QVERIFY(list->itemPath(1).endsWith(QStringLiteral("b.jpg")));
     QVERIFY(QFileInfo::exists(picture)); // an ordinary file is never deleted
+}
+
+void tst_AddMultipleDocs::grabberRowsShowPictureNameAndTick_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("default size") << QSize();
+    QTest::newRow("made small") << QSize(520, 380);
+    QTest::newRow("made large") << QSize(1300, 900);
+}
+
+void tst_AddMultipleDocs::grabberRowsShowPictureNameAndTick()
+{
+    QFETCH(QSize, size);
+    SerialGrabber grabber;
+    grabber.GrabFor(kBook, QStringLiteral("Lee, Ann"));
+    click(&grabber, "cmdClear");
+    QVERIFY(QTest::qWaitForWindowExposed(&grabber));
+    auto *list = child<DocList>(&grabber, "docImgs");
+    // Files whose thumbnails arrive later, and a picture that brings its own.
+    QStringList files;
+    for (int i = 0; i < 7; ++i)
+        files << src(QStringLiteral("IMG_%1 with a long name.jpg").arg(2041 + i));
+    std::unique_ptr<QMimeData> copy(mimeDataForFiles(files));
+    QCOMPARE(grabber.grabFrom(copy.get()), 7);
+    QImage shot(320, 240, QImage::Format_RGB32);
+    shot.fill(Qt::darkGreen);
+    QMimeData picture;
+    picture.setImageData(shot);
+    QCOMPARE(grabber.grabFrom(&picture), 1);
+    QTRY_COMPARE(ThumbnailProvider::shared()->pendingCount(), 0);
+    if (size.isValid())
+        grabber.resize(size);
+    QTRY_VERIFY(list->viewport()->width() > 0);
+    QCoreApplication::processEvents();
+
+    const QFontMetrics metrics(list->font());
+    const int indicator = list->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, list);
+    QVERIFY(list->iconSize().height() >= 64);
+    QStringList faults;
+    QList<QRect> seen;
+    for (int i = 0; i < list->count(); ++i) {
+        QListWidgetItem *item = list->item(i);
+        const QRect rect = list->visualItemRect(item);
+        const QString name = item->text();
+        // Room for the picture above its name, and for the tick box beside it.
+        if (rect.height() < list->iconSize().height() + metrics.height())
+            faults << QStringLiteral("%1: %2 pixels high").arg(name).arg(rect.height());
+        if (rect.width() < list->iconSize().width() + indicator)
+            faults << QStringLiteral("%1: %2 pixels wide").arg(name).arg(rect.width());
+        if (rect.left() < 0 || rect.right() >= list->viewport()->width())
+            faults << QStringLiteral("%1: cut at the side").arg(name);
+        for (const QRect &other : std::as_const(seen))
+            if (other.intersects(rect))
+                faults << QStringLiteral("%1: overlaps another").arg(name);
+        if (item->icon().isNull() || item->checkState() != Qt::Checked)
+            faults << QStringLiteral("%1: no picture or tick").arg(name);
+        seen << rect;
+    }
+    // The first row is in view whole.
+    if (!list->viewport()->rect().contains(list->visualItemRect(list->item(0))))
+        faults << QStringLiteral("first item not in view");
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
+    click(&grabber, "cmdClear");
 }
 
 void tst_AddMultipleDocs::grabberSurvivesUnusableClipboard()
