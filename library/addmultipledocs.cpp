@@ -79,6 +79,13 @@ void AddMultipleDocs::buildControls()
     m_tgFiles->verticalHeader()->hide();
     m_tgFiles->horizontalHeader()->setSectionResizeMode(ImportItemsModel::FileNameColumn,
                                                         QHeaderView::Stretch);
+    // Paths keep their file names in view; a row holds one line.
+    m_tgFiles->setTextElideMode(Qt::ElideMiddle);
+    m_tgFiles->setWordWrap(false);
+    m_tgFiles->horizontalHeader()->resizeSection(ImportItemsModel::SelectColumn, 56);
+    m_tgFiles->horizontalHeader()->resizeSection(ImportItemsModel::CheckColumn, 390);
+    m_tgFiles->horizontalHeader()->resizeSection(ImportItemsModel::DescriptionColumn, 120);
+    m_tgFiles->horizontalHeader()->resizeSection(ImportItemsModel::ImportColumn, 56);
     m_tgFiles->setItemDelegateForColumn(
         ImportItemsModel::TransitionColumn,
         new ValueListDelegate([this] { return m_model->valueList(ImportItemsModel::TransitionColumn); },
@@ -106,9 +113,13 @@ void AddMultipleDocs::buildControls()
     m_lblFileName->setObjectName(QStringLiteral("lblFileName"));
     m_lblFileName->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_lblFileName->setWordWrap(true);
-    m_lblCheck = new QLabel(m_frmDetails);
+    // Outside the details frame, so an unticked row's reason is not greyed out.
+    m_lblCheck = new QLabel(this);
     m_lblCheck->setObjectName(QStringLiteral("lblCheck"));
     m_lblCheck->setWordWrap(true);
+    m_lblCheck->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_lblCheckIcon = new QLabel(this);
+    m_lblCheckIcon->setObjectName(QStringLiteral("lblCheckIcon"));
     m_stDescription = new TovraText(m_frmDetails);
     m_stDescription->setObjectName(QStringLiteral("stDescription"));
     m_stDescription->setCaption(QStringLiteral("Description"));
@@ -140,8 +151,7 @@ void AddMultipleDocs::buildControls()
     connect(m_txtComments, &QPlainTextEdit::textChanged, this, &AddMultipleDocs::detailsEdited);
 
     auto *details = new QGridLayout(m_frmDetails);
-    details->addWidget(m_lblFileName, 0, 0, 1, 2);
-    details->addWidget(m_lblCheck, 1, 0, 1, 2);
+    details->addWidget(m_lblFileName, 1, 0, 1, 2);
     details->addWidget(m_stDescription, 2, 0);
     details->addWidget(m_chkImport, 3, 0);
     details->addWidget(m_fcDocCategory, 4, 0);
@@ -168,9 +178,13 @@ void AddMultipleDocs::buildControls()
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_tgFiles, 3);
+    auto *check = new QHBoxLayout;
+    check->addWidget(m_lblCheckIcon);
+    check->addWidget(m_lblCheck, 1);
+    layout->addLayout(check);
     layout->addWidget(m_frmDetails, 2);
     layout->addLayout(buttons);
-    resize(900, 680);
+    resize(1100, 720);
 
     m_checker = new ImportChecker(this);
     connect(m_checker, &ImportChecker::fileChecked, this, &AddMultipleDocs::fileChecked);
@@ -311,6 +325,8 @@ void AddMultipleDocs::DocRecsToImport_MoveComplete(int row)
     m_currentRow = row;
     if (row < 0 || row >= m_model->rowCount()) {
         m_frmDetails->setEnabled(false);
+        m_lblCheck->hide();
+        m_lblCheckIcon->hide();
         return;
     }
     m_loading = true;
@@ -329,7 +345,10 @@ void AddMultipleDocs::DocRecsToImport_MoveComplete(int row)
         m_txtComments->setPlainText(item.comments);
     m_lblCheck->setText(item.mark == ImportItem::Unchecked ? QStringLiteral("Checking the file...")
                                                            : item.reason);
+    const QIcon icon = ImportItemsModel::markIcon(item.mark);
+    m_lblCheckIcon->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(16, 16));
     m_lblCheck->setVisible(item.mark != ImportItem::Fine);
+    m_lblCheckIcon->setVisible(item.mark != ImportItem::Fine);
     m_frmDetails->setEnabled(m_chkSelect->isChecked());
     m_loading = false;
 }
@@ -419,8 +438,12 @@ void AddMultipleDocs::save()
             = (marked.size() == 1 ? QStringLiteral("A ticked file is marked:\n\n")
                                   : QStringLiteral("%1 ticked files are marked:\n\n").arg(marked.size()))
               + lines.join(u'\n')
-              + QStringLiteral("\n\nImport them as documents?\n\nYes imports them; a file that cannot be "
-                               "read is stored as a document. No skips them. Cancel returns to the list.");
+              + (marked.size() == 1
+                     ? QStringLiteral("\n\nImport it as a document?\n\nYes imports it; a file that cannot "
+                                      "be read is stored as a document. No skips it. Cancel returns to the list.")
+                     : QStringLiteral("\n\nImport them as documents?\n\nYes imports them; a file that cannot "
+                                      "be read is stored as a document. No skips them. Cancel returns to the "
+                                      "list."));
         const Answer answer = DialogService::message(this, text, windowTitle(), Buttons::YesNoCancel,
                                                      Severity::Question);
         if (answer == Answer::Cancel)

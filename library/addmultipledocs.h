@@ -94,6 +94,7 @@ private:
     QCheckBox *m_chkSelect = nullptr;
     QLabel *m_lblFileName = nullptr;
     QLabel *m_lblCheck = nullptr;
+    QLabel *m_lblCheckIcon = nullptr;
     TovraText *m_stDescription = nullptr;
     TovraCheck *m_chkImport = nullptr;
     TovraCombo *m_fcDocCategory = nullptr;
