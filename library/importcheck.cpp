@@ -247,11 +247,15 @@ Walk walkBmp(Reader &in)
     }
     if (width <= 0 || bits == 0 || bits > 64)
         return Walk::Damaged;
+    if (offset > in.size())
+        return Walk::Short;
+    const qint64 room = in.size() - offset;
     // Uncompressed rows are padded to 4 bytes; compressed data says its own size.
-    const qint64 data = (compression == 0 || compression == 3 || compression == 6)
-                            ? ((width * bits + 31) / 32) * 4 * height
-                            : imageSize;
-    return offset + data > in.size() ? Walk::Short : Walk::Fine;
+    if (compression == 0 || compression == 3 || compression == 6) {
+        const qint64 stride = ((width * bits + 31) / 32) * 4; // at most 2^35
+        return height > room / stride ? Walk::Short : Walk::Fine;
+    }
+    return imageSize > room ? Walk::Short : Walk::Fine;
 }
 
 Walk walkGif(Reader &in)
