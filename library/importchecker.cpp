@@ -28,6 +28,7 @@ std::function<void(int)> &beforeEachFile()
 struct ImportChecker::Run
 {
     std::atomic<bool> stopped {false};
+    quint64 generation = 0;
     QStringList paths;
     QList<BookEntryFile> book;
 
@@ -120,8 +121,8 @@ struct ImportChecker::Run
                 return;
             QMetaObject::invokeMethod(
                 checker,
-                [checker, self = this, row, result] {
-                    if (checker->m_run.get() == self) // not a run dropped since
+                [checker, generation = generation, row, result] {
+                    if (checker->m_generation == generation) // not a run dropped since
                         Q_EMIT checker->fileChecked(row, result);
                 },
                 Qt::QueuedConnection);
@@ -147,6 +148,7 @@ void ImportChecker::start(const QStringList &paths, const QList<BookEntryFile> &
     auto run = std::make_shared<Run>();
     run->paths = paths;
     run->book = book;
+    run->generation = ++m_generation;
     m_run = run;
     m_running = true;
     m_future = QtConcurrent::run([run, self = this] {
@@ -156,7 +158,7 @@ void ImportChecker::start(const QStringList &paths, const QList<BookEntryFile> &
                 self,
                 [self, run] {
                     // A later start() may have replaced this run meanwhile.
-                    if (self->m_run != run)
+                    if (self->m_generation != run->generation)
                         return;
                     self->m_running = false;
                     Q_EMIT self->finished();
@@ -173,6 +175,7 @@ void ImportChecker::stop()
     // The worker sees the flag between files and between pieces of a hash.
     m_future.waitForFinished();
     m_run.reset();
+    ++m_generation; // results still queued from it are dropped
     m_running = false;
 }
 

@@ -59,6 +59,7 @@ private:
     struct Run;
     std::shared_ptr<Run> m_run;
     QFuture<void> m_future;
+    quint64 m_generation = 0;
     bool m_running = false;
 };
 
