@@ -98,7 +98,9 @@ VidPlayWindow::VidPlayWindow(QWidget *owner)
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
     setPalette(pal);
-    // The arrow keys step frames wherever the focus is in the strip.
+    // Left and Right step frames wherever the focus is; the slider, once
+    // tabbed to, adds Up / Down (a second), Page Up / Down (ten) and Home /
+    // End, the speed box Up / Down. Clicks on the strip never take the focus.
     setFocusPolicy(Qt::StrongFocus);
 
     // The strip keeps the desktop's colours; its glyphs vanish on the dark stage.
@@ -147,13 +149,16 @@ VidPlayWindow::VidPlayWindow(QWidget *owner)
 
     m_position->setObjectName(QStringLiteral("sldPosition"));
     m_position->setToolTip(QStringLiteral("Position of every video"));
-    m_position->setFocusPolicy(Qt::NoFocus); // the arrow keys step frames
+    m_position->setFocusPolicy(Qt::TabFocus);
     m_position->setRange(0, 0);
+    m_position->setSingleStep(1000);
+    m_position->setPageStep(10000);
     connect(m_position, &QSlider::sliderPressed, this, &VidPlayWindow::sliderPressed);
     connect(m_position, &QSlider::sliderMoved, this, &VidPlayWindow::positionMoved);
     connect(m_position, &QSlider::sliderReleased, this, &VidPlayWindow::sliderReleased);
+    // Clicks beside the handle, and the keys once the slider has the focus.
     connect(m_position, &QSlider::actionTriggered, this, [this](int action) {
-        if (action == QAbstractSlider::SliderPageStepAdd || action == QAbstractSlider::SliderPageStepSub)
+        if (action != QAbstractSlider::SliderMove && action != QAbstractSlider::SliderNoAction)
             positionMoved(m_position->sliderPosition());
     });
 
@@ -176,6 +181,13 @@ VidPlayWindow::VidPlayWindow(QWidget *owner)
     m_repeatTimer->setObjectName(QStringLiteral("tmrRepeat"));
     m_repeatTimer->setInterval(kRepeatInterval);
     connect(m_repeatTimer, &QTimer::timeout, this, &VidPlayWindow::repeatTick);
+
+    // A focused button would take Left and Right to move the focus on, the
+    // slider to move by its single step.
+    for (QToolButton *button : m_strip->findChildren<QToolButton *>())
+        button->installEventFilter(this);
+    m_speed->installEventFilter(this);
+    m_position->installEventFilter(this);
 
     boxAt(0);
     resize(640, 480);
@@ -443,6 +455,19 @@ void VidPlayWindow::stepAll(int frames)
     if (m_bar->state() == 2)
         m_bar->setState(1);
     m_group->step(frames);
+}
+
+bool VidPlayWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && watched != this) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_Left || key->key() == Qt::Key_Right)
+            && !(key->modifiers() & ~Qt::KeypadModifier)) {
+            stepAll(key->key() == Qt::Key_Right ? 1 : -1);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void VidPlayWindow::keyPressEvent(QKeyEvent *event)
