@@ -174,7 +174,8 @@ bool collectionHasVideo(GstMessage *message)
 GstElement *makeVideoSinkBin(GstElement **appsink, GstElement **capsfilter)
 {
     GstElement *bin = gst_bin_new("videosink");
-    // Scaling first converts only the pixels that are shown.
+    // Scaling first converts only the pixels that are shown. (videoconvertscale,
+    // both in one element, took 1.55x gst-launch's CPU where these two take 1.2x.)
     GstElement *scale = gst_element_factory_make("videoscale", nullptr);
     GstElement *convert = gst_element_factory_make("videoconvert", nullptr);
     GstElement *filter = gst_element_factory_make("capsfilter", nullptr);

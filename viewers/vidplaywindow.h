@@ -76,6 +76,7 @@ private:
     void boxLoaded(int index, bool ok);
     void positionMoved(int value);
     void boxPositionChanged();
+    void refreshStrip();
     void stepAll(int frames);
     void sizeToVideo();
     void setRepeating(bool on);
@@ -98,6 +99,7 @@ private:
     QLabel *m_time;
     QSlider *m_position;
     QTimer *m_repeatTimer;
+    QTimer *m_stripRefresh;
     bool m_resumeAfterScrub = false;
     int m_count = 0;
     bool m_single = false;
