@@ -117,6 +117,8 @@ VidPlayWindow::VidPlayWindow(QWidget *owner)
 
     m_bar->setObjectName(QStringLiteral("mcPlayer"));
     m_bar->setAutoFillBackground(false);
+    // The bar centres its buttons in whatever width it gets; here they lead the row.
+    m_bar->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(m_bar, &MediaControl::ButtonClick, this, &VidPlayWindow::buttonClicked);
 
     auto tool = [this](QToolButton *button, const char *name, const QString &tip,
