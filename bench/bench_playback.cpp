@@ -20,7 +20,8 @@
 //
 // The clips are made once and kept in --dir. With --xserver-pid the X
 // server's CPU time during each side is printed as well (it copies the
-// pictures of both on-screen paths to the frame buffer).
+// pictures of both on-screen paths to the frame buffer). With BENCH_WARM=1 a
+// player alone loads the first clip twice before the compare (first and next).
 
 #include "benchhost.h"
 #include "controls/vidplay.h"
