@@ -291,6 +291,10 @@ QRect VidPlayWindow::videoArea() const
 void VidPlayWindow::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    // Activation would give the focus to the first button of the strip, and
+    // Space would press Stop there instead of pausing.
+    if (!focusWidget())
+        setFocus(Qt::ActiveWindowFocusReason);
     if (m_shown)
         return;
     if (m_arrangeOnActivate) {
