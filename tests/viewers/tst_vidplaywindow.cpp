@@ -264,9 +264,13 @@ private Q_SLOTS:
         window->videoBox(0)->setMuted(true);
         QApplication::setActiveWindow(window);
         QVERIFY(QTest::qWaitForWindowActive(window));
-        // The window keeps the focus, so Space pauses rather than pressing a button.
+        window->buttonClicked(MediaControl::StopButton);
+        QTRY_COMPARE_WITH_TIMEOUT(shownFrame(window, 0), 0, 10000);
+        // The window keeps the focus, so Space plays and pauses rather than
+        // pressing the strip's first button (Stop).
         QCOMPARE(QApplication::focusWidget(), window);
-        QTRY_VERIFY_WITH_TIMEOUT(window->videoBox(0)->position() > 0, 10000);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(window->videoBox(0)->statusText(), QStringLiteral("playing"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
         QCOMPARE(window->videoBox(0)->statusText(), QStringLiteral("paused"));
         window->buttonClicked(MediaControl::StopButton);
