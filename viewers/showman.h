@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -13,12 +14,13 @@ class Dokumentz;
 namespace tovradocs::Internal {
 
 class SlideFX;
+class VidPlay;
 
 // The slide show (objectName "ShowMan"): every picture and video of a
 // collection in the transition control "SlideMan", one per tick of "tmrSlide"
-// (2 seconds), closing itself after the last. The next picture is decoded
-// while the current one shows. A slide whose file is gone or unreadable is
-// skipped; Escape ends the show. Modeless; deletes itself when closed.
+// (2 seconds), closing itself after the last. A video stays until its clip
+// has ended. The next picture is decoded while the current one shows. A slide
+// whose file is gone or unreadable is skipped; Escape ends the show. Modeless; deletes itself when closed.
 class ShowMan : public QWidget
 {
     Q_OBJECT
@@ -45,11 +47,15 @@ private:
     void showItem(int index);
     void preloadAfter(int index);
     void skip(const QString &fileName);
+    void videoEnded();
 
     std::shared_ptr<Dokumentz> m_collection;
     SlideFX *m_slides;
     QTimer *m_timer;
     int m_current = 0;
+    QPointer<VidPlay> m_watchedVideo;
+    bool m_videoRunning = false; // the slide on screen is a clip that has not ended
+    bool m_tickDue = false;      // the timer fired while it ran
 };
 
 } // namespace tovradocs::Internal
