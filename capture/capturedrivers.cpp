@@ -55,7 +55,7 @@ void CaptureDrivers::rebuild()
                                          [&](const CaptureDevice &d) { return d.id == source->id(); });
         if (present)
             kept.push_back(std::move(source));
-        else if (source->isConnected())
+        else if (source->pipeline())
             // Its pipeline reports the loss and finishes a clip; the window lets go after.
             m_retired.push_back(std::move(source));
     }

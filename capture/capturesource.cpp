@@ -42,31 +42,49 @@ QString CaptureSource::version() const
 
 QByteArray CaptureSource::id() const { return m_device.id; }
 
-bool CaptureSource::connectDriver()
+void CaptureSource::connectDriver()
 {
     if (m_pipeline)
-        return true;
+        return;
     m_pipeline = m_testPattern ? CapturePipeline::testPattern(m_format) : CapturePipeline::device(m_device, m_format);
-    m_error = m_pipeline->start();
-    if (!m_error.isEmpty()) {
-        qCWarning(lcCapture) << "cannot start" << name() << m_error;
-        m_pipeline.reset();
-        return false;
-    }
-    connect(m_pipeline.get(), &CapturePipeline::frameReady, this, &CaptureSource::frameReady);
-    connect(m_pipeline.get(), &CapturePipeline::recordingFinished, this, &CaptureSource::recordingFinished);
-    connect(m_pipeline.get(), &CapturePipeline::failed, this, [this](const QString &message, bool deviceLost) {
-        // The pipeline has stopped itself; it goes once its signal returns.
-        m_pipeline.release()->deleteLater();
-        Q_EMIT lost(message, deviceLost);
+    CapturePipeline *pipeline = m_pipeline.get();
+    connect(pipeline, &CapturePipeline::started, this, [this] {
+        m_fallback.reset();
+        m_error.clear();
+        Q_EMIT connected();
     });
-    return true;
+    connect(pipeline, &CapturePipeline::startFailed, this, &CaptureSource::startFailed);
+    connect(pipeline, &CapturePipeline::frameReady, this, &CaptureSource::frameReady);
+    connect(pipeline, &CapturePipeline::failed, this,
+            [this](const QString &message, bool deviceLost) {
+                // The pipeline has stopped itself; it goes once its signal returns.
+                m_pipeline.release()->deleteLater();
+                Q_EMIT lost(message, deviceLost);
+            });
+    pipeline->start();
+}
+
+void CaptureSource::startFailed(const QString &reason)
+{
+    qCWarning(lcCapture) << "cannot start" << name() << m_format.text() << reason;
+    m_error = reason;
+    m_pipeline.release()->deleteLater();
+    if (m_fallback) {
+        // Back to the format that ran.
+        m_format = *std::exchange(m_fallback, std::nullopt);
+        connectDriver();
+        Q_EMIT formatRefused(reason);
+        return;
+    }
+    Q_EMIT connectFailed(reason);
 }
 
 void CaptureSource::disconnectDriver()
 {
-    if (m_pipeline)
-        m_pipeline->stop();
+    m_fallback.reset();
+    if (!m_pipeline)
+        return;
+    disconnect(m_pipeline.get(), nullptr, this, nullptr);
     m_pipeline.reset();
 }
 
@@ -100,19 +118,19 @@ bool CaptureSource::switchFormat(const CaptureFormat &format)
 {
     if (format == m_format)
         return true;
-    const bool running = isConnected();
-    if (running && m_pipeline->isRecording())
+    if (m_pipeline && m_pipeline->isRecording())
         return false;
-    const CaptureFormat previous = m_format;
-    m_format = format;
-    if (!running)
+    if (!m_pipeline) {
+        m_format = format;
         return true;
+    }
+    // A switch that follows one not yet running falls back to what ran before both.
+    const std::optional<CaptureFormat> fallback = m_pipeline->isRunning() ? m_format : m_fallback;
     disconnectDriver();
-    if (connectDriver())
-        return true;
-    m_format = previous;
+    m_fallback = fallback;
+    m_format = format;
     connectDriver();
-    return false;
+    return true;
 }
 
 void CaptureSource::setFrameRate(int framesPerSecond)

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tovradocs::Internal {
@@ -55,8 +56,10 @@ struct SequenceParms
 };
 
 // One capture driver: a camera the system offers or the built-in test
-// pattern, each a live pipeline of the media engine while connected. Frames
-// and outcomes arrive on the user-interface thread.
+// pattern, each a live pipeline of the media engine while connected. Nothing
+// here waits for the device: connecting, changing the format and letting go
+// run on the engine's worker, and their outcome arrives as signals on the UI
+// thread.
 class CaptureSource : public QObject
 {
     Q_OBJECT
@@ -71,10 +74,15 @@ public:
     // A stable identity, so a list rebuilt after hot-plug keeps the choice.
     QByteArray id() const;
     bool isTestPattern() const { return m_testPattern; }
-    bool connectDriver();
+    // Starts connecting; connected() follows with the first picture, or
+    // connectFailed().
+    void connectDriver();
+    // Lets go of the device at once. A clip being recorded is finished by the
+    // engine and reported through its whenFinished.
     void disconnectDriver();
-    bool isConnected() const { return m_pipeline != nullptr; }
-    // Why the last connectDriver() failed.
+    bool isConnected() const { return m_pipeline && m_pipeline->isRunning(); }
+    bool isConnecting() const { return m_pipeline && m_pipeline->isStarting(); }
+    // Why the last connection failed.
     QString lastError() const { return m_error; }
     DriverCaps caps() const;
     CaptureStatus status() const;
@@ -84,16 +92,21 @@ public:
     // Takes the rate where the source offers it at its current size; a
     // connected source restarts on it.
     void setFrameRate(int framesPerSecond);
-    // Lets the user choose the picture size (and rate) among those offered.
+    // Lets the user choose the picture size (and rate) among those offered;
+    // true when a new format was chosen. A connected source restarts on it:
+    // connected() follows, or formatRefused() once the format before runs again.
     bool showFormatDialog(QWidget *parent);
     bool showSourceDialog(QWidget *) { return false; }
     bool showDisplayDialog(QWidget *) { return false; }
-    // The running pipeline, through which clips are recorded; null when not connected.
+    // The pipeline, running or starting, through which clips are recorded;
+    // null when not connected.
     CapturePipeline *pipeline() const { return m_pipeline.get(); }
 
 Q_SIGNALS:
+    void connected();
+    void connectFailed(const QString &reason);
+    void formatRefused(const QString &reason);
     void frameReady(const QImage &frame);
-    void recordingFinished(const tovradocs::Internal::CapturePipeline::RecordingResult &result);
     // The source stopped for good (unplugged, or an error); no more frames will come.
     void lost(const QString &message, bool deviceLost);
 
@@ -101,11 +114,14 @@ private:
     CaptureSource(const CaptureDevice &device, const CaptureFormat &format, bool testPattern);
     QList<CaptureFormat> offeredFormats() const;
     bool switchFormat(const CaptureFormat &format);
+    void startFailed(const QString &reason);
 
     CaptureDevice m_device;
     CaptureFormat m_format;
     bool m_testPattern = false;
     std::unique_ptr<CapturePipeline> m_pipeline;
+    // The format that ran before a switch, until the new one runs.
+    std::optional<CaptureFormat> m_fallback;
     QString m_error;
 };
 

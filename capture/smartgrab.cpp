@@ -3,14 +3,14 @@
 
 #include "capture/capturebkgnd.h"
 #include "capture/capturedialogs.h"
+#include "capture/captureentries.h"
 #include "capture/captureenvironment.h"
 #include "capture/capturesettings.h"
 #include "capture/footswitch.h"
-#include "capture/testjoystick.h"
 #include "capture/grabcontroller.h"
+#include "capture/testjoystick.h"
 #include "component/dialogservice.h"
 #include "component/hostlink.h"
-#include "library/librarysql.h"
 #include "library/tovralib.h"
 
 #include <tovradocs/capturer.h>
@@ -78,6 +78,12 @@ void CaptureView::setRecording(bool recording)
     update();
 }
 
+void CaptureView::setNotice(const QString &text)
+{
+    m_notice = text;
+    update();
+}
+
 void CaptureView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -85,6 +91,12 @@ void CaptureView::paintEvent(QPaintEvent *)
         painter.fillRect(rect(), Qt::black);
     else
         painter.drawImage(rect(), m_frame);
+    if (!m_notice.isEmpty()) {
+        painter.fillRect(rect(), QColor(0, 0, 0, 150));
+        painter.setPen(Qt::white);
+        painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
+                         m_notice);
+    }
     if (!m_recording.isValid())
         return;
     const qint64 seconds = m_recording.elapsed() / 1000;
@@ -122,10 +134,14 @@ SmartGrab::SmartGrab(QWidget *parent, GrabController *controller)
     m_immediateVideo = false;
     if (auto *bkgnd = qobject_cast<CaptureBkgnd *>(parent))
         m_immediateVideo = bkgnd->immediateVideo();
-    m_snapWriter.setMaxThreadCount(1);
+    // A sync beside the next still's write would hold it up in the file
+    // system's journal; the files go to disk once snapping pauses.
     m_syncPause.setSingleShot(true);
     m_syncPause.setInterval(1000);
-    connect(&m_syncPause, &QTimer::timeout, this, &SmartGrab::syncStills);
+    connect(&m_syncPause, &QTimer::timeout, this, [this] {
+        if (m_entries)
+            m_entries->sync();
+    });
 
     // 1. Background colour from the preferences.
     m_activated = false;
@@ -178,7 +194,8 @@ SmartGrab::SmartGrab(QWidget *parent, GrabController *controller)
             stopRecording();
     });
 
-    // 6. Connect.
+    // 6. Connect; the picture says so until the first frame, or a message
+    // says why not.
     if (m_driverCount > 0 && !connectDriver(m_driverIndex))
         message(QStringLiteral("could not connect to capture driver"));
 
@@ -189,9 +206,8 @@ SmartGrab::SmartGrab(QWidget *parent, GrabController *controller)
     }
 
     // 8. The empty set new entries are added to.
-    if (DataLink *link = dataLink())
-        trapErrors(smartgrab::kWindowName,
-                   [&] { link->FillRecordSet(m_set, LibrarySql::emptyContentsByBook()); });
+    m_entries = CaptureEntries::open(m_bookCode);
+    m_entries->setProblemHandler([this](const QString &text) { message(text); });
     Form_Resize();
 
     // The foot switch: a button set to "Capture" snaps, any other records.
@@ -334,30 +350,51 @@ void SmartGrab::refreshDriverMenu()
 
 CaptureSource *SmartGrab::source() const { return m_source; }
 
+bool SmartGrab::isConnecting() const
+{
+    return m_source && m_source->isConnecting();
+}
+
 bool SmartGrab::connectDriver(int index)
 {
     CaptureSource *next = m_drivers->driver(index);
     if (!next)
         return false;
     if (m_source && m_source != next) {
-        finishClipNow();
+        // A clip under way is finished by the engine and still stored.
         disconnect(m_source, nullptr, this, nullptr);
         m_source->disconnectDriver();
     }
-    if (!next->connectDriver())
-        return false;
     m_source = next;
     m_driverIndex = index;
+    connect(next, &CaptureSource::connected, this, &SmartGrab::sourceConnected,
+            Qt::UniqueConnection);
+    connect(next, &CaptureSource::connectFailed, this, &SmartGrab::sourceNotConnected,
+            Qt::UniqueConnection);
+    connect(next, &CaptureSource::formatRefused, this, &SmartGrab::formatRefused,
+            Qt::UniqueConnection);
     connect(next, &CaptureSource::frameReady, this, &SmartGrab::showFrame, Qt::UniqueConnection);
-    connect(next, &CaptureSource::recordingFinished, this, &SmartGrab::clipFinished, Qt::UniqueConnection);
     connect(next, &CaptureSource::lost, this, &SmartGrab::sourceLost, Qt::UniqueConnection);
+    next->connectDriver();
+    if (next->isConnected())
+        sourceConnected();
+    else
+        showConnecting();
+    return true;
+}
 
-    const DriverCaps caps = next->caps();
+void SmartGrab::sourceConnected()
+{
+    CaptureSource *source = m_source;
+    if (!source)
+        return;
+    const DriverCaps caps = source->caps();
     for (QAction *item : std::as_const(m_driverActions))
         item->setChecked(false);
-    m_driverActions.at(index)->setChecked(true);
+    if (m_driverIndex < m_driverActions.size())
+        m_driverActions.at(m_driverIndex)->setChecked(true);
     if (m_controller)
-        m_controller->SelectDriver(index);
+        m_controller->SelectDriver(m_driverIndex);
     m_actSource->setEnabled(caps.hasDlgVideoSource);
     m_actFormat->setEnabled(caps.hasDlgVideoFormat);
     m_actDisplay->setEnabled(caps.hasDlgVideoDisplay);
@@ -366,18 +403,58 @@ bool SmartGrab::connectDriver(int index)
         m_controller->enableDriverButtons(caps);
 
     m_actPreview->setChecked(true);
-    showFrame(next->currentFrame());
+    m_capwnd->setNotice(QString());
+    showFrame(source->currentFrame());
     fitToImage();
-    return true;
+    if (std::exchange(m_rememberDriver, false))
+        CaptureSettings::setValue(QStringLiteral("driver"), QStringLiteral("index"),
+                                  QString::number(m_driverIndex));
+    if (std::exchange(m_recordWhenConnected, false) && !m_closing) {
+        TranslateToMenuClicks(CmdRecord);
+        // A clip still running closes the environment when it ends.
+        if (!isRecording())
+            closeEnvironment();
+    }
+}
+
+void SmartGrab::sourceNotConnected(const QString &reason)
+{
+    qCWarning(lcCapture) << "could not connect:" << reason;
+    if (m_source)
+        disconnect(m_source, nullptr, this, nullptr);
+    m_source.clear();
+    m_rememberDriver = false;
+    m_capwnd->setNotice(QString());
+    m_capwnd->setFrame(QImage());
+    message(QStringLiteral("could not connect to capture driver"));
+    if (std::exchange(m_recordWhenConnected, false))
+        closeEnvironment();
+}
+
+void SmartGrab::formatRefused(const QString &reason)
+{
+    message(QStringLiteral("The capture device cannot deliver this format: ") + reason);
+    showConnecting();
+}
+
+void SmartGrab::showConnecting()
+{
+    if (!m_source || !m_source->isConnecting())
+        return;
+    m_capwnd->setFrame(QImage());
+    m_capwnd->setNotice(QStringLiteral("Connecting to %1\u2026").arg(m_source->name()));
+    // The size the source was asked for, so the window need not jump later.
+    fitToImage();
 }
 
 void SmartGrab::chooseDriver(int index)
 {
-    if (connectDriver(index))
-        CaptureSettings::setValue(QStringLiteral("driver"), QStringLiteral("index"),
-                                  QString::number(index));
-    else
+    // The choice is stored once the driver gives its first picture.
+    m_rememberDriver = true;
+    if (!connectDriver(index)) {
+        m_rememberDriver = false;
         message(QStringLiteral("could not connect to capture driver"));
+    }
     if (m_controller)
         m_controller->SelectDriver(index);
 }
@@ -412,6 +489,11 @@ void SmartGrab::firstActivation()
         }))
         return;
     if (m_immediateVideo) {
+        // A camera still connecting records once its first picture is there.
+        if (isConnecting()) {
+            m_recordWhenConnected = true;
+            return;
+        }
         TranslateToMenuClicks(CmdRecord);
         // A clip still running closes the environment when it ends.
         if (!isRecording())
@@ -432,17 +514,15 @@ void SmartGrab::closeEnvironment()
 
 void SmartGrab::shutdown()
 {
-    if (isRecording()) {
-        m_immediateVideo = false;
-        // The clip is finished here and stored before the set closes.
-        finishClipNow();
-    }
-    collectSnaps(true);
-    syncStills();
-    collectSyncs(true);
-    if (m_set) {
-        trapErrors(smartgrab::kWindowName, [&] { m_set->close(); });
-        m_set.reset();
+    m_immediateVideo = false;
+    m_recordWhenConnected = false;
+    m_syncPause.stop();
+    // Stills being written and a clip being finished keep the set: their
+    // rows are stored when their files are complete, and the set closes
+    // once every file is on disk.
+    if (m_entries) {
+        m_entries->detach();
+        m_entries.reset();
     }
     if (m_source) {
         disconnect(m_source, nullptr, this, nullptr);
@@ -574,10 +654,9 @@ void SmartGrab::driverDialog(qint16 command)
     case CmdVideoSource: m_source->showSourceDialog(this); break;
     case CmdVideoDisplay: m_source->showDisplayDialog(this); break;
     case CmdVideoFormat:
-        if (m_source->showFormatDialog(this)) {
-            showFrame(m_source->currentFrame());
-            fitToImage();
-        }
+        // The source restarts on the new format; connected() follows.
+        if (m_source->showFormatDialog(this))
+            showConnecting();
         break;
     case CmdVideoCompression: chooseCompression(this); break;
     default: break;
@@ -592,7 +671,7 @@ void SmartGrab::showFrame(const QImage &frame)
 
 void SmartGrab::sourceLost(const QString &text, bool deviceLost)
 {
-    // A clip being recorded has been finished and stored (clipFinished) by now.
+    // A clip being recorded has been finished and stored (clipEnded) by now.
     if (m_source)
         disconnect(m_source, nullptr, this, nullptr);
     m_source.clear();

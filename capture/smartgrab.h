@@ -2,20 +2,16 @@
 
 #include "capture/capturesource.h"
 #include "capture/grabcontroller.h"
-#include "component/result.h"
 
 #include <QElapsedTimer>
-#include <QFuture>
 #include <QMainWindow>
 #include <QPointer>
-#include <QThreadPool>
 #include <QTimer>
 
 #include <memory>
 
 namespace tovradocs {
 class Capturer;
-class Recordset;
 }
 
 class QAction;
@@ -23,6 +19,7 @@ class QMenu;
 
 namespace tovradocs::Internal {
 
+class CaptureEntries;
 class GrabController;
 
 // Shows the newest frame of the connected source.
@@ -36,6 +33,9 @@ public:
     // While a clip is recorded the picture says so, with its running time.
     void setRecording(bool recording);
     bool isRecording() const { return m_recording.isValid(); }
+    // A line over the picture ("Connecting to ..."); empty for none.
+    void setNotice(const QString &text);
+    QString notice() const { return m_notice; }
 
 Q_SIGNALS:
     void clicked();
@@ -47,10 +47,15 @@ protected:
 private:
     QImage m_frame;
     QElapsedTimer m_recording;
+    QString m_notice;
 };
 
 // The capture window: connects to a capture driver, shows its live picture
-// and saves stills and clips straight into the book as new entries.
+// and saves stills and clips straight into the book as new entries. It never
+// waits: a camera connects while the picture says so, stills are encoded and
+// written on a worker, and a clip still running when the window closes is
+// finished by the media engine and stored through the window's set after it
+// has gone.
 class SmartGrab : public QMainWindow
 {
     Q_OBJECT
@@ -72,6 +77,8 @@ public:
     void setController(GrabController *controller) { m_controller = controller; }
     CaptureDrivers *drivers() const { return m_drivers.get(); }
     CaptureSource *source() const;
+    // From choosing a driver until its first picture.
+    bool isConnecting() const;
     int driverIndex() const { return m_driverIndex; }
     int driverCount() const { return m_driverCount; }
     qint32 bookCode() const { return m_bookCode; }
@@ -95,14 +102,10 @@ public:
     int audioChannels() const { return m_audioChannels; }
     void setAudioFormat(int rate, int channels);
 
-    // Ends a running clip and releases the driver; the background window
-    // calls it before it closes.
+    // Releases the driver and lets the stills and the clip under way finish
+    // without the window; returns at once. The background window calls it
+    // before it closes.
     void shutdown();
-    // Stores the stills whose files are written, in the order they were
-    // taken; with wait, waits for all of them first.
-    void collectSnaps(bool wait);
-    // Reports syncs that failed; with wait, waits for all of them first.
-    void collectSyncs(bool wait);
     // Ends the clip being recorded, as a click in the picture does;
     // recordingFinished follows when its file is complete.
     void stopRecording();
@@ -122,14 +125,14 @@ private:
     void refreshDriverMenu();
     bool connectDriver(int index);
     void chooseDriver(int index);
+    void sourceConnected();
+    void sourceNotConnected(const QString &reason);
+    void formatRefused(const QString &reason);
     void firstActivation();
     void closeEnvironment();
     void snap();
     void record();
-    void finishClipNow();
-    void clipFinished(const CapturePipeline::RecordingResult &result);
-    void finishRecording(const QString &failure, bool sourceStopped);
-    void addEntry(qint16 entryType, const QString &fileName, const QString &description, qint32 entryCode);
+    void clipEnded(int clipId, const CapturePipeline::RecordingResult &result, bool saved);
     void saveFrameAs();
     void saveVideoAs();
     void chooseCaptureFile();
@@ -137,7 +140,7 @@ private:
     void toggleOverlay();
     void togglePreview();
     void driverDialog(qint16 command);
-    void syncStills();
+    void showConnecting();
     void showFrame(const QImage &frame);
     void sourceLost(const QString &message, bool deviceLost);
     void fitToImage();
@@ -152,31 +155,22 @@ private:
     qint32 m_bookCode = 0;
     qint32 m_entryCode = 0;
     QString m_frameFile;
-    struct Snap
-    {
-        QFuture<Outcome> written;
-        QString fileName;
-        qint32 entryCode = 0;
-    };
-    QList<Snap> m_snaps;                    // stills being written, oldest first
-    QThreadPool m_snapWriter;               // one thread: stills are written in order
-    QStringList m_unsynced;                 // stills stored, not yet synced
     QTimer m_syncPause;
-    QList<QFuture<Outcome>> m_pendingSyncs; // syncs under way
     QString m_videoFile;
     QString m_captureFile;
-    std::unique_ptr<Recordset> m_set;
+    std::shared_ptr<CaptureEntries> m_entries;
     bool m_activated = false;
     bool m_closing = false;
     bool m_immediateVideo = false;
+    bool m_recordWhenConnected = false;
+    bool m_rememberDriver = false;
     SequenceParms m_sequence;
     int m_audioRate = 22050;
     int m_audioChannels = 1;
     bool m_recording = false;
-    bool m_recordIntoLibrary = false;
+    int m_clipId = 0;
     bool m_clipSavedBeforeLoss = false;
     qint64 m_framesRecorded = 0;
-    qint32 m_clipEntryCode = 0;
 
     QMenu *m_driverMenu = nullptr;
     QList<QAction *> m_driverActions;

@@ -4,31 +4,68 @@
 #include "capture/smartgrab_p.h"
 
 #include "capture/capturedialogs.h"
+#include "capture/captureentries.h"
 #include "capture/captureenvironment.h"
 #include "capture/capturelogging.h"
 #include "component/dialogservice.h"
-#include "component/filetypes.h"
 #include "component/hostlink.h"
+#include "component/result.h"
 #include "library/librarycopier.h"
+#include "media/mediaengine.h"
 
 #include <tovradocs/capturer.h>
 #include <tovradocs/datalink.h>
-#include <tovradocs/recordset.h>
 
 #include <QBuffer>
-#include <QDate>
 #include <QFileInfo>
-#include <QFutureWatcher>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace tovradocs::Internal {
 
 using namespace CaptureEnvironment;
 
+namespace smartgrab {
+
+// Stills of every capture window are encoded and written here, in the order
+// they were taken.
+MediaEngine::Strand &stillWriter()
+{
+    static const std::shared_ptr<MediaEngine::Strand> strand = MediaEngine::Strand::create();
+    return *strand;
+}
+
+// Encoded whole, in the format the extension names, and written as a new file.
+Outcome writeStill(const QImage &frame, const QString &fileName)
+{
+    const QByteArray format = QFileInfo(fileName).suffix().toLatin1();
+    QByteArray encoded;
+    encoded.reserve(qsizetype(frame.width()) * frame.height() * 3 + 4096);
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    if (!frame.save(&buffer, format.isEmpty() ? "bmp" : format.constData()))
+        return Outcome::failure(QStringLiteral("The picture could not be encoded as ")
+                                + QString::fromLatin1(format));
+    return LibraryCopier::writeNew(encoded, fileName, false);
+}
+
+// Stores the row of a clip whose file is closed; false when there is nothing
+// to keep.
+bool storeClip(CaptureEntries &entries, Capturer *capturer, qint32 entryCode,
+               const CapturePipeline::RecordingResult &result)
+{
+    const QFileInfo file(result.path);
+    if (!file.exists() || file.size() == 0 || result.frames == 0) {
+        QFile::remove(result.path);
+        return false;
+    }
+    return entries.add(2, result.path, QStringLiteral("Desc"), entryCode, capturer);
+}
+
+} // namespace smartgrab
+
 void SmartGrab::snap()
 {
     DataLink *link = dataLink();
-    if (!link || !m_source)
+    if (!link || !m_source || !m_source->isConnected())
         return;
     // The frame on screen now, not a later one.
     const QImage frame = m_source->currentFrame();
@@ -44,83 +81,36 @@ void SmartGrab::snap()
                                               .trimmed());
         }))
         return;
-    // Encoded and written whole, in the format the extension names, beside
-    // the live picture; its row is stored once the file is complete.
-    const QByteArray format = QFileInfo(fileName).suffix().toLatin1();
-    auto write = [frame, fileName, format]() -> Outcome {
-        QByteArray encoded;
-        encoded.reserve(qsizetype(frame.width()) * frame.height() * 3 + 4096);
-        QBuffer buffer(&encoded);
-        buffer.open(QIODevice::WriteOnly);
-        if (!frame.save(&buffer, format.isEmpty() ? "bmp" : format.constData()))
-            return Outcome::failure(QStringLiteral("The picture could not be encoded as ") + QString::fromLatin1(format));
-        return LibraryCopier::writeNew(encoded, fileName, false);
-    };
-    Snap still {QtConcurrent::run(&m_snapWriter, write), fileName, m_entryCode};
     // The next still takes the next number at once, so two in flight never share a name.
-    ++m_entryCode;
-    auto *watcher = new QFutureWatcher<Outcome>(this);
-    connect(watcher, &QFutureWatcher<Outcome>::finished, this, [this, watcher] {
-        watcher->deleteLater();
-        collectSnaps(false);
-    });
-    watcher->setFuture(still.written);
-    m_snaps.append(std::move(still));
-}
-
-void SmartGrab::collectSnaps(bool wait)
-{
-    while (!m_snaps.isEmpty() && (wait || m_snaps.constFirst().written.isFinished())) {
-        const Snap still = m_snaps.takeFirst();
-        const Outcome written = still.written.result();
+    const qint32 entryCode = m_entryCode++;
+    // The row is stored once the file is whole, through the window's set,
+    // also when the window has closed meanwhile.
+    auto stored = [entries = m_entries, window = QPointer<SmartGrab>(this),
+                   capturer = QPointer<Capturer>(currentCapturer()), fileName,
+                   entryCode](const Outcome &written) {
         if (!written) {
             qCWarning(lcCapture) << "still not saved:" << written.error();
-            message(QStringLiteral("Problem saving frame"));
-            continue;
+            if (window && !window->m_closing)
+                window->message(QStringLiteral("Problem saving frame"));
+            return;
         }
-        m_frameFile = still.fileName;
-        addEntry(1, still.fileName, QStringLiteral("Desc"), still.entryCode);
-        m_unsynced.append(still.fileName);
-    }
-    // A sync beside the next still's write would hold it up for the
-    // journal; the files go to disk once snapping pauses.
-    if (!m_unsynced.isEmpty())
-        m_syncPause.start();
-    collectSyncs(false);
-}
-
-void SmartGrab::syncStills()
-{
-    m_syncPause.stop();
-    if (m_unsynced.isEmpty())
-        return;
-    m_pendingSyncs.append(QtConcurrent::run([files = std::exchange(m_unsynced, {})] {
-        Outcome result;
-        for (const QString &file : files)
-            if (const Outcome synced = LibraryCopier::syncFile(file); !synced && result)
-                result = synced;
-        return result;
-    }));
-}
-
-void SmartGrab::collectSyncs(bool wait)
-{
-    for (auto it = m_pendingSyncs.begin(); it != m_pendingSyncs.end();) {
-        if (!wait && !it->isFinished()) {
-            ++it;
-            continue;
-        }
-        const Outcome done = it->result();
-        if (!done)
-            message(done.error());
-        it = m_pendingSyncs.erase(it);
-    }
+        if (window)
+            window->m_frameFile = fileName;
+        if (entries->add(1, fileName, QStringLiteral("Desc"), entryCode, capturer) && window)
+            window->m_syncPause.start();
+    };
+    // One hand-over there and one back: the worker encodes and writes, and
+    // the row follows as one queued call.
+    smartgrab::stillWriter().post([frame, fileName, stored = std::move(stored)]() mutable {
+        const Outcome written = smartgrab::writeStill(frame, fileName);
+        MediaEngine::postToUi([stored = std::move(stored), written] { stored(written); });
+    });
 }
 
 void SmartGrab::record()
 {
     DataLink *link = dataLink();
-    if (!link || !m_source)
+    if (!link || !m_source || !m_source->isConnected())
         return;
     const CapturePipeline::Container container = clipContainer();
     const QString extension = container == CapturePipeline::Container::Mp4 ? QStringLiteral("mp4") : QStringLiteral("avi");
@@ -138,13 +128,15 @@ void SmartGrab::record()
     if (dialog.property("tag").toString().isEmpty() || !m_source)
         return;
 
+    // A new rate restarts the source; the clip then starts with its first picture.
     const int fps = m_sequence.requestMicroSecPerFrame > 0
                         ? qRound(1e6 / m_sequence.requestMicroSecPerFrame)
                         : m_source->frameRate();
     m_source->setFrameRate(fps);
-    m_recordIntoLibrary = true;
+    showConnecting();
     m_framesRecorded = 0;
-    CapturePipeline *pipeline = m_source->pipeline();
+    const qint32 entryCode = m_entryCode++;
+    const int clipId = ++m_clipId;
     CapturePipeline::Recording clip;
     clip.path = m_captureFile;
     clip.container = container;
@@ -153,32 +145,33 @@ void SmartGrab::record()
     clip.audioRate = m_audioRate;
     clip.audioChannels = m_audioChannels;
     clip.timeLimitSeconds = m_sequence.limitEnabled ? m_sequence.timeLimit : 0;
-    const QString refused = pipeline ? pipeline->startRecording(clip) : QStringLiteral("The capture device is not running.");
-    if (!refused.isEmpty()) {
-        qCWarning(lcCapture) << "recording:" << refused;
-        finishRecording(refused, false);
-        return;
-    }
+    // Runs when the file is closed, also after the window has gone.
+    clip.whenFinished = [entries = m_entries, window = QPointer<SmartGrab>(this),
+                         capturer = QPointer<Capturer>(currentCapturer()), entryCode,
+                         clipId](const CapturePipeline::RecordingResult &result) {
+        const bool saved = smartgrab::storeClip(*entries, capturer, entryCode, result);
+        if (window)
+            window->clipEnded(clipId, result, saved);
+        else if (!saved)
+            qCWarning(lcCapture) << "clip not saved:" << result.path << result.failure;
+    };
     m_recording = true;
-    m_clipEntryCode = m_entryCode++;
     setWindowTitle(QStringLiteral("Capture - Recording"));
     m_capwnd->setRecording(true);
+    CapturePipeline *pipeline = m_source->pipeline();
+    const auto whenFinished = clip.whenFinished;
+    const QString refused = pipeline ? pipeline->startRecording(std::move(clip))
+                                     : QStringLiteral("The capture device is not running.");
+    if (!refused.isEmpty()) {
+        qCWarning(lcCapture) << "recording:" << refused;
+        whenFinished({m_captureFile, 0, refused, false});
+    }
 }
 
 qint64 SmartGrab::framesRecorded() const
 {
     const CapturePipeline *pipeline = m_source ? m_source->pipeline() : nullptr;
     return m_recording && pipeline ? pipeline->framesRecorded() : m_framesRecorded;
-}
-
-void SmartGrab::finishClipNow()
-{
-    if (!isRecording())
-        return;
-    if (CapturePipeline *pipeline = m_source ? m_source->pipeline() : nullptr)
-        pipeline->finishRecording(); // clipFinished() runs before this returns
-    else
-        finishRecording(QString(), false);
 }
 
 void SmartGrab::stopRecording()
@@ -189,66 +182,31 @@ void SmartGrab::stopRecording()
         pipeline->stopRecording();
 }
 
-void SmartGrab::clipFinished(const CapturePipeline::RecordingResult &result)
+void SmartGrab::clipEnded(int clipId, const CapturePipeline::RecordingResult &result, bool saved)
 {
-    if (!m_recording)
+    if (!m_recording || clipId != m_clipId)
         return;
-    m_framesRecorded = result.frames;
-    finishRecording(result.frames > 0 ? result.failure : QStringLiteral("no frames"), result.sourceStopped);
-}
-
-void SmartGrab::finishRecording(const QString &failure, bool sourceStopped)
-{
     m_recording = false;
+    m_framesRecorded = result.frames;
     setWindowTitle(QStringLiteral("Capture"));
     m_capwnd->setRecording(false);
+    const QString failure = result.frames > 0 ? result.failure : QStringLiteral("no frames");
     if (!failure.isEmpty())
         qCWarning(lcCapture) << "clip ended with" << failure;
-    bool saved = false;
-    const QFileInfo file(m_captureFile);
-    if (m_recordIntoLibrary) {
-        m_recordIntoLibrary = false;
-        if (file.exists() && file.size() > 0 && m_framesRecorded > 0) {
-            m_videoFile = m_captureFile;
-            // A source that stopped says so itself, with what was kept.
-            if (!failure.isEmpty() && !sourceStopped)
-                message(QStringLiteral("Recording stopped: ") + failure);
-            addEntry(2, m_captureFile, QStringLiteral("Desc"), m_clipEntryCode);
-            saved = true;
-        } else {
-            QFile::remove(m_captureFile);
-            if (!sourceStopped)
-                message(QStringLiteral("Problem saving video"));
-        }
+    if (saved)
+        m_videoFile = result.path;
+    // A source that stopped says so itself, with what was kept; a window
+    // closing says nothing more.
+    if (!m_closing && !result.sourceStopped) {
+        if (!saved)
+            message(QStringLiteral("Problem saving video"));
+        else if (!failure.isEmpty())
+            message(QStringLiteral("Recording stopped: ") + failure);
     }
-    m_clipSavedBeforeLoss = sourceStopped && saved;
+    m_clipSavedBeforeLoss = result.sourceStopped && saved;
     Q_EMIT recordingFinished(saved);
-    if (m_immediateVideo && !sourceStopped)
+    if (m_immediateVideo && !result.sourceStopped)
         closeEnvironment();
-}
-
-void SmartGrab::addEntry(qint16 entryType, const QString &fileName, const QString &description, qint32 entryCode)
-{
-    if (!m_set)
-        return;
-    const bool added = trapErrors(smartgrab::kWindowName, [&] {
-        m_set->addNew();
-        m_set->setValue(QStringLiteral("Description"),
-                        description.isEmpty() ? QDate::currentDate().toString(Qt::TextDate) : description);
-        m_set->setValue(QStringLiteral("EntryType"), entryTypeFor(fileName, entryType));
-        m_set->setValue(QStringLiteral("FileName"), fileName);
-        m_set->setValue(QStringLiteral("BookCode"), qAbs(m_bookCode));
-        m_set->setValue(QStringLiteral("Entry_Code"), entryCode);
-        m_set->setValue(QStringLiteral("EntryDate"), QDate::currentDate());
-        m_set->setValue(QStringLiteral("IndexImage"), false);
-        m_set->update();
-    });
-    if (!added) {
-        trapErrors(smartgrab::kWindowName, [&] { m_set->cancelUpdate(); });
-        return;
-    }
-    if (Capturer *capturer = currentCapturer())
-        capturer->TransferFileEntryToDB(entryType == 2, fileName, QString::number(entryCode));
 }
 
 } // namespace tovradocs::Internal

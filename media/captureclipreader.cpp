@@ -1,6 +1,8 @@
 #include "media/captureclipreader.h"
 
-#include "media/capturegst_p.h"
+#include "media/gstsupport_p.h"
+#include "media/mediaengine.h"
+#include "media/medialogging.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/video/video.h>
@@ -52,7 +54,7 @@ QString popError(GstBus *bus)
     GstMessage *message = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR);
     if (!message)
         return {};
-    const QString text = CaptureGst::errorText(message);
+    const QString text = Gst::describeError(message);
     gst_message_unref(message);
     return text;
 }
@@ -62,18 +64,19 @@ QString popError(GstBus *bus)
 CaptureClipReader::Info CaptureClipReader::read(const QString &path, const std::function<void(const QImage &)> &onFrame)
 {
     using namespace captureclipreader;
-    CaptureGst::ensureInit();
     Info info;
+    if (!MediaEngine::start(&info.error))
+        return info;
     if (!QFileInfo(path).isFile()) {
         info.error = QStringLiteral("No such file: ") + path;
         return info;
     }
     Branches branches;
     branches.pipeline = gst_pipeline_new("clip");
-    GstElement *source = CaptureGst::make("filesrc");
-    GstElement *decode = CaptureGst::make("decodebin");
-    branches.convert = CaptureGst::make("videoconvert");
-    GstElement *sink = CaptureGst::make("appsink");
+    GstElement *source = Gst::makeElement("filesrc");
+    GstElement *decode = Gst::makeElement("decodebin");
+    branches.convert = Gst::makeElement("videoconvert");
+    GstElement *sink = Gst::makeElement("appsink");
     if (!source || !decode || !branches.convert || !sink) {
         gst_object_unref(branches.pipeline);
         info.error = QStringLiteral("The clip reader could not be set up.");
@@ -87,6 +90,7 @@ CaptureClipReader::Info CaptureClipReader::read(const QString &path, const std::
     g_object_set(source, "location", QFile::encodeName(path).constData(), nullptr);
     g_object_set(sink, "sync", FALSE, nullptr);
     g_signal_connect(decode, "pad-added", G_CALLBACK(padAdded), &branches);
+    Gst::adoptPipeline(branches.pipeline);
 
     gst_element_set_state(branches.pipeline, GST_STATE_PLAYING);
     GstBus *bus = gst_element_get_bus(branches.pipeline);
@@ -123,12 +127,11 @@ CaptureClipReader::Info CaptureClipReader::read(const QString &path, const std::
         gst_sample_unref(sample);
     }
     gst_object_unref(bus);
-    gst_element_set_state(branches.pipeline, GST_STATE_NULL);
-    gst_object_unref(branches.pipeline);
+    Gst::releasePipeline(branches.pipeline);
     info.hasAudio = branches.audio;
     // What decoded before a damaged end still counts.
     if (info.frames > 0 && !info.error.isEmpty()) {
-        qCInfo(lcMediaCapture) << path << "ends damaged:" << info.error;
+        qCInfo(lcMedia) << path << "ends damaged:" << info.error;
         info.error.clear();
     }
     return info;

@@ -10,7 +10,8 @@ namespace tovradocs::Internal {
 
 // Reads a recorded clip back as GStreamer decodes it: how many pictures it
 // holds, their size, whether it has sound. Tests and benchmarks check the
-// clips the capture window writes with this.
+// clips the capture window writes with this; it blocks until the clip is
+// read, so never from a window.
 class CaptureClipReader
 {
 public:

@@ -7,22 +7,25 @@
 
 #include <memory>
 
-typedef struct _GstElement GstElement;
+typedef struct _GstMessage GstMessage;
 
 namespace tovradocs::Internal {
 
-namespace CaptureGst {
+namespace Gst {
+class BusWatch;
 class Relay;
-}
+} // namespace Gst
 
 // Writes a Motion-JPEG AVI one picture at a time, each one frame after the
-// last, for clips made frame by frame. Pictures are encoded and written on
-// GStreamer's threads; push() does not wait for them.
+// last, for clips made frame by frame. Lives on the UI thread; its pipeline
+// starts, takes the pictures and ends on a worker of the engine, so no call
+// here waits for GStreamer.
 class CaptureClipWriter : public QObject
 {
     Q_OBJECT
 public:
     explicit CaptureClipWriter(QObject *parent = nullptr);
+    // Returns at once; a clip still open is finished as by stop().
     ~CaptureClipWriter() override;
 
     struct Format
@@ -31,29 +34,32 @@ public:
         int framesPerSecond = 15;
         int quality = 85;
     };
-    // Empty when the clip is open, else why it is not.
+    // Empty when the clip is open, else why it is not. A file that cannot be
+    // written after all is reported by failed().
     QString start(const QString &path, const Format &format);
-    // Pictures of another size are scaled to the clip's.
+    // Takes the picture as the clip's next frame; pictures of another size
+    // are scaled to the clip's. False when no clip is open.
     bool push(const QImage &picture);
-    // Ends the clip and waits until the file is complete; empty on success.
-    QString stop();
+    // Ends the clip. Its file is completed on a worker (also when this object
+    // goes first); finished() follows, with an error or empty.
+    void stop();
 
-    bool isRecording() const { return m_pipeline != nullptr; }
+    bool isRecording() const { return m_shared != nullptr; }
     qint64 framesPushed() const { return m_frames; }
 
 Q_SIGNALS:
     // Writing failed (disk full); the clip has been closed, what was written stays.
     void failed(const QString &message);
+    void finished(const QString &error);
 
 private:
-    struct Errors;
-    void writeFailed(const QString &message);
-    void teardown();
+    struct Shared;
+    void busMessage(GstMessage *message);
+    void release();
 
-    GstElement *m_pipeline = nullptr;
-    GstElement *m_source = nullptr;
-    std::shared_ptr<CaptureGst::Relay> m_relay;
-    std::shared_ptr<Errors> m_errors;
+    std::shared_ptr<Gst::Relay> m_relay;
+    std::shared_ptr<Shared> m_shared;
+    std::unique_ptr<Gst::BusWatch> m_watch;
     QSize m_size;
     int m_fps = 15;
     qint64 m_frames = 0;

@@ -1,6 +1,8 @@
 #include "media/capturedevices.h"
 
-#include "media/capturegst_p.h"
+#include "media/gstsupport_p.h"
+#include "media/mediaengine.h"
+#include "media/medialogging.h"
 
 #include <algorithm>
 #include <map>
@@ -105,33 +107,35 @@ CaptureFormat CaptureDevice::preferredFormat() const
 
 CaptureDevices::CaptureDevices(QObject *parent) : QObject(parent)
 {
-    CaptureGst::ensureInit();
+    MediaEngine::start();
     m_monitor = gst_device_monitor_new();
     gst_device_monitor_add_filter(m_monitor, "Video/Source", nullptr);
-    m_relay = std::make_shared<CaptureGst::Relay>(this);
     GstBus *bus = gst_device_monitor_get_bus(m_monitor);
-    CaptureGst::watchBus(bus, [relay = m_relay, self = this](GstMessage *message) {
+    m_watch = std::make_unique<Gst::BusWatch>(bus, [this](GstMessage *message) {
         switch (GST_MESSAGE_TYPE(message)) {
         case GST_MESSAGE_DEVICE_ADDED:
         case GST_MESSAGE_DEVICE_REMOVED:
-        case GST_MESSAGE_DEVICE_CHANGED: relay->post([self] { self->refresh(); }); break;
-        default: break;
+        case GST_MESSAGE_DEVICE_CHANGED:
+            refresh();
+            break;
+        default:
+            break;
         }
     });
     gst_object_unref(bus);
     if (!gst_device_monitor_start(m_monitor))
-        qCInfo(lcMediaCapture) << "no video device provider could start";
+        qCInfo(lcMedia) << "no video device provider could start";
     refresh();
 }
 
 CaptureDevices::~CaptureDevices()
 {
-    m_relay->close();
-    gst_device_monitor_stop(m_monitor);
-    GstBus *bus = gst_device_monitor_get_bus(m_monitor);
-    CaptureGst::unwatchBus(bus);
-    gst_object_unref(bus);
-    gst_object_unref(m_monitor);
+    m_watch.reset();
+    // Stopping joins the providers' threads.
+    Gst::runDetached([monitor = m_monitor] {
+        gst_device_monitor_stop(monitor);
+        gst_object_unref(monitor);
+    });
 }
 
 void CaptureDevices::refresh()
@@ -158,7 +162,7 @@ void CaptureDevices::refresh()
 
 bool CaptureDevices::hasAudioInput()
 {
-    CaptureGst::ensureInit();
+    MediaEngine::start();
     GstDeviceMonitor *monitor = gst_device_monitor_new();
     gst_device_monitor_add_filter(monitor, "Audio/Source", nullptr);
     GList *list = gst_device_monitor_get_devices(monitor);

@@ -12,8 +12,8 @@ typedef struct _GstDeviceMonitor GstDeviceMonitor;
 
 namespace tovradocs::Internal {
 
-namespace CaptureGst {
-class Relay;
+namespace Gst {
+class BusWatch;
 }
 
 // One picture format a source can deliver.
@@ -67,7 +67,7 @@ private:
 
     GstDeviceMonitor *m_monitor = nullptr;
     QList<CaptureDevice> m_devices;
-    std::shared_ptr<CaptureGst::Relay> m_relay;
+    std::unique_ptr<Gst::BusWatch> m_watch;
 };
 
 } // namespace tovradocs::Internal

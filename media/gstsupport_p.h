@@ -4,12 +4,14 @@
 
 #include <gst/gst.h>
 
-#include <QObject>
+#include "media/mediaengine.h"
+
 #include <QImage>
+#include <QObject>
 #include <QString>
 
-#include <deque>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 
@@ -37,33 +39,26 @@ struct MiniObjectUnref
     }
 };
 
-// Runs jobs one after another, in order, on the engine's worker threads. Every
-// call that may wait on a state or stream lock of a pipeline goes through its
-// strand, so those calls never run on the UI thread and never overlap.
-class Strand : public std::enable_shared_from_this<Strand>
-{
-public:
-    static std::shared_ptr<Strand> create();
-    void post(std::function<void()> job);
+using Strand = MediaEngine::Strand;
 
-private:
-    Strand() = default;
-    void drain();
-
-    std::mutex m_mutex;
-    std::deque<std::function<void()>> m_jobs;
-    bool m_running = false;
-};
-
-// Counts a pipeline made by the engine; pair with releasePipeline.
+// Counts a pipeline made by the engine until releasePipeline, so tests see
+// that nothing is left running.
 void adoptPipeline(GstElement *pipeline);
 // Sets the pipeline to NULL and drops the caller's reference; run on a worker.
 void releasePipeline(GstElement *pipeline);
 // Runs job on a worker thread of its own (not ordered with any strand).
 void runDetached(std::function<void()> job);
 
-// The text of an error message on a bus.
+// An element from its factory, or null (logged).
+GstElement *makeElement(const char *factory, const char *name = nullptr);
+// True when every named element can be made on this machine; what is
+// installed decides, looked up on every call.
+bool hasElements(std::initializer_list<const char *> factories);
+
+// GStreamer's own sentence for an error message ("unknown error" without one).
 QString describeError(GstMessage *message);
+// Whether an error says the device itself went away or cannot be read.
+bool isDeviceLost(GstMessage *message);
 // What a missing-plugin message says is missing ("H.265 decoder"), else "".
 QString missingPlugin(GstMessage *message);
 // Whether a stream-collection message lists a video stream.
@@ -81,21 +76,43 @@ GstElement *makePlaybin(const QString &path, GstElement *videoSink, GstElement *
 // Wraps the sample's picture without copying; the image holds the sample.
 QImage imageFromSample(GstSample *sample);
 
-// Delivers a pipeline's bus messages to handler on the thread that made the
-// watch, through the GLib main context Qt's event loop already runs there.
-// Under an event dispatcher without GLib it polls the bus instead. Make and
-// destroy it on one thread; no message arrives after the destructor.
+// Queues calls onto a QObject's thread from any thread. close() returns only
+// when no call is being queued, and after it none is, so the object may then
+// go while workers still hold the relay.
+class Relay
+{
+public:
+    explicit Relay(QObject *target)
+        : m_target(target)
+    {
+    }
+    void post(std::function<void()> call);
+    void close();
+
+private:
+    std::mutex m_lock;
+    QObject *m_target;
+};
+
+// Delivers a bus's messages (a pipeline's, a device monitor's) to handler on
+// the thread that made the watch, through the GLib main context Qt's event
+// loop already runs there. Under an event dispatcher without GLib it polls
+// the bus instead. Make and destroy it on one thread; no message arrives
+// after the destructor, and the bus then keeps what comes, for a worker to
+// pop.
 class BusWatch
 {
 public:
     using Handler = std::function<void(GstMessage *)>;
     BusWatch(GstElement *pipeline, Handler handler);
+    BusWatch(GstBus *bus, Handler handler);
     ~BusWatch();
     BusWatch(const BusWatch &) = delete;
     BusWatch &operator=(const BusWatch &) = delete;
 
 private:
     static gboolean onMessage(GstBus *bus, GstMessage *message, gpointer self);
+    void attach();
     void poll();
 
     GstBus *m_bus = nullptr;

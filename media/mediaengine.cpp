@@ -13,13 +13,42 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
+#include <list>
 
 namespace tovradocs::Internal {
 
 namespace {
 
 std::atomic<int> g_livePipelines{0};
+
+// Jobs for the UI thread, each also posted as an event; the exit routine runs
+// those whose event never came.
+struct UiJobs
+{
+    std::mutex mutex;
+    std::list<std::shared_ptr<std::function<void()>>> pending;
+};
+
+UiJobs &uiJobs()
+{
+    static UiJobs *jobs = new UiJobs; // outlives the exit routine
+    return *jobs;
+}
+
+void runUiJob(const std::shared_ptr<std::function<void()>> &job)
+{
+    {
+        UiJobs &jobs = uiJobs();
+        std::lock_guard lock(jobs.mutex);
+        const auto it = std::find(jobs.pending.begin(), jobs.pending.end(), job);
+        if (it == jobs.pending.end())
+            return;
+        jobs.pending.erase(it);
+    }
+    (*job)();
+}
 
 QThreadPool *workers()
 {
@@ -37,9 +66,21 @@ QThreadPool *workers()
     return pool;
 }
 
-void waitAtExit()
+void finishAtExit()
 {
+    // What the workers finish now (a clip being closed) still reaches the UI side.
     workers()->waitForDone(5000);
+    for (;;) {
+        std::shared_ptr<std::function<void()>> job;
+        {
+            UiJobs &jobs = uiJobs();
+            std::lock_guard lock(jobs.mutex);
+            if (jobs.pending.empty())
+                return;
+            job = jobs.pending.front();
+        }
+        runUiJob(job);
+    }
 }
 
 } // namespace
@@ -61,7 +102,7 @@ bool start(QString *error)
         }
         gst_pb_utils_init();
         if (QCoreApplication::instance())
-            qAddPostRoutine(waitAtExit);
+            qAddPostRoutine(finishAtExit);
         // Loading the playback plugins and setting up their element types took
         // most of the first video's start (0.95 s against 0.14 s for the next
         // one); done here, on a worker, the first video finds them ready.
@@ -95,9 +136,20 @@ bool waitForIdle(int msecs)
     return workers()->waitForDone(msecs);
 }
 
-} // namespace MediaEngine
-
-namespace Gst {
+void postToUi(std::function<void()> job)
+{
+    auto entry = std::make_shared<std::function<void()>>(std::move(job));
+    {
+        UiJobs &jobs = uiJobs();
+        std::lock_guard lock(jobs.mutex);
+        jobs.pending.push_back(entry);
+    }
+    // One event per job keeps them in order with the other events posted to
+    // the UI thread (a relay's calls).
+    if (QCoreApplication *app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(
+            app, [entry] { runUiJob(entry); }, Qt::QueuedConnection);
+}
 
 std::shared_ptr<Strand> Strand::create()
 {
@@ -131,6 +183,10 @@ void Strand::drain()
     }
 }
 
+} // namespace MediaEngine
+
+namespace Gst {
+
 void adoptPipeline(GstElement *)
 {
     ++g_livePipelines;
@@ -150,17 +206,49 @@ void runDetached(std::function<void()> job)
     workers()->start(std::move(job));
 }
 
+GstElement *makeElement(const char *factory, const char *name)
+{
+    GstElement *element = gst_element_factory_make(factory, name);
+    if (!element)
+        qCWarning(lcMedia) << "no GStreamer element" << factory;
+    return element;
+}
+
+bool hasElements(std::initializer_list<const char *> factories)
+{
+    MediaEngine::start();
+    for (const char *name : factories) {
+        GstElementFactory *factory = gst_element_factory_find(name);
+        if (!factory)
+            return false;
+        gst_object_unref(factory);
+    }
+    return true;
+}
+
 QString describeError(GstMessage *message)
 {
     GError *err = nullptr;
     gchar *debug = nullptr;
     gst_message_parse_error(message, &err, &debug);
-    QString text = err ? QString::fromUtf8(err->message) : QString();
-    qCDebug(lcMedia) << "error from" << GST_OBJECT_NAME(GST_MESSAGE_SRC(message)) << text
-                     << (debug ? debug : "");
+    const QString text = QString::fromUtf8(err && err->message ? err->message : "unknown error");
+    qCInfo(lcMedia) << "error from" << GST_OBJECT_NAME(GST_MESSAGE_SRC(message)) << text
+                    << (debug ? debug : "");
     g_clear_error(&err);
     g_free(debug);
     return text;
+}
+
+bool isDeviceLost(GstMessage *message)
+{
+    GError *error = nullptr;
+    gst_message_parse_error(message, &error, nullptr);
+    const bool lost = error && error->domain == GST_RESOURCE_ERROR
+        && (error->code == GST_RESOURCE_ERROR_NOT_FOUND || error->code == GST_RESOURCE_ERROR_READ
+            || error->code == GST_RESOURCE_ERROR_OPEN_READ
+            || error->code == GST_RESOURCE_ERROR_FAILED);
+    g_clear_error(&error);
+    return lost;
 }
 
 QString missingPlugin(GstMessage *message)
@@ -262,9 +350,34 @@ QImage imageFromSample(GstSample *sample)
                   frame);
 }
 
+void Relay::post(std::function<void()> call)
+{
+    const std::lock_guard guard(m_lock);
+    if (m_target)
+        QMetaObject::invokeMethod(m_target, std::move(call), Qt::QueuedConnection);
+}
+
+void Relay::close()
+{
+    const std::lock_guard guard(m_lock);
+    m_target = nullptr;
+}
+
 BusWatch::BusWatch(GstElement *pipeline, Handler handler)
     : m_bus(gst_element_get_bus(pipeline))
     , m_handler(std::move(handler))
+{
+    attach();
+}
+
+BusWatch::BusWatch(GstBus *bus, Handler handler)
+    : m_bus(GST_BUS(gst_object_ref(bus)))
+    , m_handler(std::move(handler))
+{
+    attach();
+}
+
+void BusWatch::attach()
 {
     QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
     if (dispatcher && dispatcher->inherits("QEventDispatcherGlib")) {

@@ -8,6 +8,7 @@
 #include "capture/capturesource.h"
 #include "capture/smartgrab.h"
 #include "component/dialogservice.h"
+#include "media/mediaengine.h"
 
 #include <tovradocs/capturer.h>
 
@@ -38,6 +39,7 @@ public:
     {
         if (auto *bkgnd = tovradocs::Internal::CaptureEnvironment::background().data())
             delete bkgnd;
+        settle();
         tovradocs::Internal::DialogService::setResponder(nullptr);
         tovradocs::Internal::CaptureEnvironment::clearTarget();
         LibraryFixture::close();
@@ -56,6 +58,18 @@ public:
     static void setting(const QString &section, const QString &key, const QString &value)
     {
         tovradocs::Internal::CaptureSettings::setValue(section, key, value);
+    }
+
+    // Lets what a window handed off finish: cameras let go, files written and
+    // synced, their rows stored and the window's set closed.
+    static bool settle()
+    {
+        for (int round = 0; round < 4; ++round) {
+            if (!tovradocs::Internal::MediaEngine::waitForIdle(20000))
+                return false;
+            QCoreApplication::sendPostedEvents();
+        }
+        return true;
     }
 
     QWidget *background() const { return tovradocs::Internal::CaptureEnvironment::background().data(); }

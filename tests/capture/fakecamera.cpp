@@ -3,6 +3,8 @@
 #include <gst/gst.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 namespace {
 
@@ -23,13 +25,62 @@ struct FakeCameraProviderClass
     GstDeviceProviderClass parentClass;
 };
 
+struct SlowCamera
+{
+    GstBin parent;
+};
+struct SlowCameraClass
+{
+    GstBinClass parentClass;
+};
+
 G_DEFINE_TYPE(FakeCameraDevice, fake_camera_device, GST_TYPE_DEVICE)
 G_DEFINE_TYPE(FakeCameraProvider, fake_camera_provider, GST_TYPE_DEVICE_PROVIDER)
+G_DEFINE_TYPE(SlowCamera, slow_camera, GST_TYPE_BIN)
 
 GstDevice *g_device = nullptr;       // the camera plugged in, if any
 GstDeviceProvider *g_provider = nullptr; // set while a monitor runs it
 FakeCamera::Kind g_kind = FakeCamera::Kind::Working;
 std::atomic<bool> g_unplugged {false};
+
+struct Gate
+{
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool held = false;
+    int stalled = 0;
+};
+
+Gate &gate()
+{
+    static Gate g;
+    return g;
+}
+
+void waitWhileHeld()
+{
+    Gate &g = gate();
+    std::unique_lock lock(g.mutex);
+    if (!g.held)
+        return;
+    ++g.stalled;
+    g.wake.wait(lock, [&] { return !g.held; });
+    --g.stalled;
+}
+
+// Opening the device, as v4l2src does in its first state change.
+GstStateChangeReturn slowChangeState(GstElement *element, GstStateChange transition)
+{
+    if (transition == GST_STATE_CHANGE_NULL_TO_READY)
+        waitWhileHeld();
+    return GST_ELEMENT_CLASS(slow_camera_parent_class)->change_state(element, transition);
+}
+
+void slow_camera_class_init(SlowCameraClass *klass)
+{
+    GST_ELEMENT_CLASS(klass)->change_state = slowChangeState;
+}
+void slow_camera_init(SlowCamera *) { }
 
 // As a V4L2 source's buffer pool does when its device is gone: an element
 // error, then the source's loop stops with an error flow.
@@ -48,6 +99,24 @@ GstPadProbeReturn failWhenUnplugged(GstPad *pad, GstPadProbeInfo *info, gpointer
 
 GstElement *createElement(GstDevice *, const gchar *name)
 {
+    if (g_kind == FakeCamera::Kind::Slow) {
+        GstElement *camera
+            = GST_ELEMENT(g_object_new(slow_camera_get_type(), "name", name, nullptr));
+        GstElement *source = gst_element_factory_make("videotestsrc", nullptr);
+        g_object_set(source, "is-live", TRUE, nullptr);
+        gst_bin_add(GST_BIN(camera), source);
+        GstPad *pad = gst_element_get_static_pad(source, "src");
+        gst_pad_add_probe(
+            pad, GST_PAD_PROBE_TYPE_BUFFER,
+            [](GstPad *, GstPadProbeInfo *, gpointer) {
+                waitWhileHeld();
+                return GST_PAD_PROBE_OK;
+            },
+            nullptr, nullptr);
+        gst_element_add_pad(camera, gst_ghost_pad_new("src", pad));
+        gst_object_unref(pad);
+        return camera;
+    }
     if (g_kind == FakeCamera::Kind::Broken) {
         GstElement *v4l2 = gst_element_factory_make("v4l2src", name);
         if (v4l2)
@@ -128,6 +197,7 @@ void plugIn(Kind kind)
 
 void unplug()
 {
+    letGo();
     if (!g_device)
         return;
     g_unplugged = true;
@@ -135,6 +205,33 @@ void unplug()
         gst_device_provider_device_remove(g_provider, g_device);
     gst_object_unref(g_device);
     g_device = nullptr;
+}
+
+void hold()
+{
+    const std::lock_guard lock(gate().mutex);
+    gate().held = true;
+}
+
+void letGo()
+{
+    {
+        const std::lock_guard lock(gate().mutex);
+        gate().held = false;
+    }
+    gate().wake.notify_all();
+}
+
+bool isHeld()
+{
+    const std::lock_guard lock(gate().mutex);
+    return gate().held;
+}
+
+bool isStalled()
+{
+    const std::lock_guard lock(gate().mutex);
+    return gate().stalled > 0;
 }
 
 } // namespace FakeCamera

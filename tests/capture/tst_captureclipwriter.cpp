@@ -1,6 +1,7 @@
 #include "media/captureclipreader.h"
 #include "media/captureclipwriter.h"
 #include "media/captureframestamp.h"
+#include "media/mediaengine.h"
 #include "support/testhost.h"
 
 #include <QFileInfo>
@@ -21,15 +22,33 @@ class TestCaptureClipWriter : public QObject
 
 private Q_SLOTS:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void cleanup()
+    {
+        QVERIFY(MediaEngine::waitForIdle(20000));
+        QCOMPARE(MediaEngine::livePipelines(), 0);
+    }
     void clipHoldsEveryFramePushed_data();
     void clipHoldsEveryFramePushed();
     void framesOfAnotherSizeAreScaled();
     void badTargetsAndFilesAreRefused();
     void fullDiskStopsTheClipAndKeepsIt();
+    void writerGoneBeforeItsClipIsFinished();
 
 private:
+    // Ends the writer's clip and waits for its file; the error, or empty.
+    static QString finish(CaptureClipWriter &writer);
+
     QTemporaryDir m_dir;
 };
+
+QString TestCaptureClipWriter::finish(CaptureClipWriter &writer)
+{
+    QSignalSpy finished(&writer, &CaptureClipWriter::finished);
+    writer.stop();
+    if (!finished.wait(30000))
+        return QStringLiteral("no answer");
+    return finished.at(0).at(0).toString();
+}
 
 void TestCaptureClipWriter::clipHoldsEveryFramePushed_data()
 {
@@ -55,7 +74,7 @@ void TestCaptureClipWriter::clipHoldsEveryFramePushed()
         QVERIFY(writer.push(frame));
     }
     QCOMPARE(writer.framesPushed(), frames);
-    QCOMPARE(writer.stop(), QString());
+    QCOMPARE(finish(writer), QString());
     QVERIFY(!writer.isRecording());
 
     // Every picture, in order, at the clip's (even) size.
@@ -77,7 +96,7 @@ void TestCaptureClipWriter::framesOfAnotherSizeAreScaled()
     big.fill(Qt::red);
     QVERIFY(writer.push(big));
     QVERIFY(writer.push(big.scaled(100, 50)));
-    QCOMPARE(writer.stop(), QString());
+    QCOMPARE(finish(writer), QString());
     const auto clip = CaptureClipReader::read(path);
     QVERIFY(clip.ok());
     QCOMPARE(clip.frames, 2);
@@ -131,6 +150,30 @@ void TestCaptureClipWriter::fullDiskStopsTheClipAndKeepsIt()
     // What was written stays.
     const qint64 size = QFileInfo(path).size();
     QVERIFY2(size > qint64(kRoom / 2) && size <= qint64(kRoom), qPrintable(QString::number(size)));
+}
+
+// The frame-by-frame dialog lets go of its writer as it closes; the clip is
+// finished all the same.
+void TestCaptureClipWriter::writerGoneBeforeItsClipIsFinished()
+{
+    const QString path = m_dir.filePath(QStringLiteral("dropped.avi"));
+    {
+        CaptureClipWriter writer;
+        QCOMPARE(writer.start(path, {.frameSize = QSize(320, 240)}), QString());
+        QImage frame(320, 240, QImage::Format_RGB32);
+        for (int i = 0; i < 8; ++i) {
+            frame.fill(QColor::fromHsv(i * 40, 200, 200));
+            CaptureFrameStamp::write(frame.bits(), frame.width(), frame.height(),
+                                     frame.bytesPerLine(), i);
+            QVERIFY(writer.push(frame));
+        }
+    }
+    QVERIFY(MediaEngine::waitForIdle(20000));
+    QList<qint64> order;
+    const auto clip = CaptureClipReader::read(
+        path, [&](const QImage &f) { order << CaptureFrameStamp::read(f); });
+    QVERIFY2(clip.ok(), qPrintable(clip.error));
+    QCOMPARE(order, QList<qint64>({0, 1, 2, 3, 4, 5, 6, 7}));
 }
 
 QTEST_MAIN(TestCaptureClipWriter)

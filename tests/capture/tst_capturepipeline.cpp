@@ -1,6 +1,7 @@
 #include "media/captureclipreader.h"
 #include "media/captureframestamp.h"
 #include "media/capturepipeline.h"
+#include "media/mediaengine.h"
 
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -22,7 +23,14 @@ class TestCapturePipeline : public QObject
 
 private Q_SLOTS:
     void initTestCase();
-    void cleanup() { QCOMPARE(CapturePipeline::livePipelines(), 0); }
+    void init() { m_results.clear(); }
+    void cleanup()
+    {
+        QVERIFY(MediaEngine::waitForIdle(20000));
+        QCOMPARE(MediaEngine::livePipelines(), 0);
+    }
+    void sourcesThatCannotStartSayWhy();
+    void stoppedWhileStartingLetsGoOfEverything();
     void clipHoldsEveryFrameOfItsTime_data();
     void clipHoldsEveryFrameOfItsTime();
     void clipsEndWhenAskedAndCanFollowEachOther();
@@ -32,10 +40,13 @@ private Q_SLOTS:
 
 private:
     static std::unique_ptr<CapturePipeline> running(QSize size = QSize(320, 240), int fps = 25);
+    // A clip to path whose outcome lands in m_results.
+    CapturePipeline::Recording recordingTo(const QString &path);
     // The frame numbers a clip's pictures carry, in order.
     static QList<qint64> stampsOf(const QString &path, CaptureClipReader::Info *info);
 
     QTemporaryDir m_dir;
+    QList<Result> m_results;
 };
 
 void TestCapturePipeline::initTestCase()
@@ -47,12 +58,74 @@ void TestCapturePipeline::initTestCase()
 std::unique_ptr<CapturePipeline> TestCapturePipeline::running(QSize size, int fps)
 {
     auto pipeline = CapturePipeline::testPattern({size, fps, false});
-    const QString refused = pipeline->start();
-    if (!refused.isEmpty()) {
-        qWarning() << refused;
+    QSignalSpy started(pipeline.get(), &CapturePipeline::started);
+    QSignalSpy refused(pipeline.get(), &CapturePipeline::startFailed);
+    pipeline->start();
+    if (!QTest::qWaitFor([&] { return !started.isEmpty() || !refused.isEmpty(); },
+                         CapturePipeline::startTimeout() + 2000)
+        || started.isEmpty()) {
+        qWarning() << "the test pattern does not start" << refused;
         return nullptr;
     }
     return pipeline;
+}
+
+CapturePipeline::Recording TestCapturePipeline::recordingTo(const QString &path)
+{
+    CapturePipeline::Recording recording;
+    recording.path = path;
+    recording.whenFinished = [this](const Result &result) { m_results << result; };
+    return recording;
+}
+
+// A device that cannot be opened, or that is no device at all, says so through
+// startFailed and leaves nothing running.
+void TestCapturePipeline::sourcesThatCannotStartSayWhy()
+{
+    CaptureDevice nothing;
+    nothing.name = QStringLiteral("Gone");
+    nothing.id = QByteArrayLiteral("gone");
+    auto pipeline = CapturePipeline::device(nothing, {QSize(320, 240), 25, false});
+    QSignalSpy started(pipeline.get(), &CapturePipeline::started);
+    QSignalSpy refused(pipeline.get(), &CapturePipeline::startFailed);
+    pipeline->start();
+    QVERIFY(pipeline->isStarting());
+    // A clip asked for meanwhile is refused with the source.
+    QCOMPARE(pipeline->startRecording(recordingTo(m_dir.filePath(QStringLiteral("never.avi")))),
+             QString());
+    QTRY_COMPARE(refused.size(), 1);
+    QVERIFY(!refused.at(0).at(0).toString().isEmpty());
+    QCOMPARE(started.size(), 0);
+    QVERIFY(!pipeline->isStarting() && !pipeline->isRunning());
+    QTRY_COMPARE(m_results.size(), 1);
+    QCOMPARE(m_results.at(0).frames, 0);
+    QVERIFY(!m_results.at(0).failure.isEmpty());
+    QVERIFY(!pipeline->isRecording());
+}
+
+// Stopping (or destroying) a source before its first picture returns at once
+// and leaves no pipeline and no late signal behind.
+void TestCapturePipeline::stoppedWhileStartingLetsGoOfEverything()
+{
+    for (int round = 0; round < 20; ++round) {
+        auto pipeline = CapturePipeline::testPattern({QSize(320, 240), 25, false});
+        QSignalSpy started(pipeline.get(), &CapturePipeline::started);
+        QSignalSpy refused(pipeline.get(), &CapturePipeline::startFailed);
+        pipeline->start();
+        // Let the worker get somewhere different each round.
+        for (int turns = 0; turns < round; ++turns)
+            QCoreApplication::processEvents();
+        if (round % 2)
+            pipeline->stop();
+        else
+            pipeline.reset();
+        QVERIFY(MediaEngine::waitForIdle(10000));
+        QCoreApplication::processEvents();
+        QCOMPARE(MediaEngine::livePipelines(), 0);
+        QCOMPARE(refused.size(), 0);
+        if (pipeline)
+            QVERIFY(!pipeline->isRunning());
+    }
 }
 
 QList<qint64> TestCapturePipeline::stampsOf(const QString &path, CaptureClipReader::Info *info)
@@ -84,13 +157,15 @@ void TestCapturePipeline::clipHoldsEveryFrameOfItsTime()
     // start() waited for the first picture.
     QVERIFY(!pipeline->currentFrame().isNull());
     QCOMPARE(pipeline->currentFrame().size(), QSize(320, 240));
-    QSignalSpy finished(pipeline.get(), &CapturePipeline::recordingFinished);
     const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-'));
-    QCOMPARE(pipeline->startRecording({.path = path, .container = container, .audio = audio, .timeLimitSeconds = 1}),
-             QString());
+    CapturePipeline::Recording recording = recordingTo(path);
+    recording.container = container;
+    recording.audio = audio;
+    recording.timeLimitSeconds = 1;
+    QCOMPARE(pipeline->startRecording(recording), QString());
     QVERIFY(pipeline->isRecording());
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 15000);
-    const auto result = finished.at(0).at(0).value<Result>();
+    QTRY_COMPARE_WITH_TIMEOUT(m_results.size(), 1, 15000);
+    const Result result = m_results.at(0);
     QCOMPARE(result.path, path);
     QCOMPARE(result.failure, QString());
     QCOMPARE(result.frames, 25);
@@ -114,16 +189,18 @@ void TestCapturePipeline::clipsEndWhenAskedAndCanFollowEachOther()
 {
     auto pipeline = running();
     QVERIFY(pipeline);
-    QSignalSpy finished(pipeline.get(), &CapturePipeline::recordingFinished);
     QList<qint64> last;
     for (int n = 0; n < 2; ++n) {
         const QString path = m_dir.filePath(QStringLiteral("asked%1.avi").arg(n));
-        QCOMPARE(pipeline->startRecording({.path = path}), QString());
-        QCOMPARE(pipeline->startRecording({.path = path}), QStringLiteral("A clip is being recorded already."));
+        QCOMPARE(pipeline->startRecording(recordingTo(path)), QString());
+        QCOMPARE(pipeline->startRecording(recordingTo(path)),
+                 QStringLiteral("A clip is being recorded already."));
         QTRY_VERIFY(pipeline->framesRecorded() >= 5);
         pipeline->stopRecording();
-        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), n + 1, 10000);
-        const auto result = finished.at(n).at(0).value<Result>();
+        QTRY_COMPARE_WITH_TIMEOUT(m_results.size(), n + 1, 10000);
+        // The clip is let go of before it is reported: the next may start.
+        QVERIFY(!pipeline->isRecording());
+        const Result result = m_results.at(n);
         CaptureClipReader::Info clip;
         const QList<qint64> stamps = stampsOf(path, &clip);
         QVERIFY2(clip.ok(), qPrintable(clip.error));
@@ -141,33 +218,40 @@ void TestCapturePipeline::clipEndingWhileTheWindowIsBusyLeavesTheSourceRunning()
 {
     auto pipeline = running();
     QVERIFY(pipeline);
-    QSignalSpy finished(pipeline.get(), &CapturePipeline::recordingFinished);
-    QCOMPARE(pipeline->startRecording({.path = m_dir.filePath(QStringLiteral("busy.avi")), .timeLimitSeconds = 1}),
-             QString());
+    CapturePipeline::Recording recording = recordingTo(m_dir.filePath(QStringLiteral("busy.avi")));
+    recording.timeLimitSeconds = 1;
+    QCOMPARE(pipeline->startRecording(recording), QString());
     // Busy past the clip's end: the tee goes on pushing pictures meanwhile.
     QThread::msleep(1600);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
-    QCOMPARE(finished.at(0).at(0).value<Result>().frames, 25);
+    QTRY_COMPARE_WITH_TIMEOUT(m_results.size(), 1, 10000);
+    QCOMPARE(m_results.at(0).frames, 25);
     const qint64 produced = pipeline->framesProduced();
     QTRY_VERIFY(pipeline->framesProduced() > produced + 2);
 }
 
+// The pipeline goes mid-clip; the worker finishes the file and reports it.
 void TestCapturePipeline::closingMidClipKeepsAPlayableFile()
 {
     auto pipeline = running();
     QVERIFY(pipeline);
     const QString path = m_dir.filePath(QStringLiteral("closed.avi"));
-    QCOMPARE(pipeline->startRecording({.path = path}), QString());
+    QCOMPARE(pipeline->startRecording(recordingTo(path)), QString());
     QTRY_VERIFY(pipeline->framesRecorded() >= 5);
+    const qint64 recorded = pipeline->framesRecorded();
     pipeline.reset();
-    QCOMPARE(CapturePipeline::livePipelines(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(m_results.size(), 1, 15000);
+    QCOMPARE(m_results.at(0).path, path);
+    QCOMPARE(m_results.at(0).failure, QString());
+    QVERIFY(m_results.at(0).frames >= recorded);
+    QVERIFY(MediaEngine::waitForIdle(10000));
+    QCOMPARE(MediaEngine::livePipelines(), 0);
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     // The index is written: players can seek in it.
     QVERIFY(file.readAll().contains("idx1"));
     const auto clip = CaptureClipReader::read(path);
     QVERIFY2(clip.ok(), qPrintable(clip.error));
-    QVERIFY(clip.frames >= 5);
+    QCOMPARE(clip.frames, m_results.at(0).frames);
 }
 
 void TestCapturePipeline::fullDiskEndsTheClipNotTheLiveView()
@@ -186,14 +270,15 @@ void TestCapturePipeline::fullDiskEndsTheClipNotTheLiveView()
 
     auto pipeline = running(QSize(640, 480), 30);
     QVERIFY(pipeline);
-    QSignalSpy finished(pipeline.get(), &CapturePipeline::recordingFinished);
     QSignalSpy failed(pipeline.get(), &CapturePipeline::failed);
     const QString path = m_dir.filePath(QStringLiteral("full.avi"));
-    QCOMPARE(pipeline->startRecording({.path = path, .quality = 100}), QString());
+    CapturePipeline::Recording recording = recordingTo(path);
+    recording.quality = 100;
+    QCOMPARE(pipeline->startRecording(recording), QString());
     // The window is busy while the disk fills: the source must not wait for it.
     QThread::msleep(2000);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
-    const auto result = finished.at(0).at(0).value<Result>();
+    QTRY_COMPARE_WITH_TIMEOUT(m_results.size(), 1, 20000);
+    const Result result = m_results.at(0);
     QVERIFY(!result.failure.isEmpty());
     QVERIFY(result.frames > 0);
     // The source and the picture on screen go on.

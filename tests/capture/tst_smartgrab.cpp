@@ -6,28 +6,34 @@
 #include "media/captureclipreader.h"
 #include "media/captureframestamp.h"
 #include "media/capturepipeline.h"
+#include "media/mediaengine.h"
 
 #include <tovradocs/capturer.h>
 #include <tovradocs/hostobjects.h>
 
 #include <QAction>
 #include <QCheckBox>
-#include <QDirIterator>
 #include <QComboBox>
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
-#include <QScopeGuard>
 #include <QToolBar>
 
 #include <gst/gst.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
+#include <mutex>
 #include <sys/resource.h>
+#include <thread>
 
 using namespace tovradocs;
 using namespace tovradocs::Internal;
@@ -51,6 +57,8 @@ private Q_SLOTS:
     void noHardwareClosesTheEnvironment();
     void immediateVideoRecordsOnceAndCloses();
     void cancelledRecordingAddsNothing();
+    void windowNeverWaitsForTheCamera();
+    void stillsTakenAsTheWindowClosesAreStored();
     void unpluggedCameraKeepsThePlayableClip();
     void camerasComeAndGoInTheDriverList();
     void cameraThatCannotOpenIsReported();
@@ -67,8 +75,11 @@ private:
     {
         CaptureFixture::showCapture(capturer);
         SmartGrab *grab = m_fx.grab();
-        // Keys are handed out at the first activation.
-        if (grab && !QTest::qWaitFor([grab] { return grab->entryCode() > 0; }, 5000))
+        // Keys are handed out at the first activation; the driver connects
+        // meanwhile, or says why not.
+        if (grab
+            && !QTest::qWaitFor([grab] { return grab->entryCode() > 0 && !grab->isConnecting(); },
+                                10000))
             return nullptr;
         return grab;
     }
@@ -90,7 +101,8 @@ void TestSmartGrab::cleanup()
     m_fx.close();
     FakeCamera::unplug();
     // Every pipeline ended with its window.
-    QTRY_COMPARE(CapturePipeline::livePipelines(), 0);
+    QVERIFY(CaptureFixture::settle());
+    QCOMPARE(MediaEngine::livePipelines(), 0);
 }
 
 void TestSmartGrab::snapsBecomeConsecutiveEntries()
@@ -204,7 +216,7 @@ void TestSmartGrab::capturesLandInTheChosenBook()
     const auto snapInto = [&](qint32 book) {
         SmartGrab *grab = m_fx.grab();
         QVERIFY(grab);
-        QTRY_VERIFY(grab->entryCode() > 0);
+        QTRY_VERIFY(grab->entryCode() > 0 && grab->source() && grab->source()->isConnected());
         const qint32 code = grab->entryCode();
         QTest::keyClick(grab, Qt::Key_F5);
         QTRY_COMPARE(m_fx.row(code).value(u"bookcode"_qs).toInt(), book);
@@ -361,6 +373,198 @@ void TestSmartGrab::cancelledRecordingAddsNothing()
     QCOMPARE(messageTexts(m_fx.responder).join(u'|'), QString());
 }
 
+namespace {
+
+// Lets a held camera go after a while whatever happens, so that a window that
+// waits for it fails the test rather than hanging it.
+class LetGoLater
+{
+public:
+    explicit LetGoLater(std::chrono::seconds after)
+        : m_thread([this, after] {
+            std::unique_lock lock(m_mutex);
+            if (!m_wake.wait_for(lock, after, [this] { return m_done; }))
+                FakeCamera::letGo();
+        })
+    {
+    }
+    ~LetGoLater()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_done = false;
+    std::thread m_thread;
+};
+
+} // namespace
+
+// A camera that takes its time to open, and hangs while clips are recorded:
+// the window opens, starts and stops a clip and closes while the camera is
+// held, and the UI thread never waits for it. A timer ticks every 20 ms; a
+// tick that comes more than 500 ms late after one that saw the camera held
+// means the UI thread waited. Such a wait would last until the camera is let
+// go, by the test (which cannot run while the thread waits) or by the
+// watchdog after 20 s, so the bound tells a wait from a busy machine. The
+// window says it is connecting meanwhile, and a clip closed with the window
+// is finished and stored without it, the host's events in order.
+void TestSmartGrab::windowNeverWaitsForTheCamera()
+{
+    constexpr qint64 kLateMs = 500;
+    FakeCamera::plugIn(FakeCamera::Kind::Slow);
+    FakeCamera::hold();
+    const LetGoLater watchdog(std::chrono::seconds(20));
+    int turnsWhileHeld = 0;
+    int lateTicks = 0;
+    qint64 longestGap = 0;
+    bool heldAtLastTick = false;
+    QElapsedTimer sinceTick;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(20);
+    connect(&ticker, &QTimer::timeout, this, [&] {
+        const qint64 gap = sinceTick.restart();
+        if (heldAtLastTick) {
+            ++turnsWhileHeld;
+            longestGap = qMax(longestGap, gap);
+            if (gap > ticker.interval() + kLateMs)
+                ++lateTicks;
+        }
+        heldAtLastTick = FakeCamera::isHeld();
+    });
+    sinceTick.start();
+    ticker.start();
+    const auto keepsTurning = [&] {
+        const int from = turnsWhileHeld;
+        return QTest::qWaitFor([&] { return turnsWhileHeld >= from + 10; }, 10000);
+    };
+    const auto stallCamera = [&] {
+        FakeCamera::hold();
+        return QTest::qWaitFor([] { return FakeCamera::isStalled(); }, 10000);
+    };
+
+    Capturer capturer;
+    QStringList events;
+    connect(
+        &capturer, &Capturer::GetNextTempImageFileName, this,
+        [&](QString &) { events << u"image name"_qs; }, Qt::DirectConnection);
+    connect(
+        &capturer, &Capturer::GetNextTempVideoFileName, this,
+        [&](QString &) { events << u"video name"_qs; }, Qt::DirectConnection);
+    connect(&capturer, &Capturer::ImageFileSaved, this, [&] { events << u"image saved"_qs; });
+    connect(&capturer, &Capturer::VideoFileSaved, this, [&] { events << u"video saved"_qs; });
+    QSignalSpy saved(&capturer, &Capturer::VideoFileSaved);
+    CaptureFixture::showCapture(capturer);
+    SmartGrab *grab = m_fx.grab();
+    QVERIFY(grab);
+    QSignalSpy finished(grab, &SmartGrab::recordingFinished);
+
+    // Opening, the camera held in its start-up.
+    QVERIFY(keepsTurning());
+    QTRY_VERIFY(grab->entryCode() > 0);
+    QVERIFY(grab->isConnecting());
+    QVERIFY2(grab->capwnd()->notice().startsWith(u"Connecting to Intraoral Camera"_qs),
+             qPrintable(grab->capwnd()->notice()));
+    // Keys meanwhile do nothing, and say nothing.
+    QTest::keyClick(grab, Qt::Key_F5);
+    FakeCamera::letGo();
+    QTRY_VERIFY(grab->source() && grab->source()->isConnected());
+    QCOMPARE(grab->capwnd()->notice(), QString());
+    QCOMPARE(grab->capwnd()->frame().size(), QSize(320, 240));
+    QTest::keyClick(grab, Qt::Key_F5);
+    QTRY_COMPARE(events.size(), 3);
+
+    // A clip stopped while the camera hangs mid-clip: its file is finished
+    // with what came before.
+    m_fx.answerRecording(true);
+    grab->TranslateToMenuClicks(812);
+    QVERIFY(grab->isRecording());
+    QTRY_VERIFY(grab->framesRecorded() >= 5);
+    QVERIFY(stallCamera());
+    QVERIFY(keepsTurning());
+    grab->stopRecording();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 15000);
+    QCOMPARE(finished.at(0).at(0).toBool(), true);
+    QVERIFY(FakeCamera::isHeld());
+    QCOMPARE(saved.count(), 1);
+
+    // The next clip is started while the camera still hangs, and gets its
+    // pictures once it answers.
+    m_fx.answerRecording(true);
+    grab->TranslateToMenuClicks(812);
+    QVERIFY(grab->isRecording());
+    QVERIFY(keepsTurning());
+    QCOMPARE(grab->framesRecorded(), 0);
+    FakeCamera::letGo();
+    QTRY_VERIFY(grab->framesRecorded() >= 5);
+    QVERIFY(stallCamera());
+
+    // Closing mid-clip, the camera still hung: the window goes at once, the
+    // clip is finished and stored without it.
+    const QString file = grab->captureFile();
+    grab->TranslateToMenuClicks(208);
+    QTRY_VERIFY(!CaptureEnvironment::background());
+    QVERIFY(keepsTurning());
+    QTRY_COMPARE_WITH_TIMEOUT(saved.count(), 2, 15000);
+    QVERIFY(FakeCamera::isHeld());
+    ticker.stop();
+    qInfo("UI thread: %d ticks while the camera was held, longest gap %lld ms", turnsWhileHeld,
+          longestGap);
+    QCOMPARE(lateTicks, 0);
+    QCOMPARE(saved.at(1).at(0).toString(), file);
+    const QVariantMap row = m_fx.row(saved.at(1).at(1).toString().toInt());
+    QCOMPARE(row.value(u"entrytype"_qs).toInt(), 2);
+    QCOMPARE(row.value(u"filename"_qs).toString(), file);
+    QCOMPARE(events,
+             QStringList({u"image name"_qs, u"video name"_qs, u"image saved"_qs, u"video saved"_qs,
+                          u"video saved"_qs}));
+    QCOMPARE(messageTexts(m_fx.responder), QStringList());
+    for (int n = 0; n < 2; ++n) {
+        QFile avi(saved.at(n).at(0).toString());
+        QVERIFY(avi.open(QIODevice::ReadOnly));
+        QVERIFY(avi.readAll().contains("idx1"));
+        const auto clip = CaptureClipReader::read(avi.fileName());
+        QVERIFY2(clip.ok(), qPrintable(clip.error));
+        QVERIFY(clip.frames >= 5);
+    }
+
+    // The camera is let go of once it answers again.
+    FakeCamera::letGo();
+    QVERIFY(CaptureFixture::settle());
+    QCOMPARE(MediaEngine::livePipelines(), 0);
+}
+
+// Stills still being written when the window closes get their rows, in the
+// order they were taken, and the window's set closes after them.
+void TestSmartGrab::stillsTakenAsTheWindowClosesAreStored()
+{
+    Capturer capturer;
+    QSignalSpy saved(&capturer, &Capturer::ImageFileSaved);
+    SmartGrab *grab = openCapture(capturer);
+    QVERIFY(grab);
+    const qint32 first = grab->entryCode();
+    for (int i = 0; i < 4; ++i)
+        QTest::keyClick(grab, Qt::Key_F5);
+    grab->TranslateToMenuClicks(208);
+    QTRY_VERIFY(!CaptureEnvironment::background());
+    QTRY_COMPARE(saved.count(), 4);
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(saved.at(i).at(1).toString(), QString::number(first + i));
+        const QString file = m_fx.row(first + i).value(u"filename"_qs).toString();
+        QCOMPARE(saved.at(i).at(0).toString(), file);
+        QVERIFY(!QImage(file).isNull());
+    }
+    QCOMPARE(messageTexts(m_fx.responder), QStringList());
+}
+
 void TestSmartGrab::unpluggedCameraKeepsThePlayableClip()
 {
     FakeCamera::plugIn();
@@ -396,7 +600,7 @@ void TestSmartGrab::unpluggedCameraKeepsThePlayableClip()
     QCOMPARE(clip.frames, grab->framesRecorded());
     QVERIFY(clip.frames >= 5);
     // Nothing of the camera runs on; the list has let it go.
-    QCOMPARE(CapturePipeline::livePipelines(), 0);
+    QCOMPARE(MediaEngine::livePipelines(), 0);
     QTRY_COMPARE(itemTexts(drivers), QStringList(u"Test Pattern 1.0"_qs));
     // The window stays open without a source; snapping then does nothing,
     // and another driver can be chosen.
@@ -406,7 +610,8 @@ void TestSmartGrab::unpluggedCameraKeepsThePlayableClip()
     QCOMPARE(m_fx.scalar(u"Select Count(*) From BookContents"_qs), 1);
     grab->RemoteSelectDriver(0);
     QVERIFY(grab->source() && grab->source()->isTestPattern());
-    QCOMPARE(CapturePipeline::livePipelines(), 1);
+    QTRY_VERIFY(grab->source()->isConnected());
+    QCOMPARE(MediaEngine::livePipelines(), 1);
 }
 
 void TestSmartGrab::camerasComeAndGoInTheDriverList()
@@ -440,12 +645,15 @@ void TestSmartGrab::cameraThatCannotOpenIsReported()
     Capturer capturer;
     SmartGrab *grab = openCapture(capturer);
     QVERIFY(grab);
-    QCOMPARE(messageTexts(m_fx.responder), QStringList(u"could not connect to capture driver"_qs));
+    QTRY_COMPARE(messageTexts(m_fx.responder),
+                 QStringList(u"could not connect to capture driver"_qs));
     QVERIFY(!grab->source());
-    QCOMPARE(CapturePipeline::livePipelines(), 0);
+    QVERIFY(MediaEngine::waitForIdle(10000));
+    QCOMPARE(MediaEngine::livePipelines(), 0);
     // The test pattern still works from the same window.
     grab->RemoteSelectDriver(1);
     QVERIFY(grab->source() && grab->source()->isTestPattern());
+    QTRY_VERIFY(grab->source()->isConnected());
 }
 
 // The H.264 choice follows what is installed: with the encoder it is offered
@@ -631,6 +839,8 @@ void TestSmartGrab::frameByFrameCapture()
         QCOMPARE(child<QLabel>(&dialog, "lblFrames")->text(), u"3 Frames"_qs);
         QCOMPARE(child<QPushButton>(&dialog, "cmdCancel")->text(), u"Close"_qs);
     }
+    // The dialog has gone; its clip is finished on a worker.
+    QVERIFY(CaptureFixture::settle());
     const auto clip = CaptureClipReader::read(file);
     QVERIFY2(clip.ok(), qPrintable(clip.error));
     QCOMPARE(clip.frames, 3);
