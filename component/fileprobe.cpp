@@ -349,4 +349,15 @@ QString problemLabel(FileProbe::Problem problem, qint32 kind)
     return QStringLiteral("Cannot read document");
 }
 
+QString unreadableLabel(const QString &fileName)
+{
+    const QString path = normalised(fileName);
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isFile())
+        return problemLabel(FileProbe::Missing, 101);
+    if (info.size() == 0)
+        return problemLabel(FileProbe::Empty, 101);
+    return problemLabel(FileProbe::Damaged, classifyFile(path));
+}
+
 } // namespace tovradocs::Internal

@@ -46,4 +46,8 @@ Result<QSize> probeFile(const QString &path);
 // picture", "Cannot read video"); empty for None.
 QString problemLabel(FileProbe::Problem problem, qint32 kind);
 
+// The same for a file a tile could not draw, from cheap facts alone
+// (existence, size, kind), so it may be asked on the UI thread.
+QString unreadableLabel(const QString &path);
+
 } // namespace tovradocs::Internal
