@@ -201,7 +201,10 @@ Decoded videoFrame(const QString &path, int edge)
     Decoded d;
     QElapsedTimer clock;
     clock.start();
-    const VideoFrame frame = grabVideoFrame(path, kVideoFraction, QSize(edge, edge), kVideoTimeoutMs);
+    // The key frame at or before the tenth: one picture decoded, however long
+    // the clip's key-frame interval (phones: a second; cameras: every frame).
+    const VideoFrame frame = grabVideoFrame(path, kVideoFraction, QSize(edge, edge), kVideoTimeoutMs,
+                                            GrabAt::KeyFrameBefore);
     if (!frame.ok()) {
         d.error = frame.error;
         d.transient = clock.elapsed() >= kVideoTimeoutMs;
