@@ -53,7 +53,7 @@ Walk ours(const QStringList &files)
     QElapsedTimer t;
     t.start();
     for (const QString &f : files) {
-        w.icons += int(iconsOfFile(f).size());
+        w.icons += int(iconsOfFile(f).icons.size());
         ++w.files;
     }
     w.ms = t.elapsed();

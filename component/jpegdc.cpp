@@ -516,8 +516,10 @@ bool readable(Parser &ps, int edge)
     const QSize fit = fitSize(QSize(ps.width, ps.height), edge);
     const int w = (ps.width + 7) / 8;
     const int h = (ps.height + 7) / 8;
-    // Past the largest reduced picture we keep, libjpeg refuses it with a reason.
-    if (w < fit.width() || h < fit.height() || qint64(w) * h > MaxReducedPixels)
+    // Past the largest reduced picture we keep, or claiming more than a picture
+    // we open, libjpeg refuses it with a reason.
+    if (w < fit.width() || h < fit.height() || qint64(w) * h > MaxReducedPixels
+        || qint64(ps.width) * ps.height > MaxClaimedPixels)
         return false;
     if (ps.comps.size() == 3) {
         const Component &y = ps.comps[0];

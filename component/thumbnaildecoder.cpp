@@ -70,6 +70,7 @@ struct JpegResult
     QSize original;
     int orientation = 1;
     bool unsupported = false; // CMYK and the like: the general reader takes it
+    bool tooLarge = false;
     QString error;
 };
 
@@ -119,6 +120,13 @@ JpegResult readJpeg(const JpegJob &job)
         c.jpeg_color_space = job.stored;
     JpegResult &r = state->result;
     r.original = QSize(int(c.image_width), int(c.image_height));
+    if (qint64(c.image_width) * c.image_height > MaxClaimedPixels) {
+        r.tooLarge = true;
+        std::snprintf(state->error.message, sizeof state->error.message,
+                      "too large to open (%u x %u pixels; the limit is %.1f megapixels)",
+                      c.image_width, c.image_height, double(MaxClaimedPixels) / 1e6);
+        std::longjmp(state->error.jump, 1);
+    }
     const bool grey = c.num_components == 1;
     if (!grey && c.num_components != 3) {
         jpeg_destroy_decompress(&c);
@@ -217,6 +225,7 @@ std::optional<ReducedPicture> fromJpeg(const uchar *data, size_t size, int edge)
     p.image = r.image;
     p.orientation = r.orientation;
     p.error = r.error;
+    p.tooLarge = r.tooLarge;
     return p;
 }
 
@@ -566,6 +575,9 @@ std::optional<ReducedPicture> decodeReduced(const QString &path, int edge)
         return std::nullopt;
     auto p = jpeg ? fromJpeg(data, size_t(size), edge) : fromWebp(data, size_t(size), edge);
     file.unmap(const_cast<uchar *>(data));
+    if (p && p->tooLarge)
+        p->error
+            = QStringLiteral("The picture \"%1\" is %2.").arg(QFileInfo(path).fileName(), p->error);
     return p;
 }
 

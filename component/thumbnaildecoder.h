@@ -1,5 +1,7 @@
 #pragma once
 
+#include "component/imageloader.h"
+
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -11,6 +13,10 @@ namespace tovradocs::Internal {
 // Even reduced, a claimed size beyond this is not a photograph: refused
 // before anything of that size is allocated.
 constexpr qint64 MaxReducedPixels = 64 * 1024 * 1024;
+// A JPEG whose header claims more pixels than the image loader opens is
+// refused from the header alone: reduction would bound the picture kept, not
+// the work of decoding it.
+constexpr qint64 MaxClaimedPixels = ImageLoadOptions().maxPixels;
 
 // A picture read at the smallest size its format can give that still covers
 // a thumbnail: JPEG through the DCT's scaling, WebP through libwebp's scaler,
@@ -24,6 +30,7 @@ struct ReducedPicture
     QSize decoded; // what came out of the decoder, before orientation
     int orientation = 1; // EXIF / TIFF orientation, 1 to 8
     QString error;
+    bool tooLarge = false; // refused for its claimed size: no other reader should try it
 };
 
 // nullopt when the file is none of these formats, or a variant they do not

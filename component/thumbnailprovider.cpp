@@ -260,7 +260,11 @@ Decoded decodePicture(const QString &path, int edge)
 {
     Decoded d;
     std::optional<ReducedPicture> reduced = decodeReduced(path, edge);
-    // What our decoders refuse, the general readers still try.
+    if (reduced && reduced->tooLarge) {
+        d.error = reduced->error; // the general readers would decode what was claimed
+        return d;
+    }
+    // What our decoders refuse as damaged, the general readers still try.
     if (reduced && !reduced->image.isNull()) {
         d.original = reduced->original;
         d.decoded = reduced->decoded;

@@ -18,6 +18,14 @@ bool DrawObject::operator==(const DrawObject &o) const
         && picture == o.picture && children == o.children;
 }
 
+qint64 picturePixels(const QList<DrawObject> &objects)
+{
+    qint64 pixels = 0;
+    for (const DrawObject &o : objects)
+        pixels += qint64(o.picture.width()) * o.picture.height() + picturePixels(o.children);
+    return pixels;
+}
+
 QPolygonF shapeOutline(ShapeKind kind, int points, const QRectF &box)
 {
     const bool star = kind == ShapeKind::Star;

@@ -82,6 +82,9 @@ struct Drawing
     bool operator==(const Drawing &other) const = default;
 };
 
+// Pixels of every picture in objects, those inside groups included.
+qint64 picturePixels(const QList<DrawObject> &objects);
+
 // The polygon a polygon or star of this many corners has inside box.
 QPolygonF shapeOutline(ShapeKind kind, int points, const QRectF &box);
 

@@ -18,7 +18,6 @@ namespace {
 
 constexpr char kMagic[8] = {'T', 'O', 'V', 'R', 'A', 'I', 'L', 'S'};
 constexpr int kHeaderSize = 20;
-constexpr qint64 kMaxFileSize = qint64(1) << 30;
 constexpr qreal kMaxCoordinate = 1e6;
 constexpr quint32 kMaxFontFamily = 256;
 constexpr quint32 kMaxText = 1 << 20;
@@ -156,12 +155,23 @@ public:
     }
     DrawObject object(int depth);
     QImage picture(QByteArrayView png);
+    // Counts the objects a count field announces; false once there are too many.
+    bool admit(quint32 count)
+    {
+        m_objects += count;
+        if (m_objects <= quint64(m_limits.maxObjects))
+            return true;
+        fail(QStringLiteral("The file holds more objects than a drawing can (%1).")
+                 .arg(m_limits.maxObjects));
+        return false;
+    }
 
 private:
     QByteArrayView m_data;
     qsizetype m_pos = 0;
     IlsLimits m_limits;
     qint64 m_pixels = 0;
+    quint64 m_objects = 0;
     QString m_error;
 };
 
@@ -173,9 +183,24 @@ QImage Reader::picture(QByteArrayView png)
     QImageReader reader(&buffer, "png");
     const QSize size = reader.size();
     const qint64 pixels = qint64(size.width()) * size.height();
-    if (!size.isValid() || size.isEmpty() || pixels > m_limits.maxPicturePixels
-        || m_pixels + pixels > m_limits.maxTotalPixels) {
-        fail(QStringLiteral("The file holds a picture that is damaged or too large."));
+    if (!size.isValid() || size.isEmpty()) {
+        fail(QStringLiteral("The file holds a damaged picture (%1).").arg(reader.errorString()));
+        return {};
+    }
+    // Checked against what the picture claims, before anything is decoded.
+    if (pixels > m_limits.maxPicturePixels) {
+        fail(QStringLiteral("The file holds a picture of %1 x %2 pixels, too large for a drawing "
+                            "(a picture may hold %3).")
+                 .arg(size.width())
+                 .arg(size.height())
+                 .arg(pixelCountText(m_limits.maxPicturePixels)));
+        return {};
+    }
+    if (m_pixels + pixels > m_limits.maxTotalPixels) {
+        fail(QStringLiteral(
+                 "The file's pictures are too large for a drawing: together they hold more "
+                 "than %1.")
+                 .arg(pixelCountText(m_limits.maxTotalPixels)));
         return {};
     }
     reader.setAllocationLimit(int(pixels * 8 / (1024 * 1024)) + 16);
@@ -235,8 +260,9 @@ DrawObject Reader::object(int depth)
         // Every object takes at least this many bytes, which bounds the count.
         if (!failed() && count > quint32(remaining() / 80))
             fail(QStringLiteral("The file is damaged: it counts more objects than it holds."));
-        for (quint32 i = 0; i < count && !failed(); ++i)
-            o.children << object(depth + 1);
+        if (!failed() && admit(count))
+            for (quint32 i = 0; i < count && !failed(); ++i)
+                o.children << object(depth + 1);
     }
     return o;
 }
@@ -254,6 +280,11 @@ constexpr std::array<quint32, 256> makeCrcTable()
 }
 
 } // namespace
+
+QString pixelCountText(qint64 pixels)
+{
+    return QStringLiteral("%1 million pixels").arg(double(pixels) / 1e6, 0, 'f', 1);
+}
 
 quint32 crc32(QByteArrayView bytes)
 {
@@ -318,8 +349,9 @@ Result<Drawing> readIls(const QByteArray &bytes, const IlsLimits &limits)
     const quint32 count = in.number<quint32>();
     if (!in.failed() && count > quint32(in.remaining() / 80))
         in.fail(QStringLiteral("The file is damaged: it counts more objects than it holds."));
-    for (quint32 i = 0; i < count && !in.failed(); ++i)
-        drawing.objects << in.object(0);
+    if (!in.failed() && in.admit(count))
+        for (quint32 i = 0; i < count && !in.failed(); ++i)
+            drawing.objects << in.object(0);
     if (!in.failed() && !in.atEnd())
         in.fail(QStringLiteral("The file is damaged: it holds data after the last object."));
     if (in.failed())
@@ -332,8 +364,12 @@ Result<Drawing> loadIlsFile(const QString &path, const IlsLimits &limits)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Result<Drawing>::failure(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
-    if (file.size() > kMaxFileSize)
-        return Result<Drawing>::failure(QStringLiteral("%1 is too large for an illustration.").arg(path));
+    if (file.size() > kMaxIlsFileSize)
+        return Result<Drawing>::failure(QStringLiteral("%1 is too large for an illustration (%2 "
+                                                       "MB; a drawing's file holds at most %3 MB).")
+                                            .arg(QFileInfo(path).fileName())
+                                            .arg(file.size() / (1024 * 1024))
+                                            .arg(kMaxIlsFileSize / (1024 * 1024)));
     Result<Drawing> drawing = readIls(file.readAll(), limits);
     if (!drawing)
         return Result<Drawing>::failure(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), drawing.error()));

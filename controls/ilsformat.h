@@ -33,13 +33,26 @@ namespace tovradocs::Internal {
 // length, count, number and picture is checked against limits before use.
 constexpr quint16 kIlsVersion = 1;
 
+// What one drawing may hold. Pictures are kept at four bytes a pixel, so the
+// picture limit bounds a drawing's memory (32 MB of pictures, about four
+// times that while a file of it loads, and under a second of decoding).
+// Inserted pictures are fitted to the canvas: on the 640 x 480 canvas that is
+// 27 canvas-filling pictures.
 struct IlsLimits
 {
     int maxCanvas = 20000;          // pixels per side
-    qint64 maxPicturePixels = 64'000'000;
-    qint64 maxTotalPixels = 1'000'000'000; // all pictures of one file
+    qint64 maxPicturePixels = 8 * 1024 * 1024;
+    qint64 maxTotalPixels = 8 * 1024 * 1024; // all pictures of one drawing
+    int maxObjects = 100'000;       // groups and their children included
     int maxDepth = 16;              // nesting of groups
 };
+
+// Larger than the limits let a drawing be (its pictures even stored
+// uncompressed): such a file is refused unread.
+constexpr qint64 kMaxIlsFileSize = 48 * 1024 * 1024;
+
+// The picture limits in words, for messages: "16.8 million pixels".
+QString pixelCountText(qint64 pixels);
 
 QByteArray writeIls(const Drawing &drawing);
 Result<Drawing> readIls(const QByteArray &bytes, const IlsLimits &limits = {});

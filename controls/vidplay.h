@@ -3,20 +3,18 @@
 #include "component/result.h"
 
 #include <QImage>
-#include <QMediaPlayer>
-#include <QVideoFrame>
-#include <QTimer>
 #include <QWidget>
-
-class QAudioOutput;
-class QVideoSink;
 
 namespace tovradocs::Internal {
 
-// A video view: opens a file by path, plays it and draws the frames itself
-// (through a video sink), so it shows and grabs the same on every platform
-// plugin, offscreen included. The status text reads "stopped" once playback
-// has ended. UI thread only.
+class MediaPlayer;
+class PlaybackGroup;
+
+// A video view: opens a file by path, plays it through the media engine and
+// paints the pictures itself, so it shows and grabs the same on every
+// platform plugin, offscreen included. The status text reads "stopped" once
+// playback has ended. Views that join one PlaybackGroup run on one clock.
+// UI thread only; no call waits for the engine.
 class VidPlay : public QWidget
 {
     Q_OBJECT
@@ -47,7 +45,7 @@ public:
     // "stopped", "playing", "paused", "loading" or "error"; "" with no file.
     QString statusText() const;
     bool isLoaded() const;
-    QString errorString() const { return m_error; }
+    QString errorString() const;
 
     // Pixels of the video; 0 until known.
     int videoWidth() const { return videoSize().width(); }
@@ -55,14 +53,17 @@ public:
     QSize videoSize() const;
 
     void setMuted(bool muted);
-    // Milliseconds from the start of the video.
-    qint64 position() const { return m_player->position(); }
-    qint64 duration() const { return m_player->duration(); }
+    // Milliseconds from the start of the video to the picture shown.
+    qint64 position() const;
+    qint64 duration() const;
     void setPosition(qint64 milliseconds);
-    // One frame on (steps > 0) or back; meant for a paused video.
+    // Pauses and moves steps pictures on (back when negative).
     void stepFrames(int steps);
     // Milliseconds per frame from the stream's rate; 40 when it is not known.
     qint64 frameInterval() const;
+
+    // Joins the views of a window on one clock (null: a clock of its own).
+    void setGroup(PlaybackGroup *group);
 
     // The frame on screen (the last one decoded).
     QImage currentFrame() const;
@@ -71,7 +72,7 @@ public:
     // true: writes the current frame to SaveFileName, format from its extension.
     Outcome SavePicture(bool save);
 
-    QMediaPlayer *player() const { return m_player; }
+    MediaPlayer *player() const { return m_player; }
     QSize sizeHint() const override;
 
 public Q_SLOTS:
@@ -86,32 +87,24 @@ Q_SIGNALS:
     void loaded(bool ok);
     void frameShown();
     void ended();
+    // Repeating: the video started again from its beginning.
+    void looped();
     void positionChanged(qint64 milliseconds);
     // The right button was released over the picture (global position).
     void contextRequested(const QPoint &globalPos);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
-    void mediaStatusChanged(QMediaPlayer::MediaStatus status);
-    void playerError(QMediaPlayer::Error error, const QString &text);
-    void frameArrived(const QVideoFrame &frame);
-    void reportLoaded(bool ok);
-    void loadTimedOut();
     void emitStatus();
 
-    QMediaPlayer *m_player;
-    QVideoSink *m_sink;
-    QAudioOutput *m_audio = nullptr;
-    QTimer *m_loadWatch;
-    QVideoFrame m_frame;
+    MediaPlayer *m_player;
     QString m_fileName;
     QString m_saveFileName;
-    QString m_error;
     QString m_lastStatus;
-    bool m_loadReported = false;
 };
 
 } // namespace tovradocs::Internal

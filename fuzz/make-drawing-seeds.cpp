@@ -38,6 +38,11 @@ int main(int argc, char **argv)
         one.objects << o;
         put(out.filePath(QStringLiteral("corpus-ils/object%1").arg(++n)), Internal::writeIls(one));
     }
+    // Small files claiming far more picture pixels than a drawing holds.
+    put(out.filePath(QStringLiteral("corpus-ils/fifteen-8000-pixel-pictures")),
+        Internal::writeIls(Testing::bigPicturesDrawing(15, 8000)));
+    put(out.filePath(QStringLiteral("corpus-ils/fifteen-2048-pixel-pictures")),
+        Internal::writeIls(Testing::bigPicturesDrawing(15, 2048)));
     const QList<QColor> colors = {Qt::black, Qt::red, QColor(1, 2, 3), Qt::white};
     put(out.filePath(QStringLiteral("corpus-pal/riff")), Internal::writeRiffPalette(colors));
     put(out.filePath(QStringLiteral("corpus-pal/jasc")), Internal::writeJascPalette(colors));

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Writes the seed corpora into $1/corpus-sql, $1/corpus-images and $1/corpus-files.
+# Writes the seed corpora into $1/corpus-sql, $1/corpus-images, $1/corpus-thumbs
+# and $1/corpus-files.
 # An image seed's first byte picks the file suffix the fuzz target uses
 # (0 .img, 1 .dcm, 2 .tga, 3 .pct, 4 .jpg, 5 .png, 6 .bmp, 7 .gif).
 set -eu
@@ -55,6 +56,21 @@ printf 'GIF89a4.1.\000\377b!\371\004\377\377\377\374\000,\000\000\000\000\000\01
 seed_img 9 7 "$tmp/b.gif"
 # An empty logical screen with one wide frame: each dimension must be guarded.
 echo 'B0dJRjg5YQAAACIA/2Ih+QT////8ACwAAAAAADsIAEEBAA==' | base64 -d > "$img/seed11"
+# 141 bytes claiming 65500 x 65500 pixels: a thumbnail of it once took 3.8 s.
+claiming='/9j/2wBDAP//////////////////////////////////////////////////////////////////////'
+claiming=$claiming'////////////////wAALCP/c/9wBAREA/8QAFAABAAAAAAAAAAAAAAAAAAAAAP/EABQQAQAAAAAAAAAA'
+claiming=$claiming'AAAAAAAAAAD/2gAIAQEAAD8AP//Z'
+printf '\004' > "$img/seed12"
+echo "$claiming" | base64 -d >> "$img/seed12"
+
+# Thumbnails read reduced (JPEG, WebP, TIFF): the files as they are.
+thumbs=$out/corpus-thumbs
+mkdir -p "$thumbs"
+echo "$claiming" | base64 -d > "$thumbs/claiming-65500"
+cp "$tmp/a.jpg" "$thumbs/gradient.jpg"
+gm convert -size 40x30 gradient:red-blue -interlace Line "$tmp/p.jpg" && cp "$tmp/p.jpg" "$thumbs/progressive.jpg"
+gm convert -size 40x30 gradient:white-black -colorspace Gray "$tmp/g.tif" && cp "$tmp/g.tif" "$thumbs/grey.tif"
+gm convert -size 40x30 xc:orange "$tmp/o.webp" 2>/dev/null && cp "$tmp/o.webp" "$thumbs/orange.webp"
 
 # File lists: the first byte picks the clipboard type (0 uri-list, 1 GNOME, 2 KDE, 3 text).
 files=$out/corpus-files

@@ -39,6 +39,9 @@ Result<IconImage> decodePng(QByteArrayView data)
     IconImage icon;
     icon.colour = image.convertToFormat(QImage::Format_ARGB32);
     icon.mask = QImage(icon.colour.size(), QImage::Format_RGB32);
+    if (icon.colour.isNull() || icon.mask.isNull())
+        return Result<IconImage>::failure(
+            QStringLiteral("There is not enough memory for the icon image."));
     for (int y = 0; y < icon.colour.height(); ++y) {
         const QRgb *c = reinterpret_cast<const QRgb *>(icon.colour.constScanLine(y));
         QRgb *m = reinterpret_cast<QRgb *>(icon.mask.scanLine(y));
@@ -99,6 +102,8 @@ Result<IconImage> decodeDib(QByteArrayView d)
     IconImage icon;
     icon.colour = QImage(width, height, QImage::Format_ARGB32);
     icon.mask = QImage(width, height, QImage::Format_RGB32);
+    if (icon.colour.isNull() || icon.mask.isNull())
+        return fail(QStringLiteral("There is not enough memory for the icon image."));
     bool anyAlpha = false;
     for (int y = 0; y < height; ++y) {
         const uchar *row = bits + stride * (height - 1 - y);

@@ -1,5 +1,6 @@
 #include "icons/icongrabber.h"
 
+#include "component/dialogservice.h"
 #include "icons/folderbrowser.h"
 #include "icons/peiconreader.h"
 
@@ -12,6 +13,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QThreadPool>
 #include <QVBoxLayout>
 
@@ -51,6 +53,14 @@ IconGrabber::IconGrabber(QWidget *owner, QLabel *drwBoard) : QDialog(owner), m_d
     m_status = new QStatusBar(this);
     m_status->setObjectName(QStringLiteral("st_status"));
     m_status->setSizeGripEnabled(false);
+    m_leftOut = new QPushButton(m_status);
+    m_leftOut->setObjectName(QStringLiteral("cmd_leftOut"));
+    m_leftOut->setFlat(true);
+    m_leftOut->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    m_leftOut->setToolTip(QStringLiteral("Show which files and why"));
+    m_leftOut->hide();
+    m_status->addPermanentWidget(m_leftOut);
+    connect(m_leftOut, &QPushButton::clicked, this, &IconGrabber::showProblems);
     auto *ok = new QPushButton(QStringLiteral("Do&ne"), this);
     ok->setObjectName(QStringLiteral("cb_ok"));
     auto *cancel = new QPushButton(QStringLiteral("C&lose"), this);
@@ -130,6 +140,8 @@ void IconGrabber::grab()
     m_list->clear();
     m_icons.clear();
     m_preview->clear();
+    m_problems.clear();
+    m_leftOut->hide();
     const QStringList names = m_browser->fileNames();
     if (names.isEmpty()) {
         m_status->showMessage(QStringLiteral("No Files available"));
@@ -141,22 +153,34 @@ void IconGrabber::grab()
     const QString folder = m_browser->folder();
     QPointer<IconGrabber> self(this);
     QThreadPool::globalInstance()->start([self, running, folder, names] {
+        const auto stopped = [running] { return !running->load(); };
+        int total = 0;
         for (const QString &name : names) {
-            if (!running->load())
+            if (stopped())
                 return;
-            const QString path = QDir(folder).filePath(name);
-            QList<Found> found;
             // A damaged icon is left out; the file's others still come.
-            const QList<IconImage> icons = iconsOfFile(path);
-            for (int i = 0; i < icons.size(); ++i)
-                found.append({name + QStringLiteral(" - %1").arg(i + 1), icons.at(i).scaled32()});
+            FileIcons icons = iconsOfFile(QDir(folder).filePath(name), stopped);
+            if (icons.cancelled)
+                return;
+            QList<Found> found;
+            for (int i = 0; i < icons.icons.size() && total < MaxIcons; ++i, ++total)
+                found.append(
+                    {name + QStringLiteral(" - %1").arg(i + 1), icons.icons.at(i).toImage()});
+            const bool full = total == MaxIcons && name != names.last();
+            if (full)
+                icons.problem
+                    = QStringLiteral("The grabber shows at most %1 icons; the files after this "
+                                     "one are not read.")
+                          .arg(MaxIcons);
             QMetaObject::invokeMethod(
                 self.data(),
-                [self, running, name, found] {
+                [self, running, name, found, problem = icons.problem] {
                     if (self && running->load())
-                        self->addFound(name, found);
+                        self->addFound(name, found, problem);
                 },
                 Qt::QueuedConnection);
+            if (full)
+                break;
         }
         QMetaObject::invokeMethod(
             self.data(),
@@ -168,34 +192,52 @@ void IconGrabber::grab()
     });
 }
 
-void IconGrabber::addFound(const QString &fileName, const QList<Found> &found)
+void IconGrabber::addFound(const QString &fileName, const QList<Found> &found,
+                           const QString &problem)
 {
     m_status->showMessage(QStringLiteral("Processing ") + fileName);
     for (const Found &f : found) {
         m_status->showMessage(QStringLiteral("Processing ") + f.key);
-        auto *item = new QListWidgetItem(QIcon(QPixmap::fromImage(f.icon.toImage())), f.key, m_list);
+        auto *item = new QListWidgetItem(QIcon(QPixmap::fromImage(f.picture)), f.key, m_list);
         item->setData(Qt::UserRole, f.key);
-        m_icons.append(f.icon);
+        m_icons.append(f.picture);
     }
+    if (!problem.isEmpty())
+        m_problems.append(QStringLiteral("\u2022 ") + fileName + QStringLiteral(": ") + problem);
 }
 
 void IconGrabber::finishGrab()
 {
     m_running.reset();
     m_status->showMessage(QStringLiteral("Total Icons :  %1").arg(m_list->count()));
+    if (!m_problems.isEmpty()) {
+        m_leftOut->setText(QStringLiteral("Files not read in full: %1").arg(m_problems.size()));
+        m_leftOut->show();
+    }
     if (m_list->count()) {
         const QSignalBlocker quiet(m_list);
         m_list->setCurrentRow(0);
-        m_preview->setPixmap(QPixmap::fromImage(m_icons.first().toImage()));
+        m_preview->setPixmap(QPixmap::fromImage(m_icons.first()));
     }
     Q_EMIT grabFinished(int(m_list->count()));
+}
+
+void IconGrabber::showProblems()
+{
+    constexpr int Shown = 20;
+    QStringList lines = m_problems.mid(0, Shown);
+    if (m_problems.size() > Shown)
+        lines << QStringLiteral("and %1 more.").arg(m_problems.size() - Shown);
+    DialogService::message(
+        this, QStringLiteral("These files were not read in full:\n\n") + lines.join(u'\n'),
+        windowTitle(), Buttons::Ok, Severity::Information);
 }
 
 void IconGrabber::selectItem(int row)
 {
     if (row < 0 || row >= m_icons.size())
         return;
-    m_preview->setPixmap(QPixmap::fromImage(m_icons.at(row).toImage()));
+    m_preview->setPixmap(QPixmap::fromImage(m_icons.at(row)));
     m_status->showMessage(QStringLiteral("selected : ") + m_list->item(row)->text());
 }
 

@@ -1,6 +1,7 @@
 #include "icons/peiconreader.h"
 
 #include <QFile>
+#include <QSet>
 #include <QtEndian>
 
 #include <climits>
@@ -12,10 +13,47 @@ namespace {
 constexpr quint32 RtIcon = 3;
 constexpr quint32 RtGroupIcon = 14;
 constexpr quint32 SubdirFlag = 0x80000000u;
-// Real files have a handful of entries per directory; this bounds the work on damaged ones.
-constexpr int MaxEntries = 4096;
 constexpr int MaxSections = 96;
 constexpr qint64 MaxFileSize = 512 * 1024 * 1024;
+constexpr qint64 MaxIconFileSize = 16 * 1024 * 1024;
+constexpr int MaxGroupImages = 1024;
+
+quint64 keyOf(quint32 offset, quint32 size)
+{
+    return quint64(offset) << 32 | size;
+}
+
+// A file's bytes, mapped rather than read: of a large program only the
+// resource directories and the icons are ever touched.
+struct FileBytes
+{
+    explicit FileBytes(const QString &path)
+        : file(path)
+    {
+        if (!file.open(QIODevice::ReadOnly)) {
+            error = file.errorString();
+            return;
+        }
+        if (file.isSequential()) {
+            error = QStringLiteral("The file is not a program or icon file.");
+            return;
+        }
+        if (file.size() > MaxFileSize) {
+            error = QStringLiteral("The file is too large.");
+            return;
+        }
+        if (file.size() == 0)
+            return;
+        if (const uchar *mapped = file.map(0, file.size()))
+            bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), file.size());
+        else
+            bytes = file.readAll();
+    }
+
+    QFile file; // unmaps when it goes, after bytes
+    QByteArray bytes;
+    QString error;
+};
 
 } // namespace
 
@@ -27,13 +65,17 @@ bool PeIconReader::hasPeStamp(QByteArrayView head)
 PeIconReader::PeIconReader(QByteArray file) : m_file(std::move(file))
 {
     parse();
+    m_visited.clear();
+    m_visited.squeeze();
 }
 
-bool PeIconReader::fail(const QString &text)
+bool PeIconReader::fail(const QString &text, bool damaged)
 {
     m_error = text;
+    m_damaged = damaged;
+    m_note.clear();
     m_groups.clear();
-    m_icons.clear();
+    m_images.clear();
     return false;
 }
 
@@ -52,15 +94,25 @@ bool PeIconReader::rvaToOffset(quint32 rva, quint32 size, quint32 &offset) const
     return false;
 }
 
-bool PeIconReader::readDirectory(quint32 at, QList<std::pair<quint32, quint32>> &entries) const
+// False for a directory that does not fit; a directory read before, or more
+// entries than a real tree holds, also refuses the whole file.
+bool PeIconReader::readDirectory(quint32 at, Entries &entries)
 {
     entries.clear();
     if (quint64(at) + 16 > m_resSize)
         return false;
+    if (m_visited.contains(at))
+        return fail(QStringLiteral(
+            "The file's resource directory is damaged: it leads back to a part already read."));
+    m_visited.insert(at);
     const char *p = m_file.constData() + m_resBase + at;
     const int count = qFromLittleEndian<quint16>(p + 12) + qFromLittleEndian<quint16>(p + 14);
-    if (count > MaxEntries || quint64(at) + 16 + 8 * quint64(count) > m_resSize)
+    if (quint64(at) + 16 + 8 * quint64(count) > m_resSize)
         return false;
+    m_entriesRead += count;
+    if (m_entriesRead > MaxEntries)
+        return fail(QStringLiteral(
+            "The file's resource directory is larger than any program's; it is damaged."));
     entries.reserve(count);
     for (int i = 0; i < count; ++i)
         entries.append({qFromLittleEndian<quint32>(p + 16 + 8 * i),
@@ -68,12 +120,12 @@ bool PeIconReader::readDirectory(quint32 at, QList<std::pair<quint32, quint32>> 
     return true;
 }
 
-bool PeIconReader::firstLeaf(quint32 entryValue, Blob &blob) const
+bool PeIconReader::firstLeaf(quint32 entryValue, Blob &blob)
 {
     // Name level entry -> language directory -> data entry.
     if (!(entryValue & SubdirFlag))
         return false;
-    QList<std::pair<quint32, quint32>> languages;
+    Entries languages;
     if (!readDirectory(entryValue & ~SubdirFlag, languages) || languages.isEmpty())
         return false;
     const quint32 leaf = languages.first().second;
@@ -94,10 +146,10 @@ bool PeIconReader::parse()
     auto u16 = [&](qsizetype at) { return qFromLittleEndian<quint16>(f.data() + at); };
     auto u32 = [&](qsizetype at) { return qFromLittleEndian<quint32>(f.data() + at); };
     if (f.size() < 64 || !hasPeStamp(f))
-        return fail(QStringLiteral("This is not a program or library file."));
+        return fail(QStringLiteral("This is not a program or library file."), false);
     const quint32 pe = u32(0x3c);
     if (quint64(pe) + 24 > quint64(f.size()) || f.sliced(pe, 4) != QByteArrayView("PE\0\0", 4))
-        return fail(QStringLiteral("This is not a program or library file."));
+        return fail(QStringLiteral("This is not a program or library file."), false);
     const int sectionCount = u16(pe + 6);
     const quint32 optSize = u16(pe + 20);
     const quint32 opt = pe + 24;
@@ -112,11 +164,11 @@ bool PeIconReader::parse()
     else
         return fail(QStringLiteral("The file's optional header is of an unknown kind."));
     if (dirCountAt + 4 > optSize || u32(opt + dirCountAt) < 3 || dirCountAt + 4 + 3 * 8 > optSize)
-        return fail(QStringLiteral("The file has no resources."));
+        return fail(QStringLiteral("The file has no resources."), false);
     const quint32 resRva = u32(opt + dirCountAt + 4 + 16);
     const quint32 resSize = u32(opt + dirCountAt + 4 + 20);
     if (resRva == 0 || resSize == 0)
-        return fail(QStringLiteral("The file has no resources."));
+        return fail(QStringLiteral("The file has no resources."), false);
     if (sectionCount > MaxSections || quint64(opt) + optSize + 40ull * sectionCount > quint64(f.size()))
         return fail(QStringLiteral("The file's section table is damaged."));
     for (int i = 0; i < sectionCount; ++i) {
@@ -131,41 +183,62 @@ bool PeIconReader::parse()
         return fail(QStringLiteral("The file's resources lie outside it."));
     m_resSize = size;
 
-    QList<std::pair<quint32, quint32>> types;
+    Entries types;
     if (!readDirectory(0, types))
-        return fail(QStringLiteral("The file's resource directory is damaged."));
+        return isValid() ? fail(QStringLiteral("The file's resource directory is damaged."))
+                         : false;
+    qint64 named = 0;
     for (const auto &[type, value] : types) {
         if ((type != RtIcon && type != RtGroupIcon) || !(value & SubdirFlag))
             continue;
-        QList<std::pair<quint32, quint32>> names;
+        Entries names;
         if (!readDirectory(value & ~SubdirFlag, names))
-            return fail(QStringLiteral("The file's resource directory is damaged."));
+            return isValid() ? fail(QStringLiteral("The file's resource directory is damaged."))
+                             : false;
+        if (type == RtGroupIcon)
+            named += names.size();
         for (const auto &[name, sub] : names) {
+            if (type == RtGroupIcon && m_groups.size() == MaxIcons)
+                break; // counted above, not read
             Blob blob;
-            if (!firstLeaf(sub, blob))
+            const bool found = firstLeaf(sub, blob);
+            if (!isValid())
+                return false;
+            if (!found)
                 continue; // a damaged entry is skipped; the others may still be good
             if (type == RtGroupIcon)
                 m_groups.append(blob);
-            else if (!(name & SubdirFlag))
-                m_icons.append({name, blob});
+            else if (name <= 0xffff && !m_images.contains(quint16(name)))
+                m_images.insert(quint16(name), blob);
         }
     }
+    if (named > MaxIcons)
+        m_note
+            = QStringLiteral(
+                  "The file names %1 icons, more than a program holds; only the first %2 are read.")
+                  .arg(named)
+                  .arg(MaxIcons);
     return true;
 }
 
-Result<IconImage> PeIconReader::icon(int index) const
+Result<PeIconReader::Blob> PeIconReader::chooseImage(int index) const
 {
     if (index < 0 || index >= m_groups.size())
-        return Result<IconImage>::failure(QStringLiteral("The file has no icon %1.").arg(index + 1));
+        return Result<Blob>::failure(QStringLiteral("The file has no icon %1.").arg(index + 1));
     const Blob group = m_groups.at(index);
     const QByteArrayView g = QByteArrayView(m_file).sliced(group.offset, group.size);
     if (g.size() < 6 || qFromLittleEndian<quint16>(g.data() + 2) != 1)
-        return Result<IconImage>::failure(QStringLiteral("The icon group is damaged."));
+        return Result<Blob>::failure(QStringLiteral("The icon group is damaged."));
     const int count = qFromLittleEndian<quint16>(g.data() + 4);
     if (6 + 14 * qsizetype(count) > g.size())
-        return Result<IconImage>::failure(QStringLiteral("The icon group is truncated."));
+        return Result<Blob>::failure(QStringLiteral("The icon group is truncated."));
+    // A few sizes at a few depths make an icon; this bounds the work on groups that many icons
+    // share.
+    if (count > MaxGroupImages)
+        return Result<Blob>::failure(
+            QStringLiteral("The icon group lists %1 images, more than an icon holds.").arg(count));
     int bestScore = INT_MAX;
-    const IconEntry *best = nullptr;
+    const Blob *best = nullptr;
     for (int i = 0; i < count; ++i) {
         const char *e = g.data() + 6 + 14 * i;
         const int w = uchar(e[0]) ? uchar(e[0]) : 256;
@@ -176,79 +249,148 @@ Result<IconImage> PeIconReader::icon(int index) const
         const int score = (side == 32 ? 0 : side > 32 ? side - 32 : 1000 + 32 - side) * 64 - qMin(bpp, 63);
         if (score >= bestScore)
             continue;
-        for (const IconEntry &icon : m_icons)
-            if (icon.id == id) {
-                best = &icon;
-                bestScore = score;
-                break;
-            }
+        const auto image = m_images.constFind(id);
+        if (image == m_images.cend())
+            continue;
+        best = &*image;
+        bestScore = score;
     }
     if (!best)
-        return Result<IconImage>::failure(QStringLiteral("The icon group names no icon that the file holds."));
-    return Ico::decodeImage(QByteArrayView(m_file).sliced(best->data.offset, best->data.size));
+        return Result<Blob>::failure(
+            QStringLiteral("The icon group names no icon that the file holds."));
+    return *best;
+}
+
+Result<quint64> PeIconReader::imageKey(int index) const
+{
+    const Result<Blob> image = chooseImage(index);
+    if (!image)
+        return Result<quint64>::failure(image.error());
+    return keyOf(image->offset, image->size);
+}
+
+Result<IconImage> PeIconReader::icon(int index) const
+{
+    const Result<Blob> image = chooseImage(index);
+    if (!image)
+        return Result<IconImage>::failure(image.error());
+    return Ico::decodeImage(QByteArrayView(m_file).sliced(image->offset, image->size));
 }
 
 int iconCountOfFile(const QString &path, QString *error)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    const FileBytes file(path);
+    if (!file.error.isEmpty()) {
         if (error)
-            *error = f.errorString();
+            *error = file.error;
         return 0;
     }
-    const QByteArray head = f.read(6);
-    if (PeIconReader::hasPeStamp(head)) {
-        if (f.size() > MaxFileSize)
-            return 0;
-        f.seek(0);
-        const PeIconReader reader(f.readAll());
+    if (PeIconReader::hasPeStamp(file.bytes)) {
+        const PeIconReader reader(file.bytes);
         if (error)
             *error = reader.error();
         return reader.iconCount();
     }
-    return Ico::imageCount(head) > 0 ? 1 : 0;
+    return Ico::imageCount(file.bytes) > 0 ? 1 : 0;
 }
 
-QList<IconImage> iconsOfFile(const QString &path)
+FileIcons iconsOfFile(const QString &path, const std::function<bool()> &stop)
 {
-    QList<IconImage> icons;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return icons;
-    const QByteArray head = f.read(6);
-    if (PeIconReader::hasPeStamp(head)) {
-        if (f.size() > MaxFileSize)
-            return icons;
-        f.seek(0);
-        const PeIconReader reader(f.readAll());
-        for (int i = 0; i < reader.iconCount(); ++i)
-            if (const auto icon = reader.icon(i))
-                icons.append(*icon);
-    } else if (Ico::imageCount(head) > 0 && f.size() <= 16 * 1024 * 1024) {
-        f.seek(0);
-        if (const auto icon = Ico::read(f.readAll()))
-            icons.append(*icon);
+    FileIcons out;
+    const FileBytes file(path);
+    if (!file.error.isEmpty()) {
+        out.problem = file.error;
+        return out;
     }
-    return icons;
+    if (!PeIconReader::hasPeStamp(file.bytes)) {
+        if (Ico::imageCount(file.bytes) == 0)
+            return out;
+        if (file.bytes.size() > MaxIconFileSize) {
+            out.problem = QStringLiteral("The file is too large for an icon.");
+            return out;
+        }
+        if (const auto icon = Ico::read(file.bytes))
+            out.icons.append(icon->scaled32());
+        else
+            out.problem = icon.error();
+        return out;
+    }
+    const PeIconReader reader(file.bytes);
+    if (!reader.isValid()) {
+        if (reader.isDamaged())
+            out.problem = reader.error();
+        return out;
+    }
+    out.problem = reader.note();
+    // Groups that name one image share its decoded picture; a damaged image is tried once.
+    QHash<quint64, IconImage> decoded;
+    QSet<quint64> damaged;
+    qint64 pixels = 0;
+    int leftOut = 0;
+    QString firstDamage;
+    const auto skip = [&](const QString &why) {
+        if (!leftOut++)
+            firstDamage = why;
+    };
+    for (int i = 0; i < reader.iconCount(); ++i) {
+        if (stop && stop()) {
+            out.cancelled = true;
+            break;
+        }
+        const Result<quint64> key = reader.imageKey(i);
+        if (!key) {
+            skip(key.error());
+            continue;
+        }
+        if (damaged.contains(*key)) {
+            skip(QStringLiteral("The icon image is damaged."));
+            continue;
+        }
+        if (const auto known = decoded.constFind(*key); known != decoded.cend()) {
+            out.icons.append(*known);
+            continue;
+        }
+        if (pixels >= MaxIconPixelsPerFile) {
+            out.problem = QStringLiteral(
+                              "The file's icons add up to more pixels than real icons do; only the "
+                              "first %1 are read.")
+                              .arg(out.icons.size());
+            break;
+        }
+        const Result<IconImage> icon = reader.icon(i);
+        if (!icon) {
+            damaged.insert(*key);
+            skip(icon.error());
+            continue;
+        }
+        pixels += qint64(icon->size().width()) * icon->size().height();
+        const IconImage small = icon->scaled32();
+        decoded.insert(*key, small);
+        out.icons.append(small);
+    }
+    if (leftOut && out.problem.isEmpty())
+        out.problem = QStringLiteral("%1 of its icons are damaged and were left out: %2")
+                          .arg(leftOut)
+                          .arg(firstDamage);
+    return out;
 }
 
 Result<IconImage> iconOfFile(const QString &path, int index)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return Result<IconImage>::failure(f.errorString());
-    if (f.size() > MaxFileSize)
-        return Result<IconImage>::failure(QStringLiteral("The file is too large."));
-    const QByteArray data = f.readAll();
-    if (PeIconReader::hasPeStamp(data)) {
-        const PeIconReader reader(data);
+    const FileBytes file(path);
+    if (!file.error.isEmpty())
+        return Result<IconImage>::failure(file.error);
+    if (PeIconReader::hasPeStamp(file.bytes)) {
+        const PeIconReader reader(file.bytes);
         if (!reader.isValid())
             return Result<IconImage>::failure(reader.error());
         return reader.icon(index);
     }
     if (index != 0)
         return Result<IconImage>::failure(QStringLiteral("An icon file holds one icon."));
-    return Ico::read(data);
+    if (file.bytes.size() > MaxIconFileSize)
+        return Result<IconImage>::failure(QStringLiteral("The file is too large for an icon."));
+    return Ico::read(file.bytes);
 }
 
 } // namespace tovradocs::Internal

@@ -87,7 +87,11 @@ private:
     void showZoom(qreal factor);
     void chooseTool(int tool);
     void insertPictureFile();
-    void insertFitted(const QImage &picture, const QPoint *at);
+    // Inserts picture, decoded from a picture of size original, fitted to the
+    // canvas; false, after saying why, when the drawing cannot hold it.
+    bool insertFitted(const QImage &picture, QSize original, const QPoint *at);
+    // The size to decode a picture of this size at for insertion.
+    QSize insertionSize(QSize original) const;
     void showObjectInfo();
     void fillPanels();
     void applyColor();

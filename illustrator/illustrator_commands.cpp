@@ -4,6 +4,7 @@
 #include "component/dialogservice.h"
 #include "component/imageloader.h"
 #include "controls/colorpal.h"
+#include "controls/ilsformat.h"
 #include "controls/objdraw.h"
 #include "illustrator/picturefit.h"
 
@@ -93,26 +94,50 @@ void Illustrator::insertPictureFile()
     const Result<QSize> size = imageSize(path);
     ImageLoadOptions options;
     if (size)
-        options.scaledTo = fitPicture(*size, QSize(m_draw->canvasWidth(), m_draw->canvasHeight())).size();
+        options.scaledTo = insertionSize(*size);
     const Result<QImage> picture = loadImage(path, options);
     if (!picture) {
         DialogService::message(this, picture.error(), windowTitle(), Buttons::Ok, Severity::Warning);
         return;
     }
-    insertFitted(*picture, nullptr);
+    insertFitted(*picture, size ? *size : picture->size(), nullptr);
 }
 
-void Illustrator::insertFitted(const QImage &picture, const QPoint *at)
+QSize Illustrator::insertionSize(QSize original) const
+{
+    const QSize shown
+        = fitPicture(original, QSize(m_draw->canvasWidth(), m_draw->canvasHeight())).size();
+    return storedPictureSize(shown, IlsLimits().maxPicturePixels);
+}
+
+bool Illustrator::insertFitted(const QImage &picture, QSize original, const QPoint *at)
 {
     if (picture.isNull())
-        return;
-    QRect where = fitPicture(picture.size(), QSize(m_draw->canvasWidth(), m_draw->canvasHeight()));
+        return false;
+    if ((original.width() > original.height()) != (picture.width() > picture.height()))
+        original.transpose(); // turned by its EXIF orientation while loading
+    QRect where = fitPicture(original, QSize(m_draw->canvasWidth(), m_draw->canvasHeight()));
     if (at)
         where.moveTopLeft(*at);
-    const QImage shown = picture.size() == where.size()
+    // Held within what a drawing file may hold, so every saved drawing opens again.
+    const IlsLimits limits;
+    const QSize stored = storedPictureSize(where.size(), limits.maxPicturePixels);
+    const qint64 held = picturePixels(m_draw->drawing().objects);
+    if (held + qint64(stored.width()) * stored.height() > limits.maxTotalPixels) {
+        DialogService::message(
+            this,
+            QStringLiteral("The picture cannot be inserted: the drawing's pictures would hold "
+                           "more than %1, more than a drawing can hold. Remove a picture "
+                           "first, or insert a smaller one.")
+                .arg(pixelCountText(limits.maxTotalPixels)),
+            windowTitle(), Buttons::Ok, Severity::Warning);
+        return false;
+    }
+    const QImage shown = picture.size() == stored
         ? picture
-        : picture.scaled(where.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        : picture.scaled(stored, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     m_draw->insertPicture(shown, where);
+    return true;
 }
 
 void Illustrator::showObjectInfo()

@@ -105,13 +105,13 @@ void Illustrator::cellPressed(int row, int column)
     const Result<QSize> size = imageSize(path);
     ImageLoadOptions options;
     if (size)
-        options.scaledTo = fitPicture(*size, QSize(m_draw->canvasWidth(), m_draw->canvasHeight())).size();
+        options.scaledTo = insertionSize(*size);
     const Result<QImage> picture = loadImage(path, options);
     if (!picture) {
         DialogService::message(this, picture.error(), windowTitle(), Buttons::Ok, Severity::Warning);
         return;
     }
-    insertFitted(*picture, nullptr);
+    insertFitted(*picture, size ? *size : picture->size(), nullptr);
 }
 
 void Illustrator::startCellDrag(QTableWidgetItem *item)
@@ -131,6 +131,7 @@ void Illustrator::startCellDrag(QTableWidgetItem *item)
 void Illustrator::dropped(const QMimeData *data, const QPointF &at)
 {
     QImage picture;
+    QSize original;
     const QList<QByteArray> cell = data->data(ObjDraw::kInsertableFormat).split(' ');
     if (cell.size() == 2 && cell.at(0).toInt() == InsertPatientDocuments) {
         DataLink *link = dataLink();
@@ -139,8 +140,10 @@ void Illustrator::dropped(const QMimeData *data, const QPointF &at)
             trapErrors(kWindowName, [&] { path = readEntryFile(*link, cell.at(1).toInt()); });
         const Result<QSize> size = imageSize(path);
         ImageLoadOptions options;
-        if (size)
-            options.scaledTo = fitPicture(*size, QSize(m_draw->canvasWidth(), m_draw->canvasHeight())).size();
+        if (size) {
+            original = *size;
+            options.scaledTo = insertionSize(*size);
+        }
         if (const Result<QImage> loaded = loadImage(path, options))
             picture = *loaded;
     } else if (data->hasImage()) {
@@ -149,8 +152,8 @@ void Illustrator::dropped(const QMimeData *data, const QPointF &at)
     if (picture.isNull())
         return;
     const QPoint where = at.toPoint();
-    insertFitted(picture, &where);
-    m_modified = true;
+    if (insertFitted(picture, original.isValid() ? original : picture.size(), &where))
+        m_modified = true;
 }
 
 bool Illustrator::eventFilter(QObject *watched, QEvent *event)

@@ -1,5 +1,6 @@
 #include "picturefit.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tovradocs::Internal {
@@ -18,6 +19,18 @@ QRect fitPicture(QSize picture, QSize box)
         size = W > H ? QSize(int(std::lround(H * r)), H) : QSize(W, int(std::lround(W / r)));
     }
     return QRect(QPoint((W - size.width()) / 2, (H - size.height()) / 2), size);
+}
+
+QSize storedPictureSize(QSize shown, qint64 maxPixels)
+{
+    const qint64 pixels = qint64(shown.width()) * shown.height();
+    if (pixels <= maxPixels || shown.isEmpty())
+        return shown;
+    const double f = std::sqrt(double(maxPixels) / double(pixels));
+    const int h = std::max(1, int(shown.height() * f));
+    const int w
+        = int(std::clamp<qint64>(qint64(shown.width() * f), 1, std::max<qint64>(1, maxPixels / h)));
+    return QSize(w, h);
 }
 
 } // namespace tovradocs::Internal

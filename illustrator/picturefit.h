@@ -12,4 +12,9 @@ namespace tovradocs::Internal {
 // unchanged at (0, 0).
 QRect fitPicture(QSize picture, QSize box);
 
+// The size a picture shown at shown is kept at: shown, or smaller in the same
+// proportions when it would hold more than maxPixels. The drawing still shows
+// it at shown.
+QSize storedPictureSize(QSize shown, qint64 maxPixels);
+
 } // namespace tovradocs::Internal

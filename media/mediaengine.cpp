@@ -204,7 +204,7 @@ GstElement *makeVideoSinkBin(GstElement **appsink, GstElement **capsfilter)
 GstElement *makePlaybin(const QString &path, GstElement *videoSink, GstElement *audioSink,
                         unsigned flags)
 {
-    GstElement *playbin = gst_element_factory_make("playbin3", nullptr);
+    GstElement *playbin = gst_element_factory_make("playbin", nullptr);
     if (!playbin) {
         for (GstElement *e : {videoSink, audioSink})
             if (e)

@@ -111,7 +111,7 @@ VideoFrame grabVideoFrame(const QString &path, double fraction, QSize bound, int
     GstElement *audioSink = gst_element_factory_make("fakesink", nullptr);
     grab.pipeline = Gst::makePlaybin(info.absoluteFilePath(), videoSink, audioSink, kPlayVideoOnly);
     if (!grab.pipeline) {
-        out.error = tr("GStreamer's playbin3 or appsink element is not installed.");
+        out.error = tr("GStreamer's playbin or appsink element is not installed.");
         return out;
     }
     gst_object_ref_sink(grab.pipeline);
@@ -126,6 +126,12 @@ VideoFrame grabVideoFrame(const QString &path, double fraction, QSize bound, int
         error = tr("The file cannot be opened.");
     if (error.isEmpty())
         error = grab.settle();
+    if (error.isEmpty()) {
+        gint nVideo = 0;
+        g_object_get(grab.pipeline, "n-video", &nVideo, nullptr);
+        if (nVideo == 0)
+            error = tr("The file holds no video.");
+    }
     if (error.isEmpty()) {
         gint64 duration = -1;
         if (gst_element_query_duration(grab.pipeline, GST_FORMAT_TIME, &duration) && duration > 0) {

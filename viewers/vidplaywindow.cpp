@@ -5,15 +5,23 @@
 #include "component/twips.h"
 #include "controls/mediacontrol.h"
 #include "controls/vidplay.h"
+#include "media/playbackgroup.h"
 #include "viewers/viewimg.h"
 
 #include <tovradocs/dokumentz.h>
 
+#include <QComboBox>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QSignalBlocker>
 #include <QSlider>
+#include <QStyle>
 #include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -23,7 +31,16 @@ namespace {
 
 const QString kPlayerWindow = QStringLiteral("VidPlay");
 constexpr int kRepeatInterval = 500;
-constexpr int kSliderHeight = 22;
+constexpr double kSpeeds[] = {0.25, 0.5, 0.75, 1.0, 1.25, 1.5, 2.0};
+
+QString clockText(qint64 ms)
+{
+    ms = std::max<qint64>(0, ms);
+    return QStringLiteral("%1:%2.%3")
+        .arg(ms / 60000, 2, 10, QLatin1Char('0'))
+        .arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'))
+        .arg(ms / 10 % 100, 2, 10, QLatin1Char('0'));
+}
 
 QString playerPath(const QString &path)
 {
@@ -60,8 +77,15 @@ QList<QRect> arrangeVideos(const QList<QSize> &natural, QSize areaSize)
 
 VidPlayWindow::VidPlayWindow(QWidget *owner)
     : QDialog(owner)
-    , m_bar(new MediaControl(this))
-    , m_position(new QSlider(Qt::Horizontal, this))
+    , m_group(new PlaybackGroup(this))
+    , m_strip(new QWidget(this))
+    , m_bar(new MediaControl(m_strip))
+    , m_stepBack(new QToolButton(m_strip))
+    , m_stepForward(new QToolButton(m_strip))
+    , m_repeatButton(new QToolButton(m_strip))
+    , m_speed(new QComboBox(m_strip))
+    , m_time(new QLabel(m_strip))
+    , m_position(new QSlider(Qt::Horizontal, m_strip))
     , m_repeatTimer(new QTimer(this))
 {
     setObjectName(kPlayerWindow);
@@ -74,21 +98,81 @@ VidPlayWindow::VidPlayWindow(QWidget *owner)
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
     setPalette(pal);
+    // The arrow keys step frames wherever the focus is in the strip.
+    setFocusPolicy(Qt::StrongFocus);
 
-    m_bar->setObjectName(QStringLiteral("mcPlayer"));
-    // The bar keeps the desktop's colours; its glyphs vanish on the dark stage.
+    // The strip keeps the desktop's colours; its glyphs vanish on the dark stage.
+    m_strip->setObjectName(QStringLiteral("ControlStrip"));
+    m_strip->setAutoFillBackground(true);
     QPalette desktop = QGuiApplication::palette();
     for (int role = 0; role < QPalette::NColorRoles; ++role) // set, so not inherited
         for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
             desktop.setColor(group, QPalette::ColorRole(role),
                              desktop.color(group, QPalette::ColorRole(role)));
-    m_bar->setPalette(desktop);
+    m_strip->setPalette(desktop);
+
+    m_bar->setObjectName(QStringLiteral("mcPlayer"));
+    m_bar->setAutoFillBackground(false);
     connect(m_bar, &MediaControl::ButtonClick, this, &VidPlayWindow::buttonClicked);
+
+    auto tool = [this](QToolButton *button, const char *name, const QString &tip,
+                       QStyle::StandardPixmap icon) {
+        button->setObjectName(QString::fromLatin1(name));
+        button->setToolTip(tip);
+        button->setIcon(style()->standardIcon(icon));
+        button->setIconSize(QSize(24, 24));
+        button->setAutoRaise(true);
+    };
+    tool(m_stepBack, "cmdStepBack", QStringLiteral("One frame back (Left arrow)"),
+         QStyle::SP_MediaSeekBackward);
+    tool(m_stepForward, "cmdStepForward", QStringLiteral("One frame on (Right arrow)"),
+         QStyle::SP_MediaSeekForward);
+    tool(m_repeatButton, "chkRepeat", QStringLiteral("Repeat"), QStyle::SP_BrowserReload);
+    m_repeatButton->setCheckable(true);
+    connect(m_stepBack, &QToolButton::clicked, this, [this] { stepAll(-1); });
+    connect(m_stepForward, &QToolButton::clicked, this, [this] { stepAll(1); });
+    connect(m_repeatButton, &QToolButton::toggled, this, &VidPlayWindow::repeatToggled);
+
+    m_speed->setObjectName(QStringLiteral("cboSpeed"));
+    m_speed->setToolTip(QStringLiteral("Speed"));
+    m_speed->setFocusPolicy(Qt::TabFocus);
+    for (double rate : kSpeeds)
+        m_speed->addItem(QString::number(rate) + u'x', rate);
+    m_speed->setCurrentIndex(int(std::find(std::begin(kSpeeds), std::end(kSpeeds), 1.0) - std::begin(kSpeeds)));
+    connect(m_speed, &QComboBox::activated, this, &VidPlayWindow::speedChosen);
+
+    m_time->setObjectName(QStringLiteral("lblTime"));
+    m_time->setMinimumWidth(m_time->fontMetrics().horizontalAdvance(QStringLiteral("00:00.00 / 00:00.00")) + 8);
+    m_time->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
     m_position->setObjectName(QStringLiteral("sldPosition"));
     m_position->setToolTip(QStringLiteral("Position of every video"));
     m_position->setFocusPolicy(Qt::NoFocus); // the arrow keys step frames
     m_position->setRange(0, 0);
+    connect(m_position, &QSlider::sliderPressed, this, &VidPlayWindow::sliderPressed);
     connect(m_position, &QSlider::sliderMoved, this, &VidPlayWindow::positionMoved);
+    connect(m_position, &QSlider::sliderReleased, this, &VidPlayWindow::sliderReleased);
+    connect(m_position, &QSlider::actionTriggered, this, [this](int action) {
+        if (action == QAbstractSlider::SliderPageStepAdd || action == QAbstractSlider::SliderPageStepSub)
+            positionMoved(m_position->sliderPosition());
+    });
+
+    auto *column = new QVBoxLayout(m_strip);
+    column->setContentsMargins(4, 2, 4, 2);
+    column->setSpacing(0);
+    column->addWidget(m_position);
+    auto *row = new QHBoxLayout;
+    row->setSpacing(2);
+    row->addWidget(m_bar);
+    row->addWidget(m_stepBack);
+    row->addWidget(m_stepForward);
+    row->addSpacing(8);
+    row->addWidget(m_repeatButton);
+    row->addWidget(m_speed);
+    row->addStretch();
+    row->addWidget(m_time);
+    column->addLayout(row);
+
     m_repeatTimer->setObjectName(QStringLiteral("tmrRepeat"));
     m_repeatTimer->setInterval(kRepeatInterval);
     connect(m_repeatTimer, &QTimer::timeout, this, &VidPlayWindow::repeatTick);
@@ -111,6 +195,7 @@ VidPlay *VidPlayWindow::boxAt(int index)
         const int i = int(m_boxes.size());
         auto *box = new VidPlay(this);
         box->setObjectName(QStringLiteral("VideoBox_") + QString::number(i));
+        box->setGroup(m_group);
         box->hide();
         connect(box, &VidPlay::loaded, this, [this, i](bool ok) { boxLoaded(i, ok); });
         connect(box, &VidPlay::positionChanged, this, &VidPlayWindow::boxPositionChanged);
@@ -154,10 +239,16 @@ void VidPlayWindow::CompareVideos(const Dokumentz &docs, bool repeat)
     m_single = false;
     m_count = docs.Count();
     m_repeat = repeat;
+    {
+        const QSignalBlocker quiet(m_repeatButton);
+        m_repeatButton->setChecked(repeat);
+    }
     int k = 0;
     for (const Dokument &doc : docs) {
         VidPlay *box = boxAt(k);
         m_descriptions[k] = doc.Description;
+        // One sound track at a time; the others would only talk over it.
+        box->setMuted(k > 0);
         box->setFileName(playerPath(doc.FileName));
         box->raise();
         ++k;
@@ -167,10 +258,14 @@ void VidPlayWindow::CompareVideos(const Dokumentz &docs, bool repeat)
     showMaximized();
 }
 
+int VidPlayWindow::stripHeight() const
+{
+    return m_strip->sizeHint().height();
+}
+
 QRect VidPlayWindow::videoArea() const
 {
-    const int strip = m_bar->sizeHint().height() + kSliderHeight;
-    return QRect(0, 0, width(), std::max(0, height() - strip));
+    return QRect(0, 0, width(), std::max(0, height() - stripHeight()));
 }
 
 void VidPlayWindow::showEvent(QShowEvent *event)
@@ -184,7 +279,7 @@ void VidPlayWindow::showEvent(QShowEvent *event)
         buttonClicked(MediaControl::PlayButton);
     }
     if (m_repeat)
-        m_repeatTimer->start();
+        setRepeating(true);
     m_shown = true;
 }
 
@@ -202,12 +297,9 @@ void VidPlayWindow::resizeEvent(QResizeEvent *event)
 
 void VidPlayWindow::layoutControls()
 {
-    const int barHeight = m_bar->sizeHint().height();
-    m_bar->setGeometry(0, height() - barHeight, width(), barHeight);
-    m_position->setGeometry(4, height() - barHeight - kSliderHeight, std::max(0, width() - 8),
-                            kSliderHeight);
-    m_position->raise();
-    m_bar->raise();
+    const int strip = stripHeight();
+    m_strip->setGeometry(0, height() - strip, width(), strip);
+    m_strip->raise();
 }
 
 void VidPlayWindow::arrange()
@@ -222,40 +314,47 @@ void VidPlayWindow::arrange()
         boxAt(i)->setGeometry(panes.at(i));
 }
 
+QList<VidPlay *> VidPlayWindow::playing() const
+{
+    return m_boxes.mid(0, m_single ? 1 : m_count);
+}
+
+void VidPlayWindow::setRepeating(bool on)
+{
+    // Repeating clips loop on segment seeks, without a gap; the timer restarts
+    // any that stopped all the same.
+    if (on)
+        m_repeatTimer->start();
+    else
+        m_repeatTimer->stop();
+    m_group->setLooping(on);
+}
+
 void VidPlayWindow::buttonClicked(int button)
 {
     trapErrors(kPlayerWindow, [&] {
-        const int count = m_single ? 1 : m_count;
         switch (button) {
         case MediaControl::StopButton:
-            m_repeatTimer->stop();
-            for (int i = 0; i < count; ++i)
-                boxAt(i)->stop();
+            setRepeating(false);
+            m_group->stop();
             m_bar->setState(0);
             break;
         case MediaControl::PlayButton:
             if (m_bar->state() == 2) {
-                for (int i = 0; i < count; ++i)
-                    boxAt(i)->pause();
+                m_group->pause();
                 m_bar->setState(1);
             } else {
-                for (int i = 0; i < count; ++i) {
-                    boxAt(i)->show();
-                    boxAt(i)->play();
-                }
+                for (VidPlay *box : playing())
+                    box->show();
+                m_group->play();
                 m_bar->setState(2);
             }
-            if (m_repeat)
-                m_repeatTimer->start();
-            else
-                m_repeatTimer->stop();
+            setRepeating(m_repeat);
             break;
         case MediaControl::RewindButton:
-            m_repeatTimer->stop();
-            for (int i = 0; i < count; ++i) {
-                boxAt(i)->Rewind();
-                boxAt(i)->play();
-            }
+            setRepeating(false);
+            m_group->seek(0);
+            m_group->play();
             m_bar->setState(2);
             break;
         default:
@@ -264,9 +363,21 @@ void VidPlayWindow::buttonClicked(int button)
     });
 }
 
+void VidPlayWindow::repeatToggled(bool on)
+{
+    m_repeat = on;
+    if (m_bar->state() == 2 || !on)
+        setRepeating(on);
+}
+
+void VidPlayWindow::speedChosen(int index)
+{
+    m_group->setRate(m_speed->itemData(index).toDouble());
+}
+
 void VidPlayWindow::repeatTick()
 {
-    for (VidPlay *box : std::as_const(m_boxes))
+    for (VidPlay *box : playing())
         if (box->statusText() == QLatin1String("stopped"))
             box->play();
 }
@@ -279,10 +390,8 @@ void VidPlayWindow::boxLoaded(int index, bool ok)
                    .arg(box->fileName(), box->errorString()));
         return;
     }
-    int longest = 0;
-    for (VidPlay *each : std::as_const(m_boxes))
-        longest = std::max<qint64>(longest, each->duration());
-    m_position->setRange(0, longest);
+    m_position->setRange(0, int(m_group->duration()));
+    boxPositionChanged();
     if (m_single)
         sizeToVideo();
     else
@@ -298,43 +407,62 @@ void VidPlayWindow::sizeToVideo()
     resize(video.width(), video.height() + height() - videoArea().height());
 }
 
+void VidPlayWindow::sliderPressed()
+{
+    // Scrubbing shows still pictures; playing resumes where the slider is let go.
+    m_resumeAfterScrub = m_bar->state() == 2;
+    if (m_resumeAfterScrub)
+        m_group->pause();
+}
+
 void VidPlayWindow::positionMoved(int value)
 {
-    for (int i = 0; i < (m_single ? 1 : m_count); ++i)
-        boxAt(i)->setPosition(value);
+    m_group->seek(value);
+}
+
+void VidPlayWindow::sliderReleased()
+{
+    if (std::exchange(m_resumeAfterScrub, false))
+        m_group->play();
 }
 
 void VidPlayWindow::boxPositionChanged()
 {
-    if (m_position->isSliderDown())
-        return;
-    qint64 furthest = 0;
-    for (VidPlay *box : std::as_const(m_boxes))
-        furthest = std::max(furthest, box->position());
-    if (m_position->maximum() < furthest)
-        m_position->setMaximum(int(furthest));
-    m_position->setValue(int(furthest));
+    const qint64 longest = m_group->duration();
+    if (longest > m_position->maximum())
+        m_position->setMaximum(int(longest));
+    const qint64 now = m_group->position();
+    if (!m_position->isSliderDown())
+        m_position->setValue(int(now));
+    m_time->setText(clockText(now) + QStringLiteral(" / ") + clockText(longest));
 }
 
 void VidPlayWindow::stepAll(int frames)
 {
-    for (int i = 0; i < (m_single ? 1 : m_count); ++i)
-        boxAt(i)->stepFrames(frames);
+    // A step stops the videos on the picture it shows.
+    if (m_bar->state() == 2)
+        m_bar->setState(1);
+    m_group->step(frames);
 }
 
 void VidPlayWindow::keyPressEvent(QKeyEvent *event)
 {
-    if ((event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)
-        && m_bar->state() != 2) {
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
         stepAll(event->key() == Qt::Key_Right ? 1 : -1);
         event->accept();
         return;
-    }
-    if (event->key() == Qt::Key_Escape) {
+    case Qt::Key_Space:
+        buttonClicked(MediaControl::PlayButton);
+        event->accept();
+        return;
+    case Qt::Key_Escape:
         close();
         return;
+    default:
+        QDialog::keyPressEvent(event);
     }
-    QDialog::keyPressEvent(event);
 }
 
 } // namespace tovradocs::Internal

@@ -8,8 +8,11 @@
 #include <QRect>
 #include <QSize>
 
+class QComboBox;
+class QLabel;
 class QSlider;
 class QTimer;
+class QToolButton;
 
 namespace tovradocs {
 class Dokumentz;
@@ -18,6 +21,7 @@ class Dokumentz;
 namespace tovradocs::Internal {
 
 class MediaControl;
+class PlaybackGroup;
 class VidPlay;
 
 // Where compared videos stand in a video area of areaSize pixels, given their
@@ -27,11 +31,12 @@ class VidPlay;
 QList<QRect> arrangeVideos(const QList<QSize> &natural, QSize areaSize);
 
 // The video player (objectName "VidPlay"): one video in a window sized to it,
-// or several side by side under one control bar "mcPlayer", with the shared
-// position slider "sldPosition" and "tmrRepeat" restarting ended videos when
-// repeating. The views are "VideoBox_0", "VideoBox_1", ... While paused the
-// arrow keys step every video one frame. Modeless; deletes itself when
-// closed. UI thread only.
+// or several side by side, all on one clock, under one strip: the control bar
+// "mcPlayer", frame steps "cmdStepBack" / "cmdStepForward" (also the arrow
+// keys), the repeat switch "chkRepeat", the speed "cboSpeed", the shared
+// position slider "sldPosition" and the time "lblTime". "tmrRepeat" restarts
+// ended videos while repeating. The views are "VideoBox_0", "VideoBox_1", ...
+// Modeless; deletes itself when closed. UI thread only.
 class VidPlayWindow : public QDialog, public MenuTarget, public HelpIdentified
 {
     Q_OBJECT
@@ -49,6 +54,7 @@ public:
     VidPlay *videoBox(int index) const;
     int videoCount() const { return m_count; }
     MediaControl *controlBar() const { return m_bar; }
+    PlaybackGroup *playbackGroup() const { return m_group; }
     QTimer *repeatTimer() const { return m_repeatTimer; }
     bool isSingleVideo() const { return m_single; }
     // The rectangle left for the videos above the control strip.
@@ -71,12 +77,27 @@ private:
     void boxPositionChanged();
     void stepAll(int frames);
     void sizeToVideo();
+    void setRepeating(bool on);
+    void repeatToggled(bool on);
+    void speedChosen(int index);
+    void sliderPressed();
+    void sliderReleased();
+    int stripHeight() const;
+    QList<VidPlay *> playing() const;
 
     QList<VidPlay *> m_boxes;
     QStringList m_descriptions;
+    PlaybackGroup *m_group;
+    QWidget *m_strip;
     MediaControl *m_bar;
+    QToolButton *m_stepBack;
+    QToolButton *m_stepForward;
+    QToolButton *m_repeatButton;
+    QComboBox *m_speed;
+    QLabel *m_time;
     QSlider *m_position;
     QTimer *m_repeatTimer;
+    bool m_resumeAfterScrub = false;
     int m_count = 0;
     bool m_single = false;
     bool m_arrangeOnActivate = false;

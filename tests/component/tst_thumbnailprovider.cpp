@@ -2,8 +2,10 @@
 // the order of work, and each format it reads reduced (orientation, grey
 // pictures, the size each decode produced).
 
+#include "component/jpegdc.h"
 #include "component/thumbnaildecoder.h"
 #include "component/thumbnailprovider.h"
+#include "support/peakmemory.h"
 #include "support/testhost.h"
 
 #include <QBuffer>
@@ -162,6 +164,21 @@ bool writeJpegTiff(const QString &path, const QImage &source, int orientation)
 }
 
 using Writer = bool (*)(const QString &, const QImage &, int);
+
+// 141 bytes whose frame header claims 65500 x 65500 pixels and whose scan holds nothing.
+const QByteArray ClaimingJpeg = QByteArray::fromBase64(
+    "/9j/2wBDAP//////////////////////////////////////////////////////////////////////"
+    "////////////////wAALCP/c/9wBAREA/8QAFAABAAAAAAAAAAAAAAAAAAAAAP/EABQQAQAAAAAAAAAA"
+    "AAAAAAAAAAD/2gAIAQEAAD8AP//Z");
+
+QByteArray claiming(int width, int height)
+{
+    QByteArray jpeg = ClaimingJpeg;
+    const qsizetype frame = jpeg.indexOf("\xff\xc0");
+    qToBigEndian(quint16(height), jpeg.data() + frame + 5);
+    qToBigEndian(quint16(width), jpeg.data() + frame + 7);
+    return jpeg;
+}
 
 } // namespace
 
@@ -470,6 +487,46 @@ private Q_SLOTS:
         m_provider->request(m_dir->filePath(QStringLiteral("big.jpg")), 256);
         QVERIFY(m_provider->waitForIdle(30000));
         QCOMPARE(decoded.count(), 0);
+    }
+
+    void claimedSizeIsRefusedBeforeDecoding_data()
+    {
+        QTest::addColumn<QByteArray>("jpeg");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("141 bytes claiming 65500 x 65500") << ClaimingJpeg << true;
+        QTest::newRow("claiming 12000 x 10001, just over the limit")
+            << claiming(12000, 10001) << true;
+        QTest::newRow("claiming 10954 x 10954, just under it") << claiming(10954, 10954) << false;
+    }
+
+    void claimedSizeIsRefusedBeforeDecoding()
+    {
+        QFETCH(QByteArray, jpeg);
+        QFETCH(bool, refused);
+        const QString path = m_dir->filePath(QStringLiteral("claims.jpg"));
+        QVERIFY(writeFile(path, jpeg));
+        std::optional<ReducedPicture> reduced;
+        const qint64 growth
+            = tovradocs::Testing::peakGrowth([&] { reduced = decodeReduced(path, 128); });
+        QVERIFY2(growth < 256 * tovradocs::Testing::MiB,
+                 qPrintable(QStringLiteral("%1 MB").arg(growth / tovradocs::Testing::MiB)));
+        QVERIFY(reduced);
+        QCOMPARE(reduced->tooLarge, refused);
+        if (!refused)
+            return;
+        QVERIFY(reduced->image.isNull());
+        QVERIFY2(reduced->error.contains(QStringLiteral("\"claims.jpg\" is too large to open")),
+                 qPrintable(reduced->error));
+        QVERIFY(!decodeJpegDc(reinterpret_cast<const uchar *>(jpeg.constData()),
+                              size_t(jpeg.size()), 128));
+
+        // Not a thumbnail of what the other readers make of it: a failure that says why.
+        QSignalSpy failed(m_provider.get(), &ThumbnailProvider::thumbnailFailed);
+        QSignalSpy loaded(m_provider.get(), &ThumbnailProvider::thumbnailLoaded);
+        m_provider->request(path, 128);
+        QVERIFY(failed.wait(10000));
+        QCOMPARE(failed.at(0).at(1).toString(), reduced->error);
+        QCOMPARE(loaded.count(), 0);
     }
 
     void exifOrientationSurvivesDamagedBlocks()

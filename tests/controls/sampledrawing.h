@@ -2,7 +2,9 @@
 
 #include "controls/drawing.h"
 
+#include <QBuffer>
 #include <QImage>
+#include <QImageWriter>
 #include <QPainter>
 
 // A drawing that holds every kind of object with unusual values, shared by the
@@ -69,6 +71,29 @@ inline Internal::Drawing everyKindDrawing()
     DrawObject group = sampleObject(ShapeKind::Group, ++n);
     group.children = {sampleObject(ShapeKind::Rectangle, 3), inner};
     d.objects << group;
+    return d;
+}
+
+// count pictures of side x side one-bit pixels: a few kB of PNG each, four
+// bytes a pixel once read. Fifteen of 8000 pixels once took 3.9 GB to open.
+inline Internal::Drawing bigPicturesDrawing(int count, int side)
+{
+    QImage bits(side, side, QImage::Format_Mono);
+    bits.fill(0);
+    for (int i = 0; i < side; i += 50)
+        bits.setPixel(i, i, 1);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, "png").write(bits);
+    Internal::Drawing d;
+    for (int i = 0; i < count; ++i) {
+        Internal::DrawObject o;
+        o.kind = Internal::ShapeKind::Picture;
+        o.rect = QRectF(10 * i, 10 * i, 320, 240);
+        o.pictureData = png; // written as it is; the picture itself is never held
+        d.objects << o;
+    }
     return d;
 }
 

@@ -1,5 +1,6 @@
 #include "controls/ilsformat.h"
 #include "sampledrawing.h"
+#include "support/peakmemory.h"
 
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -131,6 +132,67 @@ private Q_SLOTS:
         pic.pictureData = QByteArray("\x89PNG\r\n\x1a\n") + QByteArray(40, 'x');
         d.objects << pic;
         QVERIFY(!readIls(writeIls(d)).ok());
+    }
+
+    void hostileDrawingsAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        Drawing many;
+        many.objects.fill(Testing::sampleObject(ShapeKind::Rectangle, 1), 100'001);
+        DrawObject group = Testing::sampleObject(ShapeKind::Group, 1);
+        group.children = many.objects.mid(1);
+        Drawing grouped;
+        grouped.objects = {group, group};
+
+        QTest::newRow("fifteen 8000 x 8000 one-bit pictures")
+            << writeIls(Testing::bigPicturesDrawing(15, 8000))
+            << "a picture of 8000 x 8000 pixels, "
+               "too large for a drawing (a picture may hold 8.4 million pixels)";
+        QTest::newRow("fifteen 2048 x 2048 pictures")
+            << writeIls(Testing::bigPicturesDrawing(15, 2048))
+            << "together they hold more than 8.4 million pixels";
+        QTest::newRow("100001 objects")
+            << writeIls(many) << "more objects than a drawing can (100000)";
+        QTest::newRow("two groups of 100000 objects")
+            << writeIls(grouped) << "more objects than a drawing can";
+    }
+
+    void hostileDrawingsAreRefused()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        std::optional<Result<Drawing>> loaded;
+        const qint64 growth = Testing::peakGrowth([&] { loaded = readIls(bytes); });
+        QVERIFY(!loaded->ok());
+        QVERIFY2(loaded->error().contains(message), qPrintable(loaded->error()));
+        QVERIFY2(growth < 256 * Testing::MiB,
+                 qPrintable(QStringLiteral("%1 MB").arg(growth / Testing::MiB)));
+    }
+
+    void drawingsAtTheLimitsOpen()
+    {
+        // Two pictures of 2048 x 2048 hold exactly what a drawing may.
+        const Result<Drawing> pictures = readIls(writeIls(Testing::bigPicturesDrawing(2, 2048)));
+        QVERIFY2(pictures.ok(), qPrintable(pictures.error()));
+        QCOMPARE(picturePixels(pictures->objects), IlsLimits().maxTotalPixels);
+        const QImage &read = pictures->objects.last().picture;
+        QVERIFY(read.pixel(50, 50) != read.pixel(51, 50));
+
+        Drawing many;
+        many.objects.fill(Testing::sampleObject(ShapeKind::Line, 2), IlsLimits().maxObjects);
+        QVERIFY(readIls(writeIls(many)).ok());
+
+        // A file larger than any drawing is refused before it is read.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("huge.ils"));
+        QFile huge(path);
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(kMaxIlsFileSize + 1));
+        huge.close();
+        const Result<Drawing> refused = loadIlsFile(path);
+        QVERIFY(!refused.ok());
+        QVERIFY2(refused.error().contains("huge.ils is too large for an illustration"),
+                 qPrintable(refused.error()));
     }
 
     void saveReplacesTheFileWhole()

@@ -1,14 +1,17 @@
+#include "hostilepe.h"
 #include "iconfixture.h"
 
 #include "icons/inifile.h"
 #include "icons/peiconreader.h"
+#include "support/peakmemory.h"
 
+#include <QBuffer>
 #include <QImage>
+#include <QImageWriter>
 #include <QtEndian>
 
 using namespace tovradocs::Internal;
-using tovradocs::Testing::fileContents;
-using tovradocs::Testing::writeFile;
+using namespace tovradocs::Testing;
 
 namespace {
 
@@ -73,6 +76,40 @@ QByteArray icoWith(const QByteArray &image, quint16 count = 1, quint32 offset = 
     return f + image;
 }
 
+// A palette icon of side x side whose pixel (x, y) is colour index(x, y) of
+// a table where entry i is colourOf(i).
+QByteArray paletteDib(int side, int bpp, int (*index)(int, int))
+{
+    const int colours = 1 << bpp;
+    const int stride = ((side * bpp + 31) / 32) * 4;
+    const int maskStride = ((side + 31) / 32) * 4;
+    QByteArray d
+        = dib(side, side, bpp) + QByteArray(4 * colours + (stride + maskStride) * side, '\0');
+    uchar *p = reinterpret_cast<uchar *>(d.data());
+    for (int i = 0; i < colours; ++i)
+        qToLittleEndian<quint32>(qRgb(i, 255 - i, (i * 37) & 255) & 0xffffff, p + 40 + 4 * i);
+    uchar *bits = p + 40 + 4 * colours;
+    for (int y = 0; y < side; ++y) {
+        uchar *row = bits + stride * (side - 1 - y); // bottom-up
+        for (int x = 0; x < side; ++x) {
+            const int bit = x * bpp; // leftmost pixel in the highest bits
+            row[bit / 8] |= uchar(index(x, y) << (8 - bpp - bit % 8));
+        }
+    }
+    return d;
+}
+
+QByteArray pngIcon(int side, QRgb colour)
+{
+    QImage image(side, side, QImage::Format_ARGB32);
+    image.fill(colour);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, "png").write(image);
+    return png;
+}
+
 } // namespace
 
 class TestIconFiles : public QObject
@@ -91,6 +128,12 @@ private Q_SLOTS:
     void iconsInsideLibraries();
     void damagedLibraries_data();
     void damagedLibraries();
+    void paletteIconsKeepPixelOrder_data();
+    void paletteIconsKeepPixelOrder();
+    void hostileLibrariesAreRefusedOrBounded_data();
+    void hostileLibrariesAreRefusedOrBounded();
+    void groupsNamingOneImageShareIt();
+    void stopIsHeardInsideAFile();
 
 private:
     QTemporaryDir m_dir;
@@ -330,6 +373,120 @@ void TestIconFiles::damagedLibraries()
     for (int i = 0; i < reader.iconCount(); ++i)
         decoded += reader.icon(i).ok() ? 1 : 0;
     QVERIFY(decoded < 3 || cut < 0);
+}
+
+void TestIconFiles::paletteIconsKeepPixelOrder_data()
+{
+    QTest::addColumn<int>("bpp");
+    QTest::addColumn<void *>("index");
+    // Neighbours differ, so pixels read from the wrong part of a byte show.
+    QTest::newRow("1 bit: the high bit is the left pixel")
+        << 1 << reinterpret_cast<void *>(+[](int x, int y) { return (x / 3 + y) % 2; });
+    QTest::newRow("4 bits: the high nibble is the left pixel")
+        << 4 << reinterpret_cast<void *>(+[](int x, int y) { return (x + 3 * y) % 16; });
+    QTest::newRow("8 bits") << 8 << reinterpret_cast<void *>(+[](int x, int y) {
+        return (x * 7 + y) % 256;
+    });
+}
+
+void TestIconFiles::paletteIconsKeepPixelOrder()
+{
+    QFETCH(int, bpp);
+    QFETCH(void *, index);
+    const auto at = reinterpret_cast<int (*)(int, int)>(index);
+    const auto icon = Ico::read(icoWith(paletteDib(32, bpp, at)));
+    QVERIFY2(icon, qPrintable(icon.error()));
+    QCOMPARE(icon->size(), QSize(32, 32));
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const int i = at(x, y);
+            if (icon->colour.pixel(x, y) != qRgb(i, 255 - i, (i * 37) & 255))
+                QFAIL(qPrintable(
+                    QStringLiteral("pixel %1,%2 is not colour %3").arg(x).arg(y).arg(i)));
+        }
+}
+
+void TestIconFiles::hostileLibrariesAreRefusedOrBounded_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("icons");
+    QTest::addColumn<QString>("why");
+    const QString loop = QStringLiteral("leads back to a part already read");
+    const auto plain = [](int x, int y) { return 0xff000000u | quint32(x << 16 | y << 8); };
+    QTest::newRow("256 type entries pointing back at the root")
+        << loopingResourceFile(256) << 0 << loop;
+    QTest::newRow("4096 type entries pointing back at the root")
+        << loopingResourceFile(4096) << 0 << loop;
+    QTest::newRow("one icon named 4095 x 4096 times")
+        << sharedIconGroupFile(4095, 4096) << 0 << loop;
+    QTest::newRow("16777216 icons claimed, none held")
+        << sharedIconGroupFile(4096, 4096, false) << 0 << loop;
+    QTest::newRow("20000 groups") << manyIconGroupsFile(20000, 32, plain) << PeIconReader::MaxIcons
+                                  << QStringLiteral("names 20000 icons");
+    // 256 x 256 pixels each: the pixel budget stops after 128 of them.
+    QTest::newRow("200 icons of 256 pixels")
+        << distinctIconsFile(200, 256, [](int i) { return pngIcon(256, qRgb(i, 0, 0)); })
+        << int(MaxIconPixelsPerFile / (256 * 256)) << QStringLiteral("more pixels than real icons");
+    // Holding no icons is no damage: nothing to report.
+    QTest::newRow("a program without resources") << peWithResources(QByteArray()) << 0 << QString();
+    QTest::newRow("4096 groups sharing one listing 1024 images")
+        << bigGroupFile(4096, 1024) << 4096 << QString();
+    QTest::newRow("4096 groups sharing one listing 65535 images")
+        << bigGroupFile(4096, 65535) << 0
+        << QStringLiteral("4096 of its icons are damaged and were left out: "
+                          "The icon group lists 65535 images");
+}
+
+void TestIconFiles::hostileLibrariesAreRefusedOrBounded()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, icons);
+    QFETCH(QString, why);
+    const QString path = m_dir.filePath(QStringLiteral("hostile.dll"));
+    QVERIFY(writeFile(path, file));
+    FileIcons read;
+    const qint64 growth = peakGrowth([&] { read = iconsOfFile(path); });
+    QCOMPARE(read.icons.size(), icons);
+    QVERIFY2(why.isEmpty() ? read.problem.isEmpty() : read.problem.contains(why),
+             qPrintable(read.problem));
+    QVERIFY(!read.cancelled);
+    QVERIFY2(growth < 256 * MiB, qPrintable(QStringLiteral("%1 MB").arg(growth / MiB)));
+    if (why.contains(u"leads back")) {
+        QString error;
+        QCOMPARE(iconCountOfFile(path, &error), 0);
+        QVERIFY2(error.contains(why), qPrintable(error));
+    }
+}
+
+void TestIconFiles::groupsNamingOneImageShareIt()
+{
+    const QString path = m_dir.filePath(QStringLiteral("shared.dll"));
+    QVERIFY(writeFile(path, manyIconGroupsFile(50, 32, [](int x, int y) {
+                          return 0xff000000u | quint32(x * 8 << 16 | y);
+                      })));
+    const FileIcons read = iconsOfFile(path);
+    QCOMPARE(read.icons.size(), 50);
+    QVERIFY2(read.problem.isEmpty(), qPrintable(read.problem));
+    QCOMPARE(read.icons.last().colour.pixel(3, 4), qRgb(24, 0, 4));
+    // Decoded once: every icon is the same picture, not a copy of it.
+    for (const IconImage &icon : read.icons)
+        QCOMPARE(icon.colour.cacheKey(), read.icons.first().colour.cacheKey());
+}
+
+void TestIconFiles::stopIsHeardInsideAFile()
+{
+    const QString path = m_dir.filePath(QStringLiteral("many.dll"));
+    QVERIFY(writeFile(path, distinctIconsFile(64, 32, [](int i) {
+                          return iconDib(32, [i](int, int) { return 0xff000000u | quint32(i); });
+                      })));
+    const FileIcons all = iconsOfFile(path);
+    QCOMPARE(all.icons.size(), 64);
+    QCOMPARE(all.icons.at(9).colour.pixel(0, 0), 0xff000000u | 10u); // in resource order
+    int asked = 0;
+    const FileIcons stopped = iconsOfFile(path, [&] { return ++asked > 2; });
+    QVERIFY(stopped.cancelled);
+    QCOMPARE(stopped.icons.size(), 2);
+    QCOMPARE(asked, 3);
 }
 
 QTEST_GUILESS_MAIN(TestIconFiles)

@@ -1,3 +1,4 @@
+#include "hostilepe.h"
 #include "iconfixture.h"
 
 #include "icons/colorpalette.h"
@@ -72,6 +73,7 @@ private Q_SLOTS:
     void librarySets();
     void libraryDeliversOrLeavesTheBoard();
     void grabberReadsCheckedTypesAndSkipsDamage();
+    void grabberNamesFilesNotReadInFull();
     void viewerRefusesBadFiles();
     void viewerLimitAndOpen();
 
@@ -659,6 +661,61 @@ void TestIconWindows::grabberReadsCheckedTypesAndSkipsDamage()
     IconLibrary().GrabIcons(nullptr, &board);
     QDir::setCurrent(before);
     QVERIFY(!board.pixmap().isNull());
+}
+
+void TestIconWindows::grabberNamesFilesNotReadInFull()
+{
+    const QString folder = path(QStringLiteral("hostile"));
+    QVERIFY(QDir().mkpath(folder));
+    const auto colour = [](int x, int y) { return 0xff000000u | quint32(x << 16 | y); };
+    QVERIFY(writeFile(folder + QStringLiteral("/a-loop.dll"), loopingResourceFile(256)));
+    // Files that merely hold no icons are not worth a word.
+    QVERIFY(writeFile(folder + QStringLiteral("/a-plain.dll"), peWithResources(QByteArray())));
+    QVERIFY(
+        writeFile(folder + QStringLiteral("/a-text.exe"), QByteArray("MZ, and then only words")));
+    QVERIFY(
+        writeFile(folder + QStringLiteral("/b-many.dll"), manyIconGroupsFile(20000, 32, colour)));
+    QVERIFY(
+        writeFile(folder + QStringLiteral("/c-full.dll"), manyIconGroupsFile(4096, 32, colour)));
+    QVERIFY(Ico::writeFile(folder + QStringLiteral("/d-late.ico"), filledIcon(qRgb(9, 9, 9))));
+
+    IconGrabber grabber(nullptr, nullptr);
+    QSignalSpy finished(&grabber, &IconGrabber::grabFinished);
+    auto *leftOut = child<QPushButton>(&grabber, "cmd_leftOut");
+    grabber.setFolder(folder);
+    QVERIFY(finished.wait(30000));
+    // The loop is refused, the first library read up to the icons a program can
+    // hold, and the grab ends where the folder reaches the grabber's limit.
+    auto *list = child<QListWidget>(&grabber, "lvw_icons");
+    QCOMPARE(list->count(), IconGrabber::MaxIcons);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("b-many.dll - 1"));
+    QCOMPARE(child<QStatusBar>(&grabber, "st_status")->currentMessage(),
+             QStringLiteral("Total Icons :  %1").arg(IconGrabber::MaxIcons));
+    QVERIFY(!leftOut->isHidden());
+    QCOMPARE(leftOut->text(), QStringLiteral("Files not read in full: 3"));
+
+    m_responder->pushAnswer(Answer::Ok);
+    QTest::mouseClick(leftOut, Qt::LeftButton);
+    const QStringList shown = messageTexts(*m_responder);
+    QCOMPARE(shown.size(), 1);
+    const QStringList lines = shown.first().split(u'\n');
+    QCOMPARE(
+        lines.mid(2),
+        (QStringList {
+            QStringLiteral("\u2022 a-loop.dll: The file's resource directory is damaged: it leads "
+                           "back to a part already read."),
+            QStringLiteral("\u2022 b-many.dll: The file names 20000 icons, more than a program "
+                           "holds; only the first 4096 "
+                           "are read."),
+            QStringLiteral("\u2022 c-full.dll: The grabber shows at most 8192 icons; the files "
+                           "after this one are not read."),
+        }));
+
+    // A new grab starts with nothing left out.
+    child<QCheckBox>(&grabber, "chk_look_1")->setChecked(false);
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(list->count(), 1);
+    QVERIFY(leftOut->isHidden());
 }
 
 void TestIconWindows::viewerRefusesBadFiles()

@@ -12,6 +12,7 @@
 #include "printing/pdfcheck.h"
 #include "support/recordingdatalink.h"
 #include "support/testhost.h"
+#include "tests/controls/sampledrawing.h"
 
 #include <tovradocs/mediamanager.h>
 
@@ -123,6 +124,7 @@ private Q_SLOTS:
     void emptyFileStartsANewDrawingAtFullSize();
     void existingFileLoadsUnmodified();
     void damagedFileSaysWhyAndKeepsTheFile();
+    void drawingOfHugePicturesSaysWhy();
     void insertableKindsDependOnTheOwner();
     void templatesComeFromTheHost();
     void clinicalListsLeaveHiddenRowsOut();
@@ -137,6 +139,7 @@ private Q_SLOTS:
     void panelsEditTheSelectionButNeverWhileFilled();
     void fontsApplyOnlyToText();
     void pictureToolFitsLargePictures();
+    void picturesStayWithinWhatADrawingHolds();
     void exportAndPrint();
     void canvasSizeDialog();
     void printWindowSaysAFileIsMissing();
@@ -259,6 +262,25 @@ void TestIllustrator::damagedFileSaysWhyAndKeepsTheFile()
     QCOMPARE(messageTexts(*f.responder).size(), 1);
     QVERIFY(messageTexts(*f.responder).first().contains(QStringLiteral("broken.ils")));
     QCOMPARE(Testing::fileContents(file), QByteArray("TOVRAILS\0\1"));
+}
+
+void TestIllustrator::drawingOfHugePicturesSaysWhy()
+{
+    const QString file = f.path(QStringLiteral("huge.ils"));
+    const QByteArray bytes = writeIls(Testing::bigPicturesDrawing(15, 8000));
+    QVERIFY(Testing::writeFile(file, bytes));
+    edit(file, [&](Illustrator &w) {
+        QCOMPARE(w.drawing()->objectCount(), 0);
+        QVERIFY(!w.isModified());
+        w.close();
+    });
+    const QStringList shown = messageTexts(*f.responder);
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown.first().startsWith(
+                 QStringLiteral("huge.ils: The file holds a picture of 8000 x 8000 pixels, "
+                                "too large for a drawing")),
+             qPrintable(shown.first()));
+    QCOMPARE(Testing::fileContents(file), bytes);
 }
 
 void TestIllustrator::insertableKindsDependOnTheOwner()
@@ -616,6 +638,44 @@ void TestIllustrator::pictureToolFitsLargePictures()
         QCOMPARE(o.picture.size(), QSize(1440, 480)); // held at the size it is shown
         QVERIFY(child<QAction>(&w, "Select")->isChecked());
     });
+}
+
+void TestIllustrator::picturesStayWithinWhatADrawingHolds()
+{
+    const IlsLimits limits;
+    QImage big(3000, 3000, QImage::Format_RGB32);
+    big.fill(Qt::darkBlue);
+    const QString file = f.path(QStringLiteral("big.bmp"));
+    QVERIFY(big.save(file));
+    const QString saved = f.path(QStringLiteral("big.ils"));
+    edit(saved, [&](Illustrator &w) {
+        w.drawing()->setCanvasWidth(3000);
+        w.drawing()->setCanvasHeight(3000);
+        // Shown at the canvas's size, kept at what a picture may hold.
+        f.responder->pushText(file);
+        IllustratorFixture::trigger(&w, "Picture");
+        const DrawObject o = *w.drawing()->selectedObject();
+        QCOMPARE(o.rect, QRectF(0, 0, 3000, 3000));
+        QCOMPARE(o.picture.size(), QSize(2896, 2896));
+        QVERIFY(qint64(o.picture.width()) * o.picture.height() <= limits.maxPicturePixels);
+        QCOMPARE(messageTexts(*f.responder).size(), 0);
+
+        // Another picture would take the drawing past what a file of it may hold.
+        f.responder->pushText(file);
+        IllustratorFixture::trigger(&w, "Picture");
+        QCOMPARE(w.drawing()->objectCount(), 1);
+        const QStringList shown = messageTexts(*f.responder);
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown.first().startsWith(
+                     QStringLiteral("The picture cannot be inserted: the drawing's pictures "
+                                    "would hold more than 8.4 million pixels")),
+                 qPrintable(shown.first()));
+        IllustratorFixture::trigger(&w, "Save");
+        w.close();
+    });
+    const Result<Drawing> reopened = loadIlsFile(saved);
+    QVERIFY2(reopened.ok(), qPrintable(reopened.error()));
+    QCOMPARE(reopened->objects.size(), 1);
 }
 
 void TestIllustrator::exportAndPrint()

@@ -40,14 +40,14 @@ QString encoderFor(ClipFormat format)
 {
     const bool x264 = gst_element_factory_find("x264enc") != nullptr;
     const QString h264 = x264 ? QStringLiteral("x264enc speed-preset=veryfast key-int-max=30 bitrate=4000 option-string=scenecut=0")
-                              : QStringLiteral("avenc_mpeg4 bitrate=4000000");
+                              : QStringLiteral("jpegenc quality=90");
     switch (format) {
     case ClipFormat::Avi:
         return QStringLiteral("jpegenc quality=90 ! avimux");
     case ClipFormat::Mp4:
         return h264 + QStringLiteral(" ! mp4mux");
     case ClipFormat::Mov:
-        return QStringLiteral("avenc_mpeg4 bitrate=4000000 ! qtmux");
+        return QStringLiteral("jpegenc quality=90 ! qtmux");
     case ClipFormat::Mkv:
         return h264 + QStringLiteral(" ! matroskamux");
     case ClipFormat::WebM:

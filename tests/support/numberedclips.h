@@ -9,9 +9,9 @@ namespace tovradocs::Testing {
 // Containers and the codec each is written with here.
 enum class ClipFormat {
     Avi,  // MJPEG, as the capture window writes
-    Mp4,  // H.264 with B-frames (MPEG-4 part 2 where x264enc is missing)
-    Mov,  // MPEG-4 part 2
-    Mkv,  // H.264
+    Mp4,  // H.264 with B-frames (MJPEG where x264enc is missing)
+    Mov,  // MJPEG, as photo cameras write
+    Mkv,  // H.264 (MJPEG where x264enc is missing)
     WebM, // VP8
 };
 

@@ -2,7 +2,10 @@
 
 #include "controls/mediacontrol.h"
 #include "controls/vidplay.h"
+#include "media/mediaengine.h"
+#include "media/mediaplayer.h"
 #include "support/mediafixtures.h"
+#include "support/numberedclips.h"
 #include "viewerfixture.h"
 
 #include <tovradocs/dokumentz.h>
@@ -35,6 +38,13 @@ private Q_SLOTS:
                            QStringLiteral("ball"));
         m_short = makeClip(m_dir.filePath(QStringLiteral("short.avi")), {160, 120}, 10);
         QVERIFY(!m_wide.isEmpty() && !m_small.isEmpty() && !m_short.isEmpty());
+        QString error;
+        m_numbered = makeNumberedClip(m_dir.filePath(QStringLiteral("numbered.avi")), ClipFormat::Avi,
+                                      {320, 240}, 50, 25, &error);
+        QVERIFY2(!m_numbered.isEmpty(), qPrintable(error));
+        m_numberedMp4 = makeNumberedClip(m_dir.filePath(QStringLiteral("numbered.mp4")),
+                                         ClipFormat::Mp4, {320, 240}, 50, 25, &error);
+        QVERIFY2(!m_numberedMp4.isEmpty(), qPrintable(error));
     }
 
     void init() { startTest(); }
@@ -83,8 +93,12 @@ private Q_SLOTS:
         // The bar lies along the bottom at full width, its buttons showing.
         QVERIFY(window->controlBar()->isVisible());
         QVERIFY(window->controlBar()->button(MediaControl::PlayButton)->isVisible());
-        QCOMPARE(window->controlBar()->geometry().bottom(), window->height() - 1);
-        QCOMPARE(window->controlBar()->width(), window->width());
+        auto *strip = window->findChild<QWidget *>(QStringLiteral("ControlStrip"));
+        QVERIFY(strip);
+        QCOMPARE(strip->geometry().bottom(), window->height() - 1);
+        QCOMPARE(strip->width(), window->width());
+        for (const char *name : {"cmdStepBack", "cmdStepForward", "chkRepeat", "cboSpeed", "sldPosition"})
+            QVERIFY2(window->findChild<QWidget *>(QLatin1String(name))->isVisible(), name);
         window->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(window.isNull());
@@ -165,14 +179,15 @@ private Q_SLOTS:
         QFETCH(bool, repeat);
         VidPlayWindow *window = compare({m_short, m_small}, repeat);
         QCOMPARE(window->repeatTimer()->interval(), 500);
-        QSignalSpy ended(window->videoBox(0), &VidPlay::ended);
-        QVERIFY(ended.wait(10000));
-        QCOMPARE(window->videoBox(0)->statusText(), QStringLiteral("stopped"));
         if (repeat) {
-            QSignalSpy status(window->videoBox(0), &VidPlay::statusChanged);
-            QVERIFY(status.wait(10000)); // a tick of the half-second timer restarts it
+            // Repeating clips loop on their own and never read "stopped".
+            QSignalSpy looped(window->videoBox(0), &VidPlay::looped);
+            QVERIFY(looped.wait(10000));
+            QVERIFY(window->repeatTimer()->isActive());
             QCOMPARE(window->videoBox(0)->statusText(), QStringLiteral("playing"));
         } else {
+            QSignalSpy ended(window->videoBox(0), &VidPlay::ended);
+            QVERIFY(ended.wait(10000));
             QVERIFY(!window->repeatTimer()->isActive());
             QCOMPARE(window->videoBox(0)->statusText(), QStringLiteral("stopped"));
         }
@@ -201,11 +216,91 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(window->videoBox(0)->position(), qint64(960), 5000);
         QCOMPARE(window->videoBox(0)->statusText(), QStringLiteral("paused"));
 
-        // While playing the arrows leave the videos alone.
+        // While playing an arrow pauses them all on the next picture.
         window->buttonClicked(MediaControl::PlayButton);
-        const qint64 before = window->videoBox(1)->position();
-        QTest::keyClick(window, Qt::Key_Left);
-        QTRY_VERIFY_WITH_TIMEOUT(window->videoBox(1)->position() > before, 5000);
+        QVERIFY(allStatus(window, QStringLiteral("playing")));
+        QTest::keyClick(window, Qt::Key_Right);
+        QVERIFY(allStatus(window, QStringLiteral("paused")));
+        QCOMPARE(window->controlBar()->state(), 1);
+    }
+
+    void framesStepOnAndBack_data()
+    {
+        QTest::addColumn<QString>("clip");
+        QTest::newRow("MJPEG AVI") << m_numbered;
+        QTest::newRow("H.264 MP4 with B-frames") << m_numberedMp4;
+    }
+
+    void framesStepOnAndBack()
+    {
+        QFETCH(QString, clip);
+        VidPlayWindow *window = compare({clip, clip}, false);
+        QTRY_VERIFY_WITH_TIMEOUT(shownFrame(window, 0) >= 3, 10000);
+        window->buttonClicked(MediaControl::StopButton);
+        QTRY_VERIFY_WITH_TIMEOUT(shownFrame(window, 0) == 0 && shownFrame(window, 1) == 0, 10000);
+        constexpr int steps = 7;
+        for (int i = 0; i < steps; ++i)
+            QTest::keyClick(window, Qt::Key_Right);
+        QTRY_COMPARE_WITH_TIMEOUT(shownFrame(window, 0), steps, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shownFrame(window, 1), steps, 10000);
+        QCOMPARE(window->videoBox(0)->position(), qint64(steps * 40));
+        // The bar's buttons step as the keys do.
+        auto *back = window->findChild<QToolButton *>(QStringLiteral("cmdStepBack"));
+        for (int i = 0; i < steps; ++i)
+            i % 2 ? QTest::mouseClick(back, Qt::LeftButton) : QTest::keyClick(window, Qt::Key_Left);
+        QTRY_COMPARE_WITH_TIMEOUT(shownFrame(window, 0), 0, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shownFrame(window, 1), 0, 10000);
+        QCOMPARE(window->videoBox(0)->statusText(), QStringLiteral("paused"));
+    }
+
+    void comparedVideosShowOneFrame()
+    {
+        VidPlayWindow *window = compare({m_numbered, m_numbered}, false);
+        QTRY_VERIFY_WITH_TIMEOUT(shownFrame(window, 0) >= 10, 10000);
+        window->buttonClicked(MediaControl::PlayButton); // pause
+        QTRY_VERIFY_WITH_TIMEOUT(window->playbackGroup()->players().first()->isSettled(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shownFrame(window, 1), shownFrame(window, 0), 10000);
+        QVERIFY(shownFrame(window, 0) >= 10);
+
+        auto *slider = window->findChild<QSlider *>(QStringLiteral("sldPosition"));
+        Q_EMIT slider->sliderMoved(1000);
+        QTRY_COMPARE_WITH_TIMEOUT(shownFrame(window, 0), 25, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shownFrame(window, 1), 25, 10000);
+        QTest::keyClick(window, Qt::Key_Right);
+        QTRY_COMPARE_WITH_TIMEOUT(shownFrame(window, 0), 26, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shownFrame(window, 1), 26, 10000);
+
+        // Played on from one instant, they stay on one picture.
+        window->buttonClicked(MediaControl::PlayButton);
+        QTRY_VERIFY_WITH_TIMEOUT(shownFrame(window, 0) >= 40, 10000);
+        window->buttonClicked(MediaControl::PlayButton);
+        QTRY_COMPARE_WITH_TIMEOUT(shownFrame(window, 1), shownFrame(window, 0), 10000);
+    }
+
+    void repeatLoopsWithoutAGap()
+    {
+        const QString clip = makeNumberedClip(m_dir.filePath(QStringLiteral("loop.avi")),
+                                              ClipFormat::Avi, {160, 120}, 10, 25);
+        QVERIFY(!clip.isEmpty());
+        VidPlayWindow *window = compare({clip}, true);
+        MediaPlayer *player = window->videoBox(0)->player();
+        // Every picture's place on the running time: pass p, frame k at (10 p + k) frame intervals.
+        int checked = 0;
+        int loops = 0;
+        connect(player, &MediaPlayer::looped, this, [&] { ++loops; });
+        connect(player, &MediaPlayer::frameChanged, this, [&] {
+            const int k = frameNumber(player->frame());
+            const qint64 slot = player->runningTimeNs() / 40000000;
+            if (k < 0 || player->runningTimeNs() % 40000000 > 1000000)
+                return;
+            QCOMPARE(int(slot % 10), k);
+            ++checked;
+        });
+        // Three passes shown. The demuxer signals each pass's end as it reads
+        // it, ahead of the pictures on screen, so count what was shown.
+        QTRY_VERIFY_WITH_TIMEOUT(player->runningTimeNs() >= 3 * 10 * 40000000LL, 15000);
+        QVERIFY(loops >= 2);
+        QVERIFY(checked > 10);
     }
 
     void badFilesGiveAMessage_data()
@@ -215,6 +310,9 @@ private Q_SLOTS:
         QTest::newRow("truncated") << QStringLiteral("truncated.avi");
         QTest::newRow("not a video at all") << QStringLiteral("text.avi");
         QTest::newRow("sound without pictures") << QStringLiteral("sound.wav");
+        QTest::newRow("truncated mp4") << QStringLiteral("truncated.mp4");
+        QTest::newRow("empty") << QStringLiteral("empty.avi");
+        QTest::newRow("codec without decoder") << QStringLiteral("unknown.avi");
     }
 
     void badFilesGiveAMessage()
@@ -227,7 +325,14 @@ private Q_SLOTS:
             QVERIFY(writeFile(path, "This is no video.\n"));
         else if (file == QLatin1String("sound.wav"))
             QVERIFY(!makeSoundOnlyFile(path).isEmpty());
+        else if (file == QLatin1String("truncated.mp4"))
+            QVERIFY(!truncatedCopy(m_numberedMp4, path, QFileInfo(m_numberedMp4).size() / 2).isEmpty());
+        else if (file == QLatin1String("empty.avi"))
+            QVERIFY(writeFile(path, {}));
+        else if (file == QLatin1String("unknown.avi"))
+            QVERIFY(!withUnknownCodec(m_numbered, path).isEmpty());
 
+        const int pipelinesBefore = MediaEngine::livePipelines();
         QPointer<VidPlayWindow> window = compare({path, m_short}, false);
         QTRY_VERIFY_WITH_TIMEOUT(!m_link->callsOf(QStringLiteral("PassMessage")).isEmpty(), 15000);
         QVERIFY(m_link->callsOf(QStringLiteral("PassMessage")).first().contains(path));
@@ -237,6 +342,10 @@ private Q_SLOTS:
                                  10000);
         window->buttonClicked(MediaControl::StopButton);
         QVERIFY(window);
+        window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // Nothing of the bad clip's pipeline stays behind.
+        QTRY_VERIFY_WITH_TIMEOUT(MediaEngine::livePipelines() <= pipelinesBefore, 10000);
     }
 
 private:
@@ -253,6 +362,11 @@ private:
         return window;
     }
 
+    static int shownFrame(VidPlayWindow *w, int box)
+    {
+        return frameNumber(w->videoBox(box)->currentFrame());
+    }
+
     static bool allStatus(VidPlayWindow *w, const QString &status)
     {
         for (int i = 0; i < w->videoCount(); ++i)
@@ -264,6 +378,8 @@ private:
     QString m_wide;   // 320 x 240, 2 s
     QString m_small;  // 240 x 180, 1 s
     QString m_short;  // 160 x 120, 0.4 s
+    QString m_numbered;    // frames show their numbers, 2 s
+    QString m_numberedMp4; // the same in H.264 with B-frames
 };
 
 QTEST_MAIN(TestVidPlayWindow)
