@@ -301,23 +301,7 @@ QImage interleaved(heif_image_handle *handle, heif_decoding_options *options, QS
 
 bool looksLikeHeif(const QByteArray &head)
 {
-    if (head.size() < 16 || head.mid(4, 4) != "ftyp")
-        return false;
-    static const char *const brands[] = {"heic", "heix", "heim", "heis", "hevc", "hevx",
-                                         "mif1", "msf1", "avif", "avis"};
-    const auto known = [](const QByteArray &brand) {
-        return std::any_of(std::begin(brands), std::end(brands),
-                           [&](const char *b) { return brand == b; });
-    };
-    if (known(head.mid(8, 4)))
-        return true;
-    const quint32 boxSize = quint32(uchar(head[0])) << 24 | quint32(uchar(head[1])) << 16
-                            | quint32(uchar(head[2])) << 8 | quint32(uchar(head[3]));
-    const qsizetype end = std::min<qsizetype>(head.size(), boxSize);
-    for (qsizetype at = 16; at + 4 <= end; at += 4)
-        if (known(head.mid(at, 4)))
-            return true;
-    return false;
+    return namesStillPicture(head);
 }
 
 Result<QSize> pictureSize(const QString &path)

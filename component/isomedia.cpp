@@ -1,5 +1,6 @@
 #include "component/isomedia.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tovradocs::Internal {
@@ -193,6 +194,26 @@ IsoMedia readIsoMedia(const uchar *data, qint64 size)
     }
     walker.walk(0, size, 0, reinterpret_cast<const uchar *>("file"));
     return walker.out;
+}
+
+bool namesStillPicture(QByteArrayView head)
+{
+    if (head.size() < 16 || head.sliced(4, 4) != "ftyp")
+        return false;
+    static const char *const brands[] = {"heic", "heix", "heim", "heis", "hevc", "hevx",
+                                         "mif1", "msf1", "avif", "avis"};
+    const auto known = [](QByteArrayView brand) {
+        return std::any_of(std::begin(brands), std::end(brands),
+                           [&](const char *b) { return brand == QByteArrayView(b, 4); });
+    };
+    if (known(head.sliced(8, 4)))
+        return true;
+    const qint64 boxSize = be32(reinterpret_cast<const uchar *>(head.data()));
+    const qsizetype end = qsizetype(std::min<qint64>(head.size(), boxSize));
+    for (qsizetype at = 16; at + 4 <= end; at += 4)
+        if (known(head.sliced(at, 4)))
+            return true;
+    return false;
 }
 
 } // namespace tovradocs::Internal

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QSize>
 #include <QString>
 
@@ -27,5 +28,9 @@ struct IsoMedia
 // enclosing box before anything is read, boxes are visited at most a fixed
 // number of times, and only known containers are entered.
 IsoMedia readIsoMedia(const uchar *data, qint64 size);
+
+// An ISO media file's first bytes whose brands name a still picture (HEIC,
+// HEIF, AVIF) rather than a clip.
+bool namesStillPicture(QByteArrayView head);
 
 } // namespace tovradocs::Internal

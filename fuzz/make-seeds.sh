@@ -72,6 +72,67 @@ gm convert -size 40x30 gradient:red-blue -interlace Line "$tmp/p.jpg" && cp "$tm
 gm convert -size 40x30 gradient:white-black -colorspace Gray "$tmp/g.tif" && cp "$tmp/g.tif" "$thumbs/grey.tif"
 gm convert -size 40x30 xc:orange "$tmp/o.webp" 2>/dev/null && cp "$tmp/o.webp" "$thumbs/orange.webp"
 
+# Checks before a file is shown: the first byte picks the further reader
+# (even: HEIC, odd: DICOM); the rest is the file. Hostile ones of our own:
+# lengths that claim gigabytes, boxes larger than their parents, millions of
+# pixels claimed by a few bytes.
+probe=$out/corpus-probe
+mkdir -p "$probe"
+seed_probe() { # name selector-byte file
+    printf "\\$(printf '%03o' "$2")" > "$probe/$1"
+    cat "$3" >> "$probe/$1"
+}
+seed_probe_bytes() { # name selector-byte printf-format
+    printf "\\$(printf '%03o' "$2")" > "$probe/$1"
+    printf "$3" >> "$probe/$1"
+}
+cp "$tmp/a.jpg" "$tmp/probe.jpg"
+seed_probe jpeg 0 "$tmp/probe.jpg"
+head -c 200 "$tmp/probe.jpg" > "$tmp/cut.jpg"
+seed_probe jpeg-cut 0 "$tmp/cut.jpg"
+seed_probe png 0 "$tmp/a.png"
+# IHDR claiming 60000 x 60000, then a chunk claiming 2 GB.
+echo 'iVBORw0KGgoAAAANSUhEUgAA6mAAAOpgCAIAAAAPsOIVAAAADElEQVR4nGNgoAwAAABAAAG3NHzvAAAAAElFTkSuQmCC' | base64 -d > "$tmp/claims.png"
+seed_probe png-claims 0 "$tmp/claims.png"
+head -c 33 "$tmp/claims.png" > "$tmp/huge-chunk.png"
+printf '\177\377\377\377IDAT' >> "$tmp/huge-chunk.png"
+seed_probe png-huge-chunk 0 "$tmp/huge-chunk.png"
+# RIFF and Matroska lengths past the end; an all-ones (unknown) segment size.
+seed_probe_bytes riff-4gb 0 'RIFF\360\377\377\377AVI LIST\004\000\000\000hdrl'
+seed_probe_bytes mkv-huge 0 '\032\105\337\243\203B\206\201\030\123\200\147\001\000\377\377\377\377\377\377'
+seed_probe_bytes mkv-unknown 0 '\032\105\337\243\200\030\123\200\147\001\377\377\377\377\377\377\377\037\103\266\165'
+seed_probe_bytes pdf-cut 0 '%%PDF-1.4\n1 0 obj << /Type /Catalog >> endobj\n'
+# ISO media: a 4 GB ftyp, a 64-bit size near 2^63, a track larger than its
+# movie, a box of size 0 running to the end, and a crowd of empty boxes.
+seed_probe_bytes mp4-ftyp-4gb 0 '\377\377\377\360ftypisom\000\000\002\000isomiso2mp41'
+seed_probe_bytes mp4-largesize 0 '\000\000\000\030ftypisom\000\000\002\000isom\000\000\000\001mdat\177\377\377\377\377\377\377\377'
+seed_probe_bytes mp4-trak-overflow 0 '\000\000\000\024ftypisom\000\000\002\000isom\000\000\000\040moov\000\001\000\000trak\000\000\000\020tkhd\000\000\000\000\000\000\000\000\000\000\000\000'
+seed_probe_bytes mp4-zero-size 0 '\000\000\000\024ftypisom\000\000\002\000isom\000\000\000\000mdatabcdefgh'
+printf '\000\000\000\024ftypisom\000\000\002\000isom' > "$tmp/crowd.mp4"
+i=0; while [ $i -lt 2000 ]; do printf '\000\000\000\010free' >> "$tmp/crowd.mp4"; i=$((i + 1)); done
+seed_probe mp4-crowd 0 "$tmp/crowd.mp4"
+if command -v gst-launch-1.0 >/dev/null 2>&1 \
+    && gst-launch-1.0 -q videotestsrc num-buffers=5 ! video/x-raw,width=32,height=24 ! jpegenc ! qtmux \
+        ! filesink location="$tmp/clip.mov" >/dev/null 2>&1; then
+    seed_probe mov 0 "$tmp/clip.mov"
+    head -c 300 "$tmp/clip.mov" > "$tmp/clip-cut.mov"
+    seed_probe mov-cut 0 "$tmp/clip-cut.mov"
+fi
+if command -v heif-enc >/dev/null 2>&1 && heif-enc -q 50 -o "$tmp/p.heic" "$tmp/a.png" >/dev/null 2>&1; then
+    seed_probe heic 0 "$tmp/p.heic"
+    # Every 'ispe' box made to claim 60000 x 60000 (EA60 hex).
+    LC_ALL=C grep -obUa ispe "$tmp/p.heic" | cut -d: -f1 | while read -r at; do
+        printf '\000\000\352\140\000\000\352\140' | dd of="$tmp/p.heic" bs=1 seek=$((at + 8)) conv=notrunc status=none
+    done
+    seed_probe heic-claims 0 "$tmp/p.heic"
+    seed_probe_bytes heic-empty 0 ''
+fi
+if [ -s "$tmp/a.dcm" ]; then
+    seed_probe dicom 1 "$tmp/a.dcm"
+    head -c 400 "$tmp/a.dcm" > "$tmp/cut.dcm"
+    seed_probe dicom-cut 1 "$tmp/cut.dcm"
+fi
+
 # File lists: the first byte picks the clipboard type (0 uri-list, 1 GNOME, 2 KDE, 3 text).
 files=$out/corpus-files
 mkdir -p "$files"
