@@ -203,8 +203,7 @@ Decoded videoFrame(const QString &path, int edge)
     clock.start();
     // The key frame at or before the tenth: one picture decoded, however long
     // the clip's key-frame interval (phones: a second; cameras: every frame).
-    const VideoFrame frame = grabVideoFrame(path, kVideoFraction, QSize(edge, edge), kVideoTimeoutMs,
-                                            GrabAt::KeyFrameBefore);
+    const VideoFrame frame = grabVideoKeyFrame(path, kVideoFraction, QSize(edge, edge), kVideoTimeoutMs);
     if (!frame.ok()) {
         d.error = frame.error;
         d.transient = clock.elapsed() >= kVideoTimeoutMs;

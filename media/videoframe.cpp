@@ -86,9 +86,9 @@ void singleThreadedDecoder(GstElement *, GstElement *element, gpointer)
         g_object_set(element, "max-threads", 1, nullptr);
 }
 
-} // namespace
+enum class GrabAt { ExactFrame, KeyFrameBefore };
 
-VideoFrame grabVideoFrame(const QString &path, double fraction, QSize bound, int timeoutMs, GrabAt at)
+VideoFrame grab(const QString &path, double fraction, QSize bound, int timeoutMs, GrabAt at)
 {
     VideoFrame out;
     const QFileInfo info(path);
@@ -182,6 +182,18 @@ VideoFrame grabVideoFrame(const QString &path, double fraction, QSize bound, int
     qCDebug(lcMedia) << "grabbed" << path << out.positionMs << "ms in" << grab.clock.elapsed() << "ms"
                      << out.error;
     return out;
+}
+
+} // namespace
+
+VideoFrame grabVideoFrame(const QString &path, double fraction, QSize bound, int timeoutMs)
+{
+    return grab(path, fraction, bound, timeoutMs, GrabAt::ExactFrame);
+}
+
+VideoFrame grabVideoKeyFrame(const QString &path, double fraction, QSize bound, int timeoutMs)
+{
+    return grab(path, fraction, bound, timeoutMs, GrabAt::KeyFrameBefore);
 }
 
 } // namespace tovradocs::Internal
