@@ -19,6 +19,7 @@ packages=(
   libjpeg-turbo-progs libvips-tools clang libclang-rt-14-dev
   img2pdf sane-airscan adwaita-icon-theme libheif-examples
   libjpeg-dev libwebp-dev libtiff-dev libheif-dev libpoppler-qt6-dev
+  ffmpegthumbnailer heif-thumbnailer
 )
 
 missing=()
