@@ -46,10 +46,27 @@ Check checkDicom(const QString &path)
     return problem(FileProbe::Damaged, QStringLiteral("it cannot be read (%1)").arg(reason));
 }
 
+Check checkPicture(const QString &path)
+{
+    const Result<QSize> picture = imageSize(path);
+    if (!picture)
+        return problem(FileProbe::Damaged, QStringLiteral("it cannot be read as a picture"));
+    return sized(*picture);
+}
+
+// Video formats without a walk of their own: a signature is all a cheap check has.
+bool namesVideo(QByteArrayView head)
+{
+    if (contentViewer(head) == 2 || head.startsWith("OggS"))
+        return true;
+    // FLI and FLC animations: their magic number after the file's length.
+    return head.size() >= 6 && uchar(head[5]) == 0xaf && (uchar(head[4]) == 0x11 || uchar(head[4]) == 0x12);
+}
+
 Check checkContent(const QString &path, qint32 kind, const uchar *data, qint64 size)
 {
-    const QByteArray head(reinterpret_cast<const char *>(data), int(std::min<qint64>(size, 132)));
-    if (Dicom::looksLikeDicom(path, head))
+    const QByteArray head132(reinterpret_cast<const char *>(data), int(std::min<qint64>(size, 132)));
+    if (Dicom::looksLikeDicom(path, head132))
         return checkDicom(path);
     const FileStructure structure = checkStructure(data, size);
     if (structure.problem != FileProbe::None)
@@ -60,18 +77,29 @@ Check checkContent(const QString &path, qint32 kind, const uchar *data, qint64 s
             return problem(FileProbe::Damaged, picture.error());
         return sized(*picture);
     }
-    // WebP and the formats without a walk of their own: their header, read
-    // by the decoder that would show them.
-    const bool webp = structure.format == FileStructure::Riff && size >= 12
-                      && std::memcmp(data + 8, "WEBP", 4) == 0;
-    if (structure.format != FileStructure::Unchecked && !webp)
+    // WebP: its header, read by the decoder that would show it.
+    if (structure.format == FileStructure::Riff && size >= 12 && std::memcmp(data + 8, "WEBP", 4) == 0)
+        return checkPicture(path);
+    if (structure.format != FileStructure::Unchecked)
         return sized(structure.size);
-    if (kind != 1)
-        return sized({}); // videos and documents without a check of their own
-    const Result<QSize> picture = imageSize(path);
-    if (!picture)
-        return problem(FileProbe::Damaged, QStringLiteral("it cannot be read"));
-    return sized(*picture);
+
+    // The type the extension names, then the one the content names.
+    const QByteArrayView head(reinterpret_cast<const char *>(data), std::min<qint64>(size, 4096));
+    const qint32 byContent = contentViewer(head);
+    if (kind == 1 || byContent == 1)
+        return checkPicture(path);
+    if (kind == 2 && !namesVideo(head))
+        return problem(FileProbe::Damaged, QStringLiteral("it is not a video this program can read"));
+    if (kind == 5) {
+        // Some writers put a few bytes before the header.
+        const qsizetype at = head.first(std::min<qsizetype>(head.size(), 1024)).indexOf("%PDF-");
+        if (at < 0)
+            return problem(FileProbe::Damaged, QStringLiteral("it is not a PDF document"));
+        const FileStructure pdf = checkStructure(data + at, size - at);
+        if (pdf.problem != FileProbe::None)
+            return problem(pdf.problem, pdf.clause);
+    }
+    return sized({});
 }
 
 QString normalised(const QString &path)
@@ -91,6 +119,7 @@ FileProbe inspectFile(const QString &fileName)
     const QString name = info.fileName().isEmpty() ? path : info.fileName();
     const auto fail = [&](FileProbe::Problem p, const QString &clause) {
         probe.problem = p;
+        probe.clause = clause;
         probe.reason = QStringLiteral("The file \"%1\" cannot be shown: %2.").arg(name, clause);
         return probe;
     };
@@ -98,7 +127,7 @@ FileProbe inspectFile(const QString &fileName)
         return fail(FileProbe::Missing, QStringLiteral("it does not exist"));
     // Opening a pipe or a device could wait for ever.
     if (!info.isFile())
-        return fail(FileProbe::Missing, QStringLiteral("it is not an ordinary file"));
+        return fail(FileProbe::Unreadable, QStringLiteral("it is not an ordinary file"));
     probe.kind = classifyFile(path);
     QFile file(path);
     if (!info.isReadable() || !file.open(QIODevice::ReadOnly))
@@ -125,12 +154,11 @@ FileProbe inspectFile(const QString &fileName)
         && qint64(probe.size.width()) * probe.size.height() > limit) {
         // The loader's own sentence, so the tile, "View" and the import grid agree.
         probe.problem = FileProbe::TooLarge;
-        probe.reason = QStringLiteral("The picture \"%1\" is too large to open (%2 x %3 pixels; the "
-                                      "limit is %4 megapixels).")
-                           .arg(name)
+        probe.clause = QStringLiteral("it is too large to open (%1 x %2 pixels; the limit is %3 megapixels)")
                            .arg(probe.size.width())
                            .arg(probe.size.height())
                            .arg(double(limit) / 1e6, 0, 'f', 1);
+        probe.reason = QStringLiteral("The picture \"%1\" %2.").arg(name, probe.clause.mid(3));
     }
     return probe;
 }

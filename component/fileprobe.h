@@ -15,8 +15,8 @@ struct FileProbe
 {
     enum Problem {
         None,
-        Missing, // no such file, or not an ordinary file
-        Unreadable, // exists but cannot be opened
+        Missing, // no such file
+        Unreadable, // exists but cannot be opened, or is not an ordinary file
         Empty, // zero bytes
         Truncated, // cut short: what its header promises is not all there
         Damaged, // its structure contradicts itself
@@ -27,6 +27,9 @@ struct FileProbe
     Problem problem = None;
     // One sentence naming the file and the reason; empty when problem is None.
     QString reason;
+    // The reason without the file's name ("it is cut short (...)"), for lists
+    // that name the file beside it.
+    QString clause;
     qint32 kind = 101; // classifyFile(): 1 picture, 2 video, 5 PDF, ...
     // Pixels of a picture (upright) or video when its header gives them;
     // invalid for PDFs, documents and formats that do not say cheaply.

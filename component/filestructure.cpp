@@ -107,9 +107,9 @@ FileStructure checkPng(const uchar *data, qint64 size)
         }
         const qint64 end = at + 12 + qint64(length);
         if (end > size)
-            return broken(FileProbe::Truncated,
-                           QStringLiteral("it is cut short inside its '%1' chunk")
-                               .arg(QString::fromLatin1(reinterpret_cast<const char *>(type), 4)));
+            return broken(FileProbe::Truncated, std::memcmp(type, "IDAT", 4) == 0
+                                                    ? QStringLiteral("it is cut short inside its picture data")
+                                                    : QStringLiteral("it is cut short inside its header"));
         if (std::memcmp(type, "IEND", 4) == 0)
             return frame.isEmpty() ? broken(FileProbe::Damaged, QStringLiteral("its size is zero"))
                                    : whole(frame);
@@ -196,6 +196,69 @@ FileStructure checkPdf(const uchar *data, qint64 size)
     return whole({});
 }
 
+quint16 littleEndian16(const uchar *p)
+{
+    return quint16(p[1] << 8 | p[0]);
+}
+
+// A bitmap's rows (padded to four bytes) or its compressed data, as its
+// header gives them, must fit between the data offset and the end.
+FileStructure checkBmp(const uchar *data, qint64 size)
+{
+    if (size < 26)
+        return broken(FileProbe::Truncated, QStringLiteral("it is cut short inside its header"));
+    const qint64 offset = littleEndian32(data + 10);
+    const quint32 infoSize = littleEndian32(data + 14);
+    qint64 width = 0, height = 0, bits = 0, compression = 0, imageSize = 0;
+    if (infoSize == 12) {
+        width = littleEndian16(data + 18);
+        height = littleEndian16(data + 20);
+        bits = littleEndian16(data + 24);
+    } else if (infoSize >= 40 && size >= 54) {
+        width = qint32(littleEndian32(data + 18));
+        height = qAbs(qint64(qint32(littleEndian32(data + 22))));
+        bits = littleEndian16(data + 28);
+        compression = littleEndian32(data + 30);
+        imageSize = littleEndian32(data + 34);
+    } else if (infoSize >= 40) {
+        return broken(FileProbe::Truncated, QStringLiteral("it is cut short inside its header"));
+    } else {
+        return broken(FileProbe::Damaged, QStringLiteral("its header is damaged"));
+    }
+    if (width <= 0 || height <= 0 || bits == 0 || bits > 64)
+        return broken(FileProbe::Damaged, QStringLiteral("its header is damaged"));
+    const QSize frame(int(std::min<qint64>(width, 0x7fffffff)), int(std::min<qint64>(height, 0x7fffffff)));
+    if (offset > size)
+        return broken(FileProbe::Truncated, QStringLiteral("it is cut short before its picture data"));
+    const qint64 room = size - offset;
+    if (compression == 0 || compression == 3 || compression == 6) {
+        const qint64 stride = ((width * bits + 31) / 32) * 4; // at most 2^38: no overflow
+        if (height > room / stride)
+            return broken(FileProbe::Truncated,
+                          QStringLiteral("it is cut short (the picture data stop after %1 of %2 rows)")
+                              .arg(room / stride)
+                              .arg(height));
+    } else if (imageSize > room) {
+        return broken(FileProbe::Truncated, QStringLiteral("it is cut short inside its picture data"));
+    }
+    return whole(frame);
+}
+
+// A GIF ends with its trailer byte; some writers pad with zeros after it.
+FileStructure checkGif(const uchar *data, qint64 size)
+{
+    if (size < 10)
+        return broken(FileProbe::Truncated, QStringLiteral("it is cut short inside its header"));
+    const QSize frame(littleEndian16(data + 6), littleEndian16(data + 8));
+    for (qint64 at = size - 1; at >= std::max<qint64>(6, size - 64); --at) {
+        if (data[at] == 0x3b)
+            return whole(frame);
+        if (data[at] != 0)
+            break;
+    }
+    return broken(FileProbe::Truncated, QStringLiteral("it is cut short (its end mark is missing)"));
+}
+
 bool startsAt(QByteArrayView head, qsizetype at, QByteArrayView magic)
 {
     return head.size() >= at + magic.size() && head.sliced(at, magic.size()) == magic;
@@ -226,6 +289,10 @@ FileStructure checkStructure(const uchar *data, qint64 size)
         return as(checkJpeg(data, size), FileStructure::Jpeg);
     if (startsAt(head, 0, "\x89PNG\r\n\x1A\n"))
         return as(checkPng(data, size), FileStructure::Png);
+    if (startsAt(head, 0, "GIF87a") || startsAt(head, 0, "GIF89a"))
+        return as(checkGif(data, size), FileStructure::Gif);
+    if (startsAt(head, 0, "BM") && size >= 14 && littleEndian32(data + 6) == 0)
+        return as(checkBmp(data, size), FileStructure::Bmp);
     if (startsAt(head, 0, "RIFF") && size >= 12)
         return as(checkRiff(data, size), FileStructure::Riff);
     if (startsAt(head, 4, "ftyp") && namesStillPicture(head))

@@ -92,10 +92,10 @@ struct Walker
             if (boxSize > quint64(end - at)) {
                 if (depth == 0)
                     fail(IsoMedia::Truncated,
-                         QStringLiteral("the file ends inside its '%1' box (%2 of %3 bytes)")
-                             .arg(typeName(type))
-                             .arg(end - at)
-                             .arg(boxSize));
+                         QStringLiteral("%1 of %2 bytes")
+                             .arg(end)
+                             .arg(boxSize > ~quint64(0) - quint64(at) ? ~quint64(0)
+                                                                      : quint64(at) + boxSize));
                 else
                     fail(IsoMedia::Broken,
                          QStringLiteral("its '%1' box is larger than the '%2' box holding it")

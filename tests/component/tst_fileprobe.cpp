@@ -103,6 +103,10 @@ void TestFileProbe::wholeFilesGiveTheirSize_data()
     QTest::newRow("no extension") << "sensor" << encoded(picture({30, 20}), "PNG") << 1
                                   << QSize(30, 20);
     QTest::newRow("pdf") << "letter.pdf" << pdfPage() << 5 << QSize();
+    QTest::newRow("pdf after a few bytes of junk") << "mailed.pdf" << QByteArray("\r\n\r\n") + pdfPage()
+                                                   << 5 << QSize();
+    QTest::newRow("an .mp4 holding a bitmap") << "c.mp4" << encoded(picture({30, 20}), "BMP") << 2
+                                              << QSize(30, 20);
 }
 
 void TestFileProbe::wholeFilesGiveTheirSize()
@@ -126,7 +130,7 @@ void TestFileProbe::brokenFilesSayWhy_data()
     QTest::addColumn<QString>("words");
 
     QTest::newRow("missing") << path("gone.jpg") << int(FileProbe::Missing) << "does not exist";
-    QTest::newRow("folder") << m_dir.path() << int(FileProbe::Missing) << "not an ordinary file";
+    QTest::newRow("folder") << m_dir.path() << int(FileProbe::Unreadable) << "not an ordinary file";
 
     const QString empty = path("empty.heic");
     writeFile(empty, {});
@@ -154,6 +158,17 @@ void TestFileProbe::brokenFilesSayWhy_data()
     writeFile(path("huge-box.mp4"), boxes);
     QTest::newRow("mp4 box claiming gigabytes") << path("huge-box.mp4") << int(FileProbe::Truncated)
                                                 << "cut short";
+
+    // Claimed types their content does not bear out.
+    writeFile(path("notes.mp4"), QByteArray("Consultation notes, typed in the wrong window.\n"));
+    QTest::newRow("an .mp4 holding text") << path("notes.mp4") << int(FileProbe::Damaged)
+                                          << "not a video";
+    writeFile(path("notes.pdf"), QByteArray("Consultation notes, typed in the wrong window.\n"));
+    QTest::newRow("a .pdf holding text") << path("notes.pdf") << int(FileProbe::Damaged)
+                                         << "not a PDF document";
+    const QByteArray bmp = encoded(picture({30, 20}), "BMP");
+    writeFile(path("cut.bmp"), bmp.left(bmp.size() - 200));
+    QTest::newRow("bitmap cut short") << path("cut.bmp") << int(FileProbe::Truncated) << "rows";
 
     const QByteArray png = encoded(picture({30, 20}), "PNG");
     writeFile(path("cut.png"), png.left(png.size() - 20));
