@@ -2,8 +2,10 @@
 // a practice brings today, each shown by its own content: a PNG photo, a
 // phone's HEIC, an MP4 clip (its frame), a PDF letter (its first page) and a
 // 16-bit DICOM radiograph (in its own window).
-//   shot_mediatiles <out.png> [width height]
+//   shot_mediatiles <out.png> [width height] [--stay]
 // Not a test; run it under a real or virtual display to check the tiles.
+// --stay adds a phone photo that arrived empty and a clip cut short, and
+// leaves the window open to be tried by hand after the picture is saved.
 
 #include "benchpictures.h"
 #include "library/libraryfixture.h"
@@ -81,7 +83,9 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: shot_mediatiles out.png [width height]\n");
         return 2;
     }
-    const QSize size = argc >= 4 ? QSize(atoi(argv[2]), atoi(argv[3])) : QSize(1000, 560);
+    const QStringList args = QCoreApplication::arguments();
+    const bool stay = args.contains(QStringLiteral("--stay"));
+    const QSize size = argc >= 4 && argv[2][0] != '-' ? QSize(atoi(argv[2]), atoi(argv[3])) : QSize(1000, 560);
     LibraryFixture fx;
     if (!fx.open(false))
         return 1;
@@ -89,7 +93,7 @@ int main(int argc, char **argv)
     const QString png = folder + QStringLiteral("/smile-front.png");
     benchpictures::cameraPicture(2, QSize(1600, 1200)).save(png);
     const QString heic = tovradocs::Testing::makeHeic(folder + QStringLiteral("/IMG_4107.HEIC"),
-                                                      benchpictures::cameraPicture(9, QSize(1600, 1200)));
+                                                      benchpictures::cameraPicture(9, QSize(1024, 768)));
     const QString mp4 = tovradocs::Testing::makeMp4Clip(folder + QStringLiteral("/consultation.mp4"),
                                                         QSize(640, 360), 75);
     const QString pdf = referralLetter(folder + QStringLiteral("/referral.pdf"));
@@ -104,6 +108,18 @@ int main(int argc, char **argv)
     fx.addPage(12, 3, mp4, 2, QStringLiteral("Consultation clip"));
     fx.addPage(13, 3, pdf, 3, QStringLiteral("Referral letter"));
     fx.addPage(14, 3, dcm, 1, QStringLiteral("Bitewing, left"));
+    if (stay) {
+        const QString empty = folder + QStringLiteral("/IMG_4108.HEIC");
+        QFile(empty).open(QIODevice::WriteOnly);
+        QFile clip(mp4);
+        clip.open(QIODevice::ReadOnly);
+        QFile cut(folder + QStringLiteral("/recording-cut.mp4"));
+        cut.open(QIODevice::WriteOnly);
+        cut.write(clip.read(clip.size() / 2));
+        cut.close();
+        fx.addPage(15, 3, empty, 1, QStringLiteral("Phone photo, empty"));
+        fx.addPage(16, 3, cut.fileName(), 2, QStringLiteral("Recording, cut off"));
+    }
 
     auto lib = LibraryFixture::openLibrary(3, size);
     lib->move(0, 0);
@@ -120,5 +136,11 @@ int main(int argc, char **argv)
             break;
         QThread::msleep(20);
     }
-    return lib->grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+    if (!lib->grab().save(QString::fromLocal8Bit(argv[1])))
+        return 1;
+    if (!stay)
+        return 0;
+    // Real message boxes from here on, as a user sees them.
+    tovradocs::Internal::DialogService::setResponder(nullptr);
+    return app.exec();
 }
