@@ -199,25 +199,52 @@ uchar clamp8(float v)
     return uchar(std::clamp(int(v + 0.5f), 0, 255));
 }
 
-// 8-bit YCbCr or grey planes averaged down to the box, then converted: the
-// full-size picture is never turned into RGB.
+// 8-bit YCbCr, RGB or grey planes averaged down to the box, then converted:
+// the full-size picture is never turned into interleaved RGB.
 QImage reducedFromPlanes(heif_image *image, heif_image_handle *handle, QSize fit)
 {
     const heif_colorspace space = heif_image_get_colorspace(image);
     const heif_chroma chroma = heif_image_get_chroma_format(image);
-    const int w = heif_image_get_width(image, heif_channel_Y);
-    const int h = heif_image_get_height(image, heif_channel_Y);
-    if (w <= 0 || h <= 0 || heif_image_get_bits_per_pixel_range(image, heif_channel_Y) != 8)
+    // Pictures coded as R, G and B planes (converters writing 4:4:4 from PNG).
+    const bool rgb = space == heif_colorspace_RGB && chroma == heif_chroma_444;
+    const heif_channel first = rgb ? heif_channel_R : heif_channel_Y;
+    const int w = heif_image_get_width(image, first);
+    const int h = heif_image_get_height(image, first);
+    if (w <= 0 || h <= 0 || heif_image_get_bits_per_pixel_range(image, first) != 8)
         return {};
     const bool grey = space == heif_colorspace_monochrome;
-    if (!grey && !(space == heif_colorspace_YCbCr
-                   && (chroma == heif_chroma_420 || chroma == heif_chroma_422
-                       || chroma == heif_chroma_444)))
+    if (!grey && !rgb
+        && !(space == heif_colorspace_YCbCr
+             && (chroma == heif_chroma_420 || chroma == heif_chroma_422 || chroma == heif_chroma_444)))
         return {};
     // Whole blocks only: the caller smooths the rest of the way to fit.
     const int f = std::max(1, std::min(w / std::max(1, fit.width()), h / std::max(1, fit.height())));
     const int outW = std::max(1, w / f);
     const int outH = std::max(1, h / f);
+    if (rgb) {
+        std::vector<uchar> planes[3];
+        const heif_channel channels[3] = {heif_channel_R, heif_channel_G, heif_channel_B};
+        for (int c = 0; c < 3; ++c) {
+            int stride = 0;
+            const uchar *plane = heif_image_get_plane_readonly(image, channels[c], &stride);
+            if (!plane || heif_image_get_bits_per_pixel_range(image, channels[c]) != 8
+                || heif_image_get_width(image, channels[c]) != w
+                || heif_image_get_height(image, channels[c]) != h)
+                return {};
+            planes[c] = reducePlane(plane, stride, w, h, 0, 0, f, outW, outH);
+        }
+        QImage out(outW, outH, QImage::Format_RGB32);
+        if (out.isNull())
+            return {};
+        for (int y = 0; y < outH; ++y) {
+            auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
+            for (int x = 0; x < outW; ++x) {
+                const size_t i = size_t(y) * outW + x;
+                line[x] = qRgb(planes[0][i], planes[1][i], planes[2][i]);
+            }
+        }
+        return out;
+    }
     int stride = 0;
     const uchar *yPlane = heif_image_get_plane_readonly(image, heif_channel_Y, &stride);
     if (!yPlane)
@@ -368,8 +395,9 @@ Result<Decoded> decode(const QString &path, QSize box, qint64 maxPixels)
         const Image native(raw);
         if (status.code != heif_error_Ok || !native)
             return Result<Decoded>::failure(describe(status));
-        d.decoded = QSize(heif_image_get_width(native.get(), heif_channel_Y),
-                          heif_image_get_height(native.get(), heif_channel_Y));
+        const heif_channel first
+            = heif_image_get_colorspace(native.get()) == heif_colorspace_RGB ? heif_channel_R : heif_channel_Y;
+        d.decoded = QSize(heif_image_get_width(native.get(), first), heif_image_get_height(native.get(), first));
         image = reducedFromPlanes(native.get(), chosen, fit);
     }
     if (image.isNull()) {
