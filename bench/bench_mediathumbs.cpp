@@ -313,9 +313,11 @@ void gridSet(const QString &dir, int repeat)
                              arrived(path);
                          });
         clock.start();
-        // The grid asks for its visible tiles; the rest follow as it scrolls.
-        for (const QString &c : clips)
-            provider.request(c, Pixels);
+        // The provider serves the newest request first (what was scrolled to
+        // last), so the whole book is asked for from its end: the first
+        // screen's tiles are asked last and come first.
+        for (auto c = clips.crbegin(); c != clips.crend(); ++c)
+            provider.request(*c, Pixels);
         loop.exec();
         const double total = clock.nsecsElapsed() / 1e6;
         std::printf("  %-8s %14.0f %18.0f %14.0f %9d\n", r == 0 ? "first" : qPrintable(QString::number(r)),
