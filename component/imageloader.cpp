@@ -297,6 +297,27 @@ bool qtReads(const QByteArray &format)
     return formats.contains(format);
 }
 
+// Formats whose files always start with their signature: a file named so
+// but without it is not one, and is not handed to that reader, which would
+// parse the rest as one (Qt's GIF reader spends seconds on 34 hostile bytes).
+bool contentContradicts(const QByteArray &format, const QByteArray &head)
+{
+    if (format == "gif")
+        return !head.startsWith("GIF87a") && !head.startsWith("GIF89a");
+    if (format == "png")
+        return !head.startsWith("\x89PNG");
+    if (format == "jpg" || format == "jpeg" || format == "jpe" || format == "jfif")
+        return !head.startsWith("\xFF\xD8");
+    if (format == "bmp" || format == "dib")
+        return !head.startsWith("BM");
+    if (format == "webp")
+        return !(head.startsWith("RIFF") && head.mid(8, 4) == "WEBP");
+    if (format == "tif" || format == "tiff")
+        return !(head.startsWith(QByteArray("II*\0", 4)) || head.startsWith(QByteArray("MM\0*", 4))
+                 || head.startsWith(QByteArray("II+\0", 4)) || head.startsWith(QByteArray("MM\0+", 4)));
+    return false;
+}
+
 std::vector<Route> routesFor(const QString &path, const QByteArray &head)
 {
     std::vector<Route> routes;
@@ -311,7 +332,7 @@ std::vector<Route> routesFor(const QString &path, const QByteArray &head)
     } else if (suffix == QLatin1String("dcm") || suffix == QLatin1String("dicom")) {
         add({Route::Dicom, {}, {}});
     } else if (!suffix.isEmpty()) {
-        if (qtReads(suffix.toLatin1()))
+        if (qtReads(suffix.toLatin1()) && !contentContradicts(suffix.toLatin1(), head))
             add({Route::Qt, suffix.toLatin1(), {}});
         if (const QString coder = magickCoderBySuffix(suffix); !coder.isEmpty())
             add({Route::Magick, {}, coder});

@@ -56,6 +56,10 @@ printf 'GIF89a4.1.\000\377b!\371\004\377\377\377\374\000,\000\000\000\000\000\01
 seed_img 9 7 "$tmp/b.gif"
 # An empty logical screen with one wide frame: each dimension must be guarded.
 echo 'B0dJRjg5YQAAACIA/2Ih+QT////8ACwAAAAAADsIAEEBAA==' | base64 -d > "$img/seed11"
+# Found by fuzzing: the same named .gif without its signature kept Qt's GIF
+# reader busy for over ten seconds; a reader is not given a file whose
+# signature says it is not its format.
+echo 'B0dLRjg5YQAAACIA/2Ih+QT////8ACwAAAAAADsIAEEBAA==' | base64 -d > "$img/seed13"
 # 141 bytes claiming 65500 x 65500 pixels: a thumbnail of it once took 3.8 s.
 claiming='/9j/2wBDAP//////////////////////////////////////////////////////////////////////'
 claiming=$claiming'////////////////wAALCP/c/9wBAREA/8QAFAABAAAAAAAAAAAAAAAAAAAAAP/EABQQAQAAAAAAAAAA'
