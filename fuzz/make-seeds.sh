@@ -1,6 +1,6 @@
 #!/bin/sh
-# Writes the seed corpora into $1/corpus-sql, $1/corpus-images, $1/corpus-thumbs
-# and $1/corpus-files.
+# Writes the seed corpora into $1/corpus-sql, $1/corpus-images, $1/corpus-thumbs,
+# $1/corpus-probe and $1/corpus-files.
 # An image seed's first byte picks the file suffix the fuzz target uses
 # (0 .img, 1 .dcm, 2 .tga, 3 .pct, 4 .jpg, 5 .png, 6 .bmp, 7 .gif).
 set -eu
@@ -56,6 +56,10 @@ printf 'GIF89a4.1.\000\377b!\371\004\377\377\377\374\000,\000\000\000\000\000\01
 seed_img 9 7 "$tmp/b.gif"
 # An empty logical screen with one wide frame: each dimension must be guarded.
 echo 'B0dJRjg5YQAAACIA/2Ih+QT////8ACwAAAAAADsIAEEBAA==' | base64 -d > "$img/seed11"
+# Found by fuzzing: the same named .gif without its signature kept Qt's GIF
+# reader busy for over ten seconds; a reader is not given a file whose
+# signature says it is not its format.
+echo 'B0dLRjg5YQAAACIA/2Ih+QT////8ACwAAAAAADsIAEEBAA==' | base64 -d > "$img/seed13"
 # 141 bytes claiming 65500 x 65500 pixels: a thumbnail of it once took 3.8 s.
 claiming='/9j/2wBDAP//////////////////////////////////////////////////////////////////////'
 claiming=$claiming'////////////////wAALCP/c/9wBAREA/8QAFAABAAAAAAAAAAAAAAAAAAAAAP/EABQQAQAAAAAAAAAA'
@@ -72,6 +76,68 @@ gm convert -size 40x30 gradient:red-blue -interlace Line "$tmp/p.jpg" && cp "$tm
 gm convert -size 40x30 gradient:white-black -colorspace Gray "$tmp/g.tif" && cp "$tmp/g.tif" "$thumbs/grey.tif"
 gm convert -size 40x30 xc:orange "$tmp/o.webp" 2>/dev/null && cp "$tmp/o.webp" "$thumbs/orange.webp"
 
+# Checks before a file is shown or imported: the first byte picks the suffix
+# (0 none, 1 .jpg, 2 .png, 3 .gif, 4 .bmp, 5 .webp, 6 .heic, 7 .mp4, 8 .avi,
+# 9 .mkv, 10 .mts, 11 .pdf, 12 .dcm, 13 .doc); the rest is the file. Whole
+# files, then hostile ones of our own: lengths that claim gigabytes, boxes
+# larger than their parents, millions of pixels claimed by a few bytes.
+probe=$out/corpus-probe
+mkdir -p "$probe"
+seed_probe() { # name selector-byte file
+    printf "\\$(printf '%03o' "$2")" > "$probe/$1"
+    cat "$3" >> "$probe/$1"
+}
+seed_probe_bytes() { # name selector-byte printf-format
+    printf "\\$(printf '%03o' "$2")" > "$probe/$1"
+    printf "$3" >> "$probe/$1"
+}
+cp "$tmp/a.jpg" "$tmp/probe.jpg"
+seed_probe jpeg 1 "$tmp/probe.jpg"
+head -c 200 "$tmp/probe.jpg" > "$tmp/cut.jpg"
+seed_probe jpeg-cut 1 "$tmp/cut.jpg"
+seed_probe png 2 "$tmp/a.png"
+# IHDR claiming 60000 x 60000, then a chunk claiming 2 GB.
+echo 'iVBORw0KGgoAAAANSUhEUgAA6mAAAOpgCAIAAAAPsOIVAAAADElEQVR4nGNgoAwAAABAAAG3NHzvAAAAAElFTkSuQmCC' | base64 -d > "$tmp/claims.png"
+seed_probe png-claims 0 "$tmp/claims.png"
+head -c 33 "$tmp/claims.png" > "$tmp/huge-chunk.png"
+printf '\177\377\377\377IDAT' >> "$tmp/huge-chunk.png"
+seed_probe png-huge-chunk 2 "$tmp/huge-chunk.png"
+# RIFF and Matroska lengths past the end; an all-ones (unknown) segment size.
+seed_probe_bytes riff-4gb 8 'RIFF\360\377\377\377AVI LIST\004\000\000\000hdrl'
+seed_probe_bytes mkv-huge 9 '\032\105\337\243\203B\206\201\030\123\200\147\001\000\377\377\377\377\377\377'
+seed_probe_bytes mkv-unknown 0 '\032\105\337\243\200\030\123\200\147\001\377\377\377\377\377\377\377\037\103\266\165'
+seed_probe_bytes pdf-cut 11 '%%PDF-1.4\n1 0 obj << /Type /Catalog >> endobj\n'
+# ISO media: a 4 GB ftyp, a 64-bit size near 2^63, a track larger than its
+# movie, a box of size 0 running to the end, and a crowd of empty boxes.
+seed_probe_bytes mp4-ftyp-4gb 7 '\377\377\377\360ftypisom\000\000\002\000isomiso2mp41'
+seed_probe_bytes mp4-largesize 0 '\000\000\000\030ftypisom\000\000\002\000isom\000\000\000\001mdat\177\377\377\377\377\377\377\377'
+seed_probe_bytes mp4-trak-overflow 7 '\000\000\000\024ftypisom\000\000\002\000isom\000\000\000\040moov\000\001\000\000trak\000\000\000\020tkhd\000\000\000\000\000\000\000\000\000\000\000\000'
+seed_probe_bytes mp4-zero-size 0 '\000\000\000\024ftypisom\000\000\002\000isom\000\000\000\000mdatabcdefgh'
+printf '\000\000\000\024ftypisom\000\000\002\000isom' > "$tmp/crowd.mp4"
+i=0; while [ $i -lt 2000 ]; do printf '\000\000\000\010free' >> "$tmp/crowd.mp4"; i=$((i + 1)); done
+seed_probe mp4-crowd 0 "$tmp/crowd.mp4"
+if command -v gst-launch-1.0 >/dev/null 2>&1 \
+    && gst-launch-1.0 -q videotestsrc num-buffers=5 ! video/x-raw,width=32,height=24 ! jpegenc ! qtmux \
+        ! filesink location="$tmp/clip.mov" >/dev/null 2>&1; then
+    seed_probe mov 7 "$tmp/clip.mov"
+    head -c 300 "$tmp/clip.mov" > "$tmp/clip-cut.mov"
+    seed_probe mov-cut 0 "$tmp/clip-cut.mov"
+fi
+if command -v heif-enc >/dev/null 2>&1 && heif-enc -q 50 -o "$tmp/p.heic" "$tmp/a.png" >/dev/null 2>&1; then
+    seed_probe heic 6 "$tmp/p.heic"
+    # Every 'ispe' box made to claim 60000 x 60000 (EA60 hex).
+    LC_ALL=C grep -obUa ispe "$tmp/p.heic" | cut -d: -f1 | while read -r at; do
+        printf '\000\000\352\140\000\000\352\140' | dd of="$tmp/p.heic" bs=1 seek=$((at + 8)) conv=notrunc status=none
+    done
+    seed_probe heic-claims 6 "$tmp/p.heic"
+    seed_probe_bytes heic-empty 6 ''
+fi
+if [ -s "$tmp/a.dcm" ]; then
+    seed_probe dicom 12 "$tmp/a.dcm"
+    head -c 400 "$tmp/a.dcm" > "$tmp/cut.dcm"
+    seed_probe dicom-cut 0 "$tmp/cut.dcm"
+fi
+
 # File lists: the first byte picks the clipboard type (0 uri-list, 1 GNOME, 2 KDE, 3 text).
 files=$out/corpus-files
 mkdir -p "$files"
@@ -80,11 +146,8 @@ printf '\001copy\nfile:///home/a/IMG_0001.JPG\nfile:///home/a/%%FF.jpg' > "$file
 printf '\002cut\nfile://xray-pc/share/a.jpg\nhttps://example.org/x.jpg\nfile:///a?b#c' > "$files/seed3"
 # Found by fuzzing: an empty host followed by "//", read as a path that named a machine when written back.
 printf '\002cut\nfile:////homeMaGb-c' > "$files/seed4"
-# Files offered for import: the first byte picks the suffix (1 .jpg, 2 .png,
-# 3 .gif, 4 .bmp, 7 .mp4, 8 .avi, 9 .mkv, 11 .pdf); whole files, then hostile ones.
-imp=$out/corpus-import
-mkdir -p "$imp"
-seed_imp() { printf "\\$(printf '%03o' "$2")" > "$imp/seed$1"; cat "$3" >> "$imp/seed$1"; }
+# More of the same corpus: the formats the import window lists.
+seed_imp() { seed_probe "import$1" "$2" "$3"; }
 seed_imp 1 1 "$tmp/a.jpg"
 seed_imp 2 2 "$tmp/a.png"
 seed_imp 3 3 "$tmp/a.gif"

@@ -15,11 +15,9 @@ struct FileCheck
     static FileCheck fine() { return {}; }
 };
 
-// Checks a file before it is imported: that it exists and opens, is not empty,
-// and that its header reads and its data is not cut short (pictures, videos
-// and PDF files). Cheap on purpose: headers, sizes and a few seeks, never a
-// full decode; a JPEG without its end marker at the very end is the one case
-// that reads the whole file. Safe on any thread; never throws.
+// Checks a file before it is imported, with the same probe the thumbnails and
+// "View" use (inspectFile): that it exists and opens, is not empty, and that
+// its structure is whole and its header reads. Safe on any thread.
 FileCheck checkImportFile(const QString &path);
 
 } // namespace tovradocs::Internal

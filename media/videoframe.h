@@ -28,4 +28,8 @@ struct VideoFrame
 // thread. Thread-safe; any number may run at once.
 VideoFrame grabVideoFrame(const QString &path, double fraction, QSize bound, int timeoutMs = 5000);
 
+// The same, but the key frame at or before the fraction: one picture decoded
+// on one thread, whatever the clip's key-frame interval. For thumbnails.
+VideoFrame grabVideoKeyFrame(const QString &path, double fraction, QSize bound, int timeoutMs = 5000);
+
 } // namespace tovradocs::Internal

@@ -34,6 +34,7 @@
 #include <QSemaphore>
 #include <QStyle>
 #include <QSignalSpy>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QToolButton>
 
@@ -360,16 +361,17 @@ void tst_AddMultipleDocs::gridMarksFilesAsTheyAreChecked_data()
     QTest::addColumn<Sample>("sample");
     QTest::addColumn<QString>("shown");
     QTest::newRow("readable") << Sample::Fine << "ticked |  | no icon";
-    QTest::newRow("unreadable") << Sample::Scrambled << "unticked | The picture cannot be read. | icon";
+    QTest::newRow("unreadable") << Sample::Scrambled << "unticked | The file cannot be read as a picture. | icon";
     QTest::newRow("empty") << Sample::Empty << "unticked | The file is empty. | icon";
     QTest::newRow("JPEG cut short")
-        << Sample::CutJpeg << "unticked | The file is cut short: the picture data ends early. | icon";
+        << Sample::CutJpeg
+        << "unticked | The file is cut short (the picture data stop before their end mark). | icon";
     QTest::newRow("PNG cut short")
-        << Sample::CutPng << "unticked | The file is cut short: the picture data ends early. | icon";
+        << Sample::CutPng << "unticked | The file is cut short inside its picture data. | icon";
     QTest::newRow("video cut short")
-        << Sample::CutClip << "unticked | The file is cut short: the video ends early or has no index. | icon";
+        << Sample::CutClip << "unticked | The file is cut short (# of # bytes). | icon";
     QTest::newRow("PDF cut short")
-        << Sample::CutPdf << "unticked | The file is cut short: the end of the document is missing. | icon";
+        << Sample::CutPdf << "unticked | The file is cut short (its end mark is missing). | icon";
     QTest::newRow("already in the book")
         << Sample::InBook << "unticked | Already in this book as \"Bitewing left\" (entry 50). | icon";
     QTest::newRow("twice in the list")
@@ -410,9 +412,14 @@ void tst_AddMultipleDocs::gridMarksFilesAsTheyAreChecked()
     });
     Dokumentz docs;
     addFiles(docs, files);
-    QCOMPARE(seen, shown);
+    // "#" stands for a count of bytes, which depends on the encoder.
+    QStringList parts = shown.split(u'#');
+    for (QString &part : parts)
+        part = QRegularExpression::escape(part);
+    const QRegularExpression expected(QRegularExpression::anchoredPattern(parts.join(QStringLiteral("\\d+"))));
+    QVERIFY2(expected.match(seen).hasMatch(), qPrintable(seen));
     // The details of the row say the same.
-    QCOMPARE(details, shown.section(QStringLiteral(" | "), 1, 1));
+    QCOMPARE(details, seen.section(QStringLiteral(" | "), 1, 1));
 }
 
 void tst_AddMultipleDocs::checksLeaveTheWindowFree()
@@ -453,7 +460,7 @@ void tst_AddMultipleDocs::checksLeaveTheWindowFree()
     ImportChecker::setBeforeEachFileHook(nullptr);
     QCOMPARE(whileHeld, (QStringList{"ticked |  | no icon", "ticked | Checking... | no icon",
                                      "ticked | Checking... | no icon",
-                                     "unticked |  | no icon", "unticked | The file is missing. | icon"}));
+                                     "unticked |  | no icon", "unticked | The file does not exist. | icon"}));
     QCOMPARE(imported, QStringList{files[1]});
 }
 
