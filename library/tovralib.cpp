@@ -12,6 +12,7 @@
 #include "library/librarydata.h"
 #include "library/menuman.h"
 #include "library/toolbaricons.h"
+#include "viewers/showman.h"
 #include "viewers/viewimg.h"
 #include "viewers/singleimageview.h"
 
@@ -21,6 +22,7 @@
 #include "library/addmultipledocs.h"
 #include "library/clipboardfiles.h"
 #include "library/importrun.h"
+#include "library/librarylogging.h"
 #include "library/serialgrabber.h"
 
 #include <tovradocs/dokument.h>
@@ -33,6 +35,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QCursor>
+#include <QDate>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -127,6 +130,7 @@ TovraLib::TovraLib(QWidget *owner)
         });
         // Copies left by an import that was killed before its rows were stored.
         ImportRun::recoverInterrupted(*link);
+        trapErrors(tovralib::kWindowName, [&] { LibraryData::purgeDeletedOnce(*link); });
     }
 
     buildControls();
@@ -139,6 +143,8 @@ TovraLib::TovraLib(QWidget *owner)
 
 TovraLib::~TovraLib()
 {
+    // Undo ends with the window.
+    putAwayDeletedFiles();
     --tovralib::g_openCount;
     m_gatheredFiles.clear();
 }
@@ -187,6 +193,13 @@ void TovraLib::buildControls()
     m_deleteBook = makeButton("cmdDeleteBook", QStringLiteral("Delete Book"));
     m_refresh = makeButton("cmdRefresh", QStringLiteral("Refresh"));
     m_deleteSelected = makeButton("cmdDelSelPages", QStringLiteral("Delete selected"));
+    const QString keptFor = QStringLiteral(" Undo (Ctrl+Z) brings them back while this window is open; "
+                                           "their files are then kept %1 days in the library's "
+                                           "\"%2\" folder.")
+                                .arg(LibraryData::kDeletedKeepDays)
+                                .arg(LibraryData::deletedFolderName());
+    m_deleteBook->setToolTip(QStringLiteral("Deletes the book with all its pages.") + keptFor);
+    m_deleteSelected->setToolTip(QStringLiteral("Deletes the checked pages.") + keptFor);
 
     m_viewFrame = new QGroupBox(QStringLiteral("View"), central);
     m_viewFrame->setObjectName(QStringLiteral("Frame1"));
@@ -224,7 +237,7 @@ void TovraLib::buildControls()
     m_indexImage->setObjectName(QStringLiteral("ImxIndexImage"));
     m_indexImage->setThumbnailMode(128);
     m_indexImage->setFixedSize(96, 72);
-    m_indexImage->setToolTip(QStringLiteral("Index picture of the book"));
+    showIndexState();
     connect(m_indexImage, &ImgView::clicked, this, [this](Qt::MouseButton button) {
         if (button == Qt::RightButton)
             showPageMenu(kIndexSlot, QCursor::pos());
@@ -620,24 +633,45 @@ void TovraLib::showPageMenu(int slot, const QPoint &globalPos)
                           globalPos);
 }
 
-// With the index picture left out of the grid, its box stands in for the
-// page, so the picture can still be viewed, printed, edited or deleted.
-void TovraLib::findIndexRow()
+// The index box stands in for its page, so the picture can be viewed,
+// printed, edited or deleted from it also when the grid leaves it out.
+// markedInGrid: the marked picture among the pages read, 0 when none was.
+void TovraLib::findIndexRow(qint32 markedInGrid)
 {
     m_indexRow.reset();
+    m_indexMarked = false;
     const QString file = m_indexImage->fileName();
-    if (m_includeIndexImage || file.isEmpty() || !hasBook())
+    if (file.isEmpty() || !hasBook()) {
+        showIndexState();
         return;
-    const qint32 book = currentBookCode();
-    withLibrary([&](LibraryData &data) {
-        const PageTable all = data.loadPages(book, true);
-        for (const PageTable::Page &row : all.pages) {
-            if (localLibraryPath(row.at(PageTable::FileNameRow - 1)) == file) {
-                m_indexRow = row;
-                return;
-            }
+    }
+    // The first picture stands in when none is marked; it is in the grid then.
+    for (const PageTable::Page &row : std::as_const(m_pages.pages)) {
+        if (localLibraryPath(row.at(PageTable::FileNameRow - 1)) == file) {
+            m_indexRow = row;
+            m_indexMarked = markedInGrid > 0;
+            break;
         }
-    });
+    }
+    if (!m_indexRow && !m_includeIndexImage) {
+        // Left out of the grid, so marked: read that one row.
+        const qint32 book = currentBookCode();
+        withLibrary([&](LibraryData &data) { m_indexRow = data.markedIndexRow(book); });
+        m_indexMarked = m_indexRow.has_value();
+    }
+    showIndexState();
+}
+
+void TovraLib::showIndexState()
+{
+    if (m_indexImage->fileName().isEmpty())
+        m_indexImage->setToolTip(QStringLiteral("This book has no picture for its index yet"));
+    else if (m_indexMarked)
+        m_indexImage->setToolTip(QStringLiteral("Index picture of the book"));
+    else
+        m_indexImage->setToolTip(QStringLiteral("No index picture is chosen, so the book's first "
+                                                "picture stands in; \"Set as Index Image\" on a "
+                                                "page's menu chooses one"));
 }
 
 // The page grid by keyboard: arrows move, Space chooses, Enter views, the
@@ -818,6 +852,9 @@ void TovraLib::fillBookList(bool selectFirst)
     clearGrid();
     m_pages = PageTable();
     m_indexImage->setFileName(QString());
+    m_indexRow.reset();
+    m_indexMarked = false;
+    showIndexState();
     {
         BusyMark busy(m_books);
         m_books->clear();
@@ -974,6 +1011,7 @@ void TovraLib::deleteSelectedPages()
 // The delete buttons act at once; this makes a misclick cheap to take back.
 void TovraLib::keepForUndo(DeletedRows rows, qint32 bookCode)
 {
+    putAwayDeletedFiles(); // the delete before this one can no longer be undone
     m_undoRows = std::move(rows);
     m_undoBook = bookCode;
     m_undo->setEnabled(!m_undoRows.isEmpty());
@@ -981,8 +1019,21 @@ void TovraLib::keepForUndo(DeletedRows rows, qint32 bookCode)
 
 void TovraLib::forgetUndo()
 {
-    m_undoRows = DeletedRows();
+    putAwayDeletedFiles();
     m_undo->setEnabled(false);
+}
+
+// Once a delete can no longer be undone, its pages' files leave the book
+// folders for the library's dated "Deleted" folder.
+void TovraLib::putAwayDeletedFiles()
+{
+    const DeletedRows rows = std::exchange(m_undoRows, DeletedRows());
+    if (rows.pages.isEmpty())
+        return;
+    RetiredFiles retired;
+    withLibrary([&](LibraryData &data) { retired = data.retireFiles(rows.pages, QDate::currentDate()); });
+    for (const QString &failure : std::as_const(retired.failed))
+        qCWarning(lcLibrary) << "a deleted page's file stays where it was:" << failure;
 }
 
 void TovraLib::undoDelete()
@@ -1008,12 +1059,13 @@ void TovraLib::loadPages()
     const qint32 code = currentBookCode();
     m_pages = PageTable();
     m_indexImage->setFileName(QString());
+    qint32 marked = 0;
     withLibrary([&](LibraryData &data) {
         m_indexImage->setFileName(localLibraryPath(data.indexPicture(code)));
-        data.readPages(code, m_includeIndexImage, m_pages);
+        data.readPages(code, m_includeIndexImage, m_pages, &marked);
     });
     m_currentPage = m_pages.count() > 0 ? 1 : 0;
-    findIndexRow();
+    findIndexRow(marked);
     {
         BusyMark busy(m_scroll);
         m_scroll->setValue(1);
@@ -1114,7 +1166,8 @@ void TovraLib::SetIndexImage(int index)
     const std::optional<PageTable::Page> row = rowOfSlot(index);
     if (!row || !hasBook() || index == kIndexSlot)
         return;
-    if (!m_indexImage->fileName().isEmpty()) {
+    // A first picture standing in for a missing index is no choice to replace.
+    if (m_indexMarked) {
         const Answer answer = DialogService::message(
             this,
             QStringLiteral("Index Image has already been assigned to this entry.\nDo you want to replace it ?"),
@@ -1127,10 +1180,14 @@ void TovraLib::SetIndexImage(int index)
     const QString file = row->at(PageTable::FileNameRow - 1);
     if (withLibrary([&](LibraryData &data) { data.setIndexImage(book, entry); })) {
         // Left out of the grid, the new index picture leaves it: read the book again.
-        if (!m_includeIndexImage)
+        if (!m_includeIndexImage) {
             loadPages();
-        else
+        } else {
             m_indexImage->setFileName(localLibraryPath(file));
+            m_indexRow = row;
+            m_indexMarked = true;
+            showIndexState();
+        }
     }
 }
 
@@ -1268,12 +1325,14 @@ void TovraLib::pasteImage()
     });
     if (!ran || path.isEmpty())
         return;
-    if (addEntry(1, path) != 0)
-        return;
-    // The entry was never saved: the picture we wrote belongs to nothing.
+    const bool saved = addEntry(1, path) != 0;
+    // The viewer showed the picture while it was described; saved, it is a
+    // page of the book now, so no window is left behind either way.
     if (viewer)
         viewer->close();
-    QFile::remove(localLibraryPath(path));
+    // The entry was never saved: the picture we wrote belongs to nothing.
+    if (!saved)
+        QFile::remove(localLibraryPath(path));
 }
 
 void TovraLib::editSelected()
@@ -1326,6 +1385,56 @@ void TovraLib::viewSelectedEntries()
                 openOtherDocument(file, description);
         });
     }
+}
+
+// Pictures side by side in the viewer; videos only, side by side in the
+// player, or a single one played on its own.
+void TovraLib::compareSelected()
+{
+    const std::unique_ptr<Dokumentz> chosen = collectDocuments(false);
+    int videos = 0;
+    int videoPage = 0;
+    for (int page : selectedPages()) {
+        if (m_pages.at(PageTable::EntryTypeRow, page).toInt() == 2) {
+            ++videos;
+            videoPage = page;
+        }
+    }
+    if (chosen->Count() == 0) {
+        DialogService::message(this, QStringLiteral("Select the pictures or videos to compare first."));
+        return;
+    }
+    if (videos == 1 && chosen->Count() == 1) {
+        trapErrors(tovralib::kWindowName, [&] {
+            openInVideoPlayer(m_pages.at(PageTable::FileNameRow, videoPage),
+                              m_pages.at(PageTable::DescriptionRow, videoPage), this);
+        });
+        return;
+    }
+    if (videos >= 2 && videos == chosen->Count()) {
+        trapErrors(tovralib::kWindowName, [&] { compareVideos(*chosen, currentBookCode()); });
+        return;
+    }
+    trapErrors(tovralib::kWindowName, [&] {
+        ViewImg viewer(this);
+        viewer.setAttribute(Qt::WA_DeleteOnClose, false);
+        viewer.ViewSelectedImages(m_pages, false, qint16(m_pages.count()));
+    });
+}
+
+// Every picture and video of the book, each for the time its entry sets.
+void TovraLib::slideShow()
+{
+    const qint32 book = currentBookCode();
+    QHash<qint32, int> seconds;
+    if (!withLibrary([&](LibraryData &data) { seconds = data.onScreenTimes(book); }))
+        return;
+    trapErrors(tovralib::kWindowName, [&] {
+        std::shared_ptr<Dokumentz> documents = collectDocuments(true);
+        auto *show = new ShowMan(this);
+        show->setSlideSeconds(seconds);
+        show->ViewSlideShow(std::move(documents), 0);
+    });
 }
 
 std::unique_ptr<Dokumentz> TovraLib::collectDocuments(bool allPages) const
@@ -1494,25 +1603,11 @@ void TovraLib::tbrExportCommand(const QString &key)
     if (!hasBook())
         return;
     if (key == QLatin1String("SelViewWindow")) {
-        if (m_pages.isEmpty())
-            return;
-        // Two or more videos and no picture selected: compare them in the player.
-        const std::unique_ptr<Dokumentz> chosen = collectDocuments(false);
-        int videos = 0;
-        for (int page : selectedPages())
-            videos += m_pages.at(PageTable::EntryTypeRow, page).toInt() == 2 ? 1 : 0;
-        if (videos >= 2 && videos == chosen->Count()) {
-            trapErrors(tovralib::kWindowName, [&] { compareVideos(*chosen, currentBookCode()); });
-            return;
-        }
-        trapErrors(tovralib::kWindowName, [&] {
-            ViewImg viewer(this);
-            viewer.setAttribute(Qt::WA_DeleteOnClose, false);
-            viewer.ViewSelectedImages(m_pages, false, qint16(m_pages.count()));
-        });
+        if (!m_pages.isEmpty())
+            compareSelected();
     } else if (key == QLatin1String("SelViewShow")) {
         if (!m_pages.isEmpty())
-            trapErrors(tovralib::kWindowName, [&] { startSlideShow(collectDocuments(true), this); });
+            slideShow();
     } else if (key == QLatin1String("View Selected Entry")) {
         viewSelectedEntries();
     } else if (key == QLatin1String("SelEmail")) {
