@@ -99,7 +99,7 @@ FrontDesk::FrontDesk(std::shared_ptr<DataLink> link, MediaManager &manager, cons
     auto *outer = new QVBoxLayout(central);
 
     auto *searchRow = new QHBoxLayout;
-    auto *searchLabel = new QLabel(QStringLiteral("&Find patient:"), central);
+    auto *searchLabel = new QLabel(QStringLiteral("Fi&nd patient:"), central);
     m_search = new QLineEdit(central);
     m_search->setObjectName(QStringLiteral("txtSearch"));
     m_search->setPlaceholderText(QStringLiteral("Type part of a name"));
@@ -129,8 +129,9 @@ FrontDesk::FrontDesk(std::shared_ptr<DataLink> link, MediaManager &manager, cons
                                   QStringLiteral("&Documents"), central);
     m_documents->setObjectName(QStringLiteral("cmdDocuments"));
     m_documents->setToolTip(QStringLiteral("Open the selected patient's documents"));
+    // Alt+L belongs to the Library menu, Alt+F to the File menu.
     m_practice = new QPushButton(style()->standardIcon(QStyle::SP_DirHomeIcon),
-                                 QStringLiteral("Practice &library"), central);
+                                 QStringLiteral("&Practice library"), central);
     m_practice->setObjectName(QStringLiteral("cmdPracticeLibrary"));
     m_practice->setToolTip(QStringLiteral("Open the practice's books"));
     buttons->addWidget(m_patientLabel, 1);
@@ -170,9 +171,19 @@ FrontDesk::FrontDesk(std::shared_ptr<DataLink> link, MediaManager &manager, cons
     auto *toolsMenu = menuBar()->addMenu(QStringLiteral("&Tools"));
     toolsMenu->addAction(QStringLiteral("&Options..."), this, &FrontDesk::showOptions)
         ->setObjectName(QStringLiteral("mnuOptions"));
+    // The foot switch: which action each button asks for, and assigning one.
+    toolsMenu->addSeparator();
+    const std::pair<const char *, qint16> footSwitch[] = {
+        {"Test the &foot switch...", -1}, {"Foot switch button: &Capture...", 0}, {"Foot switch button: F&reeze...", 1}};
+    for (const auto &[caption, mode] : footSwitch) {
+        toolsMenu->addAction(QString::fromLatin1(caption), this, [this, mode = mode] {
+            QWidget *owner = this;
+            m_manager.OpenJoyToy(mode, owner);
+        });
+    }
     auto *libraryMenu = menuBar()->addMenu(QStringLiteral("&Library"));
     libraryMenu->addAction(QStringLiteral("&Documents"), this, &FrontDesk::openDocuments);
-    libraryMenu->addAction(QStringLiteral("Practice &library"), this, &FrontDesk::openPracticeLibrary);
+    libraryMenu->addAction(QStringLiteral("&Practice library"), this, &FrontDesk::openPracticeLibrary);
 
     statusBar()->showMessage(where);
 

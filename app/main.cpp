@@ -10,6 +10,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QIcon>
+#include <QImageReader>
+#include <QPixmap>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -64,6 +67,22 @@ void answerWithoutDisplay(int argc, char **argv)
     }
 }
 
+// The drawings the icon theme gets on installing, for a program run from its
+// build folder; the smallest size has a drawing of its own.
+QIcon builtInIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        QImageReader reader(size < 22 ? QStringLiteral(":/icons/" TOVRA_APP_ID "-16.svg")
+                                      : QStringLiteral(":/icons/" TOVRA_APP_ID ".svg"));
+        reader.setScaledSize(QSize(size, size));
+        const QImage image = reader.read();
+        if (!image.isNull())
+            icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -76,6 +95,9 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     nameApplication();
+    // Ties the windows to the desktop entry (Wayland's app id, the task bar's icon).
+    QGuiApplication::setDesktopFileName(QStringLiteral(TOVRA_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(TOVRA_APP_ID), builtInIcon()));
     QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
 
     QCommandLineParser parser;

@@ -9,6 +9,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -35,13 +36,20 @@ OptionsWindow::OptionsWindow(std::shared_ptr<ReferenceHost> host, QWidget *paren
     m_editor->setPlaceholderText(QStringLiteral("for example: gimp, or krita --nosplash"));
     m_editor->setToolTip(QStringLiteral("Program that \"Open in External Editor\" starts; the picture's "
                                         "path is added as its last argument"));
+    // Wide enough for the example, so it is not cut off.
+    m_editor->setMinimumWidth(m_editor->fontMetrics().horizontalAdvance(m_editor->placeholderText()) + 24);
     auto *browse = new QPushButton(QStringLiteral("&Browse..."), library);
     browse->setObjectName(QStringLiteral("cmdBrowseEditor"));
     browse->setAutoDefault(false);
     auto *editorRow = new QHBoxLayout;
     editorRow->addWidget(m_editor, 1);
     editorRow->addWidget(browse);
-    form->addRow(QStringLiteral("External image &editor:"), editorRow);
+    // A row made of a layout gets no buddy from the form; without one the
+    // label would show its "&" instead of underlining the E.
+    auto *editorLabel = new QLabel(QStringLiteral("External image &editor:"), library);
+    editorLabel->setObjectName(QStringLiteral("lblExternalEditor"));
+    editorLabel->setBuddy(m_editor);
+    form->addRow(editorLabel, editorRow);
 
     auto spin = [library](const char *name) {
         auto *box = new QSpinBox(library);

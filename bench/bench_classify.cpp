@@ -7,6 +7,7 @@
 //
 //   bench_classify [--files 10000] [--rounds 5]
 
+#include "benchstats.h"
 #include "component/filetypes.h"
 
 #include <QCommandLineParser>
@@ -86,12 +87,6 @@ qint64 runFile(const QString &listFile)
     if (!file.waitForFinished(600000) || file.exitCode() != 0)
         qFatal("file failed");
     return timer.nsecsElapsed();
-}
-
-qint64 median(std::vector<qint64> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 //
 //   bench_librarycopy [--dir <folder on the target filesystem>] [--files 200] [--rounds 3]
 
+#include "benchstats.h"
 #include "benchhost.h"
 #include "host/referencehost.h"
 #include "library/librarycopier.h"
@@ -106,12 +107,6 @@ qint64 runPosix(const QStringList &files, const QString &target)
         qFatal("folder sync failed");
     ::close(folder);
     return timer.nsecsElapsed();
-}
-
-qint64 median(std::vector<qint64> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 //
 //   bench_libraryinsert [--rounds 5]
 
+#include "benchstats.h"
 #include "benchhost.h"
 #include "host/referencehost.h"
 #include "library/librarydata.h"
@@ -103,12 +104,6 @@ qint64 insertWithCApi(sqlite3 *db, const QList<NewEntry> &entries, qint32 firstK
     if (!check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit"))
         return -1;
     return timer.nsecsElapsed();
-}
-
-qint64 median(std::vector<qint64> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 } // namespace

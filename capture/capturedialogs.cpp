@@ -1,9 +1,9 @@
 #include "capture/capturedialogs.h"
 
-#include "capture/avirecorder.h"
 #include "capture/capturesettings.h"
 #include "capture/smartgrab.h"
 #include "component/dialogservice.h"
+#include "media/captureclipwriter.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -16,8 +16,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QAudioDevice>
-#include <QMediaDevices>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
@@ -83,6 +81,8 @@ frmCapVid::frmCapVid(SmartGrab *grab) : QDialog(grab), m_grab(grab)
     auto *buttons = new QVBoxLayout;
     for (int i = 0; i < 5; ++i) {
         QPushButton *b = button(this, captions[i], QStringLiteral("Command1_%1").arg(i));
+        // Return confirms, as in any dialog.
+        b->setDefault(i == 0);
         buttons->addWidget(b);
         connect(b, &QPushButton::clicked, this, [this, i] {
             switch (i) {
@@ -187,29 +187,28 @@ frmCapFrame::frmCapFrame(SmartGrab *grab) : QDialog(grab), m_grab(grab)
     file->setText(captureFile.isEmpty() ? QStringLiteral("<error: no cap file>") : captureFile);
     CaptureSource *source = grab->source();
     if (!captureFile.isEmpty() && source) {
-        AviRecorder::Format format;
+        CaptureClipWriter::Format format;
         const QImage frame = source->currentFrame();
         format.frameSize = frame.isNull() ? QSize(source->status().imageWidth, source->status().imageHeight)
                                           : frame.size();
         format.framesPerSecond = setting(kCapture, QStringLiteral("fps"), QStringLiteral("15")).toInt();
         format.quality = compressionQuality();
-        format.stepped = true;
-        m_recorder = std::make_unique<AviRecorder>();
-        if (!m_recorder->start(captureFile, format))
-            m_recorder.reset();
+        m_writer = std::make_unique<CaptureClipWriter>();
+        if (const QString refused = m_writer->start(captureFile, format); !refused.isEmpty())
+            m_writer.reset();
     }
 }
 
 frmCapFrame::~frmCapFrame()
 {
-    if (m_recorder)
-        m_recorder->stop();
+    if (m_writer)
+        m_writer->stop();
 }
 
 void frmCapFrame::capture()
 {
     CaptureSource *source = m_grab->source();
-    if (!m_recorder || !source || !m_recorder->push(source->currentFrame())) {
+    if (!m_writer || !source || !m_writer->push(source->currentFrame())) {
         message(this, QStringLiteral("Could not capture frame"));
         return;
     }
@@ -380,19 +379,61 @@ int compressionQuality()
     return qBound(1, setting(kCapture, QStringLiteral("quality"), QStringLiteral("85")).toInt(), 100);
 }
 
-void chooseCompression(SmartGrab *grab)
+CapturePipeline::Container clipContainer()
 {
-    const std::optional<QString> typed =
-        DialogService::input(grab, QStringLiteral("Picture quality of new clips (1 - 100):"),
-                             QStringLiteral("Video Compression"), QString::number(compressionQuality()));
-    if (!typed)
-        return;
-    bool ok = false;
-    const int quality = typed->trimmed().toInt(&ok);
-    if (ok)
-        CaptureSettings::setValue(kCapture, QStringLiteral("quality"), QString::number(qBound(1, quality, 100)));
+    const bool h264 = setting(kCapture, QStringLiteral("codec"), QStringLiteral("mjpeg")) == QLatin1String("h264");
+    return h264 && CapturePipeline::canRecord(CapturePipeline::Container::Mp4) ? CapturePipeline::Container::Mp4
+                                                                              : CapturePipeline::Container::Avi;
 }
 
-bool audioInputAvailable() { return !QMediaDevices::audioInputs().isEmpty() || AviRecorder::hasAudioSourceOverride(); }
+frmCompression::frmCompression(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmCompression"));
+    setWindowTitle(QStringLiteral("Video Compression"));
+    m_codec = new QComboBox(this);
+    m_codec->setObjectName(QStringLiteral("cboCodec"));
+    m_codec->addItem(QStringLiteral("Motion JPEG (AVI)"), QStringLiteral("mjpeg"));
+    if (CapturePipeline::canRecord(CapturePipeline::Container::Mp4))
+        m_codec->addItem(QStringLiteral("H.264 (MP4)"), QStringLiteral("h264"));
+    m_codec->setCurrentIndex(clipContainer() == CapturePipeline::Container::Mp4 ? 1 : 0);
+    m_quality = digitsBox(this, "txtQuality");
+    m_quality->setText(QString::number(compressionQuality()));
+    QPushButton *ok = button(this, QStringLiteral("&OK"), QStringLiteral("cmdOK"));
+    ok->setDefault(true);
+    QPushButton *cancel = button(this, QStringLiteral("&Cancel"), QStringLiteral("cmdCancel"));
+    connect(ok, &QPushButton::clicked, this, &frmCompression::ok);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("&Compressor:"), m_codec);
+    form->addRow(QStringLiteral("Picture &quality (1 - 100):"), m_quality);
+    auto *row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(row);
+}
+
+void frmCompression::ok()
+{
+    CaptureSettings::setValue(kCapture, QStringLiteral("codec"), m_codec->currentData().toString());
+    bool typed = false;
+    const int quality = m_quality->text().trimmed().toInt(&typed);
+    if (typed)
+        CaptureSettings::setValue(kCapture, QStringLiteral("quality"), QString::number(qBound(1, quality, 100)));
+    accept();
+}
+
+void chooseCompression(SmartGrab *grab)
+{
+    frmCompression dialog(grab);
+    DialogService::showModal(&dialog);
+}
+
+bool audioInputAvailable()
+{
+    return !CapturePipeline::audioSourceDescription().isEmpty() || CaptureDevices::hasAudioInput();
+}
 
 } // namespace tovradocs::Internal

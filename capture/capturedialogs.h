@@ -1,10 +1,13 @@
 #pragma once
 
+#include "media/capturepipeline.h"
+
 #include <QDialog>
 
 #include <memory>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -12,7 +15,7 @@ class QRadioButton;
 
 namespace tovradocs::Internal {
 
-class AviRecorder;
+class CaptureClipWriter;
 class SmartGrab;
 
 // "Capture Video Sequence": the recording parameters of the next clip.
@@ -48,7 +51,7 @@ private:
     void capture();
 
     SmartGrab *m_grab;
-    std::unique_ptr<AviRecorder> m_recorder;
+    std::unique_ptr<CaptureClipWriter> m_writer;
     QLabel *m_frames;
     QPushButton *m_cancel;
     int m_count = 0;
@@ -88,12 +91,31 @@ private:
     QString m_streamMaster;
 };
 
+// "Video Compression": the kind and picture quality of new clips. H.264 in
+// MP4 is offered only where an H.264 encoder is installed.
+class frmCompression : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit frmCompression(QWidget *parent);
+
+private:
+    void ok();
+
+    QComboBox *m_codec;
+    QLineEdit *m_quality;
+};
+
 // "Select Sound Format": sets the audio format of the capture window's clips.
 void chooseAudioFormat(SmartGrab *grab);
-// The compression of new clips (JPEG quality 1 to 100).
+// The compression dialog, shown modally.
 void chooseCompression(SmartGrab *grab);
+// Picture quality of new clips, 1 to 100.
 int compressionQuality();
-// A clip can take sound from the default input, or tests stand one in.
+// The container of new clips: MP4 when H.264 is chosen and can be written,
+// else AVI.
+CapturePipeline::Container clipContainer();
+// A clip can take sound from the system's input, or tests stand one in.
 bool audioInputAvailable();
 
 } // namespace tovradocs::Internal

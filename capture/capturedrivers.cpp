@@ -1,8 +1,4 @@
-#include "capture/camerasource.h"
 #include "capture/capturesource.h"
-#include "capture/testpatternsource.h"
-
-#include <QMediaDevices>
 
 namespace tovradocs::Internal {
 
@@ -13,7 +9,6 @@ struct Config
     bool testPattern = true;
     QSize patternSize {640, 480};
     int patternRate = 15;
-    std::vector<CaptureDrivers::SourceFactory> extra;
 };
 
 Config &config()
@@ -24,17 +19,14 @@ Config &config()
 
 } // namespace capturedrivers
 
-CaptureDrivers::CaptureDrivers(QObject *parent) : QObject(parent)
+CaptureDrivers::CaptureDrivers(QObject *parent)
+    : QObject(parent)
+    , m_devices(std::make_unique<CaptureDevices>())
 {
-    auto *devices = new QMediaDevices(this);
-    connect(devices, &QMediaDevices::videoInputsChanged, this, [this] {
+    connect(m_devices.get(), &CaptureDevices::changed, this, [this] {
         rebuild();
         Q_EMIT changed();
     });
-    const auto &c = capturedrivers::config();
-    for (const auto &factory : c.extra)
-        if (auto source = factory(); source && m_drivers.size() < kMaxDrivers)
-            m_drivers.push_back(std::move(source));
     rebuild();
 }
 
@@ -50,36 +42,32 @@ CaptureSource *CaptureDrivers::driver(int index) const
 void CaptureDrivers::rebuild()
 {
     // Sources still present keep their object, so a connected camera survives
-    // another camera being plugged in.
-    const QList<QCameraDevice> cameras = QMediaDevices::videoInputs();
+    // another camera being plugged in or out.
+    const QList<CaptureDevice> cameras = m_devices->devices();
     std::vector<std::unique_ptr<CaptureSource>> kept;
+    std::unique_ptr<CaptureSource> pattern;
     for (auto &source : m_drivers) {
-        auto *camera = qobject_cast<CameraSource *>(source.get());
-        if (camera && std::none_of(cameras.begin(), cameras.end(), [&](const QCameraDevice &d) {
-                return d.id() == camera->id();
-            })) {
-            camera->deviceRemoved();
-            // Deleted later: the capture window may be in the middle of using it.
-            source.release()->deleteLater();
+        if (source->isTestPattern()) {
+            pattern = std::move(source);
             continue;
         }
-        if (!qobject_cast<TestPatternSource *>(source.get()))
+        const bool present = std::any_of(cameras.begin(), cameras.end(),
+                                         [&](const CaptureDevice &d) { return d.id == source->id(); });
+        if (present)
             kept.push_back(std::move(source));
+        else if (source->isConnected())
+            // Its pipeline reports the loss and finishes a clip; the window lets go after.
+            m_retired.push_back(std::move(source));
     }
-    for (const QCameraDevice &device : cameras) {
-        const bool known = std::any_of(kept.begin(), kept.end(),
-                                       [&](const auto &s) { return s->id() == device.id(); });
+    for (const CaptureDevice &device : cameras) {
+        const bool known = std::any_of(kept.begin(), kept.end(), [&](const auto &s) { return s->id() == device.id; });
         if (!known && kept.size() < kMaxDrivers)
-            kept.push_back(std::make_unique<CameraSource>(device));
+            kept.push_back(std::make_unique<CaptureSource>(device));
     }
     // The test pattern keeps its object too, and its place at the end.
-    std::unique_ptr<CaptureSource> pattern;
-    for (auto &source : m_drivers)
-        if (source && qobject_cast<TestPatternSource *>(source.get()))
-            pattern = std::move(source);
     const auto &c = capturedrivers::config();
     if (!pattern && c.testPattern)
-        pattern = std::make_unique<TestPatternSource>(c.patternSize, c.patternRate);
+        pattern = CaptureSource::testPattern(c.patternSize, c.patternRate);
     if (pattern && kept.size() < kMaxDrivers)
         kept.push_back(std::move(pattern));
     m_drivers = std::move(kept);
@@ -92,11 +80,6 @@ void CaptureDrivers::setTestPatternFormat(QSize size, int framesPerSecond)
 {
     capturedrivers::config().patternSize = size;
     capturedrivers::config().patternRate = framesPerSecond;
-}
-
-void CaptureDrivers::setExtraSources(std::vector<SourceFactory> factories)
-{
-    capturedrivers::config().extra = std::move(factories);
 }
 
 } // namespace tovradocs::Internal

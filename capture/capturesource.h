@@ -1,11 +1,13 @@
 #pragma once
 
+#include "media/capturedevices.h"
+#include "media/capturepipeline.h"
+
 #include <QImage>
 #include <QObject>
 #include <QSize>
 #include <QString>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -52,44 +54,64 @@ struct SequenceParms
     int avStreamMaster = 0; // 0 audio, 1 none
 };
 
-// One video source: a camera or the built-in test pattern. Frames arrive on
-// the user-interface thread through frameReady.
+// One capture driver: a camera the system offers or the built-in test
+// pattern, each a live pipeline of the media engine while connected. Frames
+// and outcomes arrive on the user-interface thread.
 class CaptureSource : public QObject
 {
     Q_OBJECT
 public:
-    using QObject::QObject;
-    ~CaptureSource() override = default;
+    explicit CaptureSource(const CaptureDevice &device, QObject *parent = nullptr);
+    // The built-in test pattern: colour bars carrying their frame number.
+    static std::unique_ptr<CaptureSource> testPattern(QSize size, int framesPerSecond);
+    ~CaptureSource() override;
 
-    virtual QString name() const = 0;
-    virtual QString version() const = 0;
+    QString name() const;
+    QString version() const;
     // A stable identity, so a list rebuilt after hot-plug keeps the choice.
-    virtual QByteArray id() const = 0;
-    virtual bool connectDriver() = 0;
-    virtual void disconnectDriver() = 0;
-    virtual bool isConnected() const = 0;
-    virtual DriverCaps caps() const = 0;
-    virtual CaptureStatus status() const = 0;
+    QByteArray id() const;
+    bool isTestPattern() const { return m_testPattern; }
+    bool connectDriver();
+    void disconnectDriver();
+    bool isConnected() const { return m_pipeline != nullptr; }
+    // Why the last connectDriver() failed.
+    QString lastError() const { return m_error; }
+    DriverCaps caps() const;
+    CaptureStatus status() const;
     // The newest frame at full resolution; null before the first one.
-    virtual QImage currentFrame() const = 0;
-    // Frames per second the source delivers; a source that cannot change its
-    // rate keeps it.
-    virtual int frameRate() const = 0;
-    virtual void setFrameRate(int framesPerSecond) { Q_UNUSED(framesPerSecond) }
-    // The driver's own dialogs; false when there is none.
-    virtual bool showSourceDialog(QWidget *parent) { Q_UNUSED(parent) return false; }
-    virtual bool showFormatDialog(QWidget *parent) { Q_UNUSED(parent) return false; }
-    virtual bool showDisplayDialog(QWidget *parent) { Q_UNUSED(parent) return false; }
+    QImage currentFrame() const;
+    int frameRate() const { return m_format.framesPerSecond; }
+    // Takes the rate where the source offers it at its current size; a
+    // connected source restarts on it.
+    void setFrameRate(int framesPerSecond);
+    // Lets the user choose the picture size (and rate) among those offered.
+    bool showFormatDialog(QWidget *parent);
+    bool showSourceDialog(QWidget *) { return false; }
+    bool showDisplayDialog(QWidget *) { return false; }
+    // The running pipeline, through which clips are recorded; null when not connected.
+    CapturePipeline *pipeline() const { return m_pipeline.get(); }
 
 Q_SIGNALS:
     void frameReady(const QImage &frame);
-    // The device went away (unplugged); no more frames will come.
-    void lost();
+    void recordingFinished(const tovradocs::Internal::CapturePipeline::RecordingResult &result);
+    // The source stopped for good (unplugged, or an error); no more frames will come.
+    void lost(const QString &message, bool deviceLost);
+
+private:
+    CaptureSource(const CaptureDevice &device, const CaptureFormat &format, bool testPattern);
+    QList<CaptureFormat> offeredFormats() const;
+    bool switchFormat(const CaptureFormat &format);
+
+    CaptureDevice m_device;
+    CaptureFormat m_format;
+    bool m_testPattern = false;
+    std::unique_ptr<CapturePipeline> m_pipeline;
+    QString m_error;
 };
 
 // Lists the drivers the capture window offers, at most nine: the cameras the
-// system sees and, where enabled, the test pattern. Emits changed when a
-// camera is plugged in or out.
+// system sees and, where enabled, the test pattern after them. Emits changed
+// when a camera is plugged in or out.
 class CaptureDrivers : public QObject
 {
     Q_OBJECT
@@ -109,17 +131,16 @@ public:
     // The test pattern's frame size and rate for drivers made from now on.
     static void setTestPatternFormat(QSize size, int framesPerSecond);
 
-    // Extra sources a test or an embedding host adds in front of the list.
-    using SourceFactory = std::function<std::unique_ptr<CaptureSource>()>;
-    static void setExtraSources(std::vector<SourceFactory> factories);
-
 Q_SIGNALS:
     void changed();
 
 private:
     void rebuild();
 
+    std::unique_ptr<CaptureDevices> m_devices;
     std::vector<std::unique_ptr<CaptureSource>> m_drivers;
+    // Cameras unplugged while connected, kept until the window lets go.
+    std::vector<std::unique_ptr<CaptureSource>> m_retired;
 };
 
 } // namespace tovradocs::Internal

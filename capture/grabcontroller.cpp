@@ -109,6 +109,8 @@ void GrabController::driverChosen(int row)
     if (m_busy || !m_grab || row < 0)
         return;
     m_grab->RemoteSelectDriver(m_drivers->itemData(row).toInt());
+    // Back to the picture, where the capture keys work.
+    m_grab->setFocus(Qt::OtherFocusReason);
 }
 
 void GrabController::keyPressEvent(QKeyEvent *event)

@@ -73,6 +73,9 @@ ScanDialog::ScanDialog(QWidget *parent) : QDialog(parent), m_scanner(new Scanner
     named(m_scanButton, "cmdScan");
     m_cancel = new QPushButton(QStringLiteral("&Cancel"), this);
     named(m_cancel, "cmdCancel");
+    // Enter scans the page, even after a preview left the focus on its button.
+    m_scanButton->setDefault(true);
+    m_previewButton->setAutoDefault(false);
 
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("Scanner:"), m_devices);
@@ -168,6 +171,9 @@ void ScanDialog::startScan(bool preview)
     if (m_scanner->isRunning() || m_devices->count() == 0)
         return;
     m_previewing = preview;
+    // Disabling the buttons moves the focus on to Cancel; it comes back when
+    // the scan ends, so the next Enter does not cancel the dialog.
+    m_focusBeforeScan = focusWidget();
     m_previewButton->setEnabled(false);
     m_scanButton->setEnabled(false);
     m_progress->setValue(0);
@@ -189,6 +195,8 @@ void ScanDialog::scanFinished(Scanner::Outcome outcome, const QString &message, 
 {
     m_previewButton->setEnabled(true);
     m_scanButton->setEnabled(true);
+    if (m_focusBeforeScan)
+        m_focusBeforeScan->setFocus();
     if (outcome != Scanner::Scanned) {
         m_progress->setValue(0);
         if (outcome != Scanner::Cancelled)

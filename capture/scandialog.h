@@ -3,6 +3,7 @@
 #include "capture/scanner.h"
 
 #include <QDialog>
+#include <QPointer>
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -51,6 +52,7 @@ private:
     QSizeF m_bedMm;
     QImage m_image;
     bool m_previewing = false;
+    QPointer<QWidget> m_focusBeforeScan;
 };
 
 } // namespace tovradocs::Internal

@@ -1,17 +1,15 @@
 #include "capture/smartgrab.h"
+#include "capture/smartgrab_p.h"
 
 #include "capture/capturebkgnd.h"
 #include "capture/capturedialogs.h"
 #include "capture/captureenvironment.h"
-#include "capture/capturelogging.h"
 #include "capture/capturesettings.h"
 #include "capture/footswitch.h"
 #include "capture/testjoystick.h"
 #include "capture/grabcontroller.h"
 #include "component/dialogservice.h"
-#include "component/filetypes.h"
 #include "component/hostlink.h"
-#include "library/librarycopier.h"
 #include "library/librarysql.h"
 #include "library/tovralib.h"
 
@@ -20,9 +18,7 @@
 #include <tovradocs/recordset.h>
 
 #include <QApplication>
-#include <QBuffer>
 #include <QClipboard>
-#include <QDate>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -30,14 +26,11 @@
 #include <QPainter>
 #include <QSaveFile>
 #include <QStyle>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace tovradocs::Internal {
 
 namespace smartgrab {
 
-const QString kWindowName = QStringLiteral("SmartGrab");
-constexpr qint16 kImageExtensionSetting = 61;
 constexpr int kMinClientWidth = 320;
 constexpr int kMinClientHeight = 240;
 
@@ -76,6 +69,15 @@ void CaptureView::setFrame(const QImage &frame)
     update();
 }
 
+void CaptureView::setRecording(bool recording)
+{
+    if (recording)
+        m_recording.start();
+    else
+        m_recording.invalidate();
+    update();
+}
+
 void CaptureView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -83,6 +85,22 @@ void CaptureView::paintEvent(QPaintEvent *)
         painter.fillRect(rect(), Qt::black);
     else
         painter.drawImage(rect(), m_frame);
+    if (!m_recording.isValid())
+        return;
+    const qint64 seconds = m_recording.elapsed() / 1000;
+    const QString text = QStringLiteral("REC %1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    const QFontMetrics metrics(font());
+    const int dot = metrics.height() * 2 / 3;
+    QRect box(0, 0, dot + metrics.horizontalAdvance(text) + metrics.height(), metrics.height() * 3 / 2);
+    box.moveTopRight(rect().topRight() + QPoint(-8, 8));
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 170));
+    painter.drawRoundedRect(box, 4, 4);
+    painter.setBrush(QColor(220, 30, 30));
+    painter.drawEllipse(QRect(box.left() + metrics.height() / 3, box.center().y() - dot / 2, dot, dot));
+    painter.setPen(Qt::white);
+    painter.drawText(box.adjusted(dot + metrics.height() / 2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text);
 }
 
 void CaptureView::mousePressEvent(QMouseEvent *event)
@@ -98,15 +116,16 @@ SmartGrab::SmartGrab(QWidget *parent, GrabController *controller)
     // QMainWindow always makes itself a window; this one lives inside the background.
     setWindowFlags(Qt::Widget);
     setObjectName(QStringLiteral("SmartGrab"));
+    // F5, Space and F8 reach the window, not the driver list beside it.
+    setFocusPolicy(Qt::StrongFocus);
     setWindowTitle(QStringLiteral("Capture"));
     m_immediateVideo = false;
     if (auto *bkgnd = qobject_cast<CaptureBkgnd *>(parent))
         m_immediateVideo = bkgnd->immediateVideo();
-    m_limitTimer.setSingleShot(true);
-    connect(&m_limitTimer, &QTimer::timeout, this, &SmartGrab::stopRecording);
-    connect(&m_recorder, &AviRecorder::failed, this, [this](const QString &text) {
-        finishRecording(text);
-    });
+    m_snapWriter.setMaxThreadCount(1);
+    m_syncPause.setSingleShot(true);
+    m_syncPause.setInterval(1000);
+    connect(&m_syncPause, &QTimer::timeout, this, &SmartGrab::syncStills);
 
     // 1. Background colour from the preferences.
     m_activated = false;
@@ -321,8 +340,7 @@ bool SmartGrab::connectDriver(int index)
     if (!next)
         return false;
     if (m_source && m_source != next) {
-        if (isRecording())
-            stopRecording();
+        finishClipNow();
         disconnect(m_source, nullptr, this, nullptr);
         m_source->disconnectDriver();
     }
@@ -331,6 +349,7 @@ bool SmartGrab::connectDriver(int index)
     m_source = next;
     m_driverIndex = index;
     connect(next, &CaptureSource::frameReady, this, &SmartGrab::showFrame, Qt::UniqueConnection);
+    connect(next, &CaptureSource::recordingFinished, this, &SmartGrab::clipFinished, Qt::UniqueConnection);
     connect(next, &CaptureSource::lost, this, &SmartGrab::sourceLost, Qt::UniqueConnection);
 
     const DriverCaps caps = next->caps();
@@ -385,6 +404,7 @@ void SmartGrab::firstActivation()
         return;
     }
     m_activated = true;
+    setFocus(Qt::ActiveWindowFocusReason);
     DataLink *link = dataLink();
     if (!link || !trapErrors(smartgrab::kWindowName, [&] {
             m_entryCode = link->GenerateEntrycode(false, QStringLiteral("BookContents"),
@@ -414,8 +434,11 @@ void SmartGrab::shutdown()
 {
     if (isRecording()) {
         m_immediateVideo = false;
-        stopRecording();
+        // The clip is finished here and stored before the set closes.
+        finishClipNow();
     }
+    collectSnaps(true);
+    syncStills();
     collectSyncs(true);
     if (m_set) {
         trapErrors(smartgrab::kWindowName, [&] { m_set->close(); });
@@ -461,158 +484,6 @@ void SmartGrab::Form_KeyDown(int key, int shift)
 }
 
 void SmartGrab::keyPressEvent(QKeyEvent *event) { Form_KeyDown(event->key(), int(event->modifiers())); }
-
-void SmartGrab::snap()
-{
-    DataLink *link = dataLink();
-    if (!link || !m_source)
-        return;
-    const QImage frame = m_source->currentFrame();
-    QString fileName;
-    if (!trapErrors(smartgrab::kWindowName, [&] {
-            fileName = link->NextFileName(1, m_bookCode, m_entryCode,
-                                          link->GetSystemSetting(smartgrab::kImageExtensionSetting)
-                                              .toString()
-                                              .trimmed());
-        }))
-        return;
-    // Written whole or not at all, in the format the extension names. The
-    // sync to disk runs beside the live picture; the entries are committed
-    // only after it (shutdown()).
-    QByteArray encoded;
-    QBuffer buffer(&encoded);
-    const QByteArray format = QFileInfo(fileName).suffix().toLatin1();
-    if (frame.isNull() || !buffer.open(QIODevice::WriteOnly)
-        || !frame.save(&buffer, format.isEmpty() ? "bmp" : format.constData())
-        || !LibraryCopier::writeNew(encoded, fileName, false)) {
-        message(QStringLiteral("Problem saving frame"));
-        return;
-    }
-    collectSyncs(false);
-    m_pendingSyncs.append(QtConcurrent::run([fileName] { return LibraryCopier::syncFile(fileName); }));
-    m_frameFile = fileName;
-    addEntry(1, fileName, QStringLiteral("Desc"));
-}
-
-void SmartGrab::collectSyncs(bool wait)
-{
-    for (auto it = m_pendingSyncs.begin(); it != m_pendingSyncs.end();) {
-        if (!wait && !it->isFinished()) {
-            ++it;
-            continue;
-        }
-        const Outcome done = it->result();
-        if (!done)
-            message(done.error());
-        it = m_pendingSyncs.erase(it);
-    }
-}
-
-void SmartGrab::record()
-{
-    DataLink *link = dataLink();
-    if (!link || !m_source)
-        return;
-    QString fileName;
-    if (!trapErrors(smartgrab::kWindowName, [&] {
-            fileName = link->NextFileName(1, m_bookCode, m_entryCode, QStringLiteral("avi"));
-        }))
-        return;
-    if (!setCaptureFile(fileName)) {
-        message(QStringLiteral("Could not set new capture file: ") + fileName);
-        return;
-    }
-    frmCapVid dialog(this);
-    DialogService::showModal(&dialog);
-    if (dialog.property("tag").toString().isEmpty())
-        return;
-
-    const int fps = m_sequence.requestMicroSecPerFrame > 0
-                        ? qRound(1e6 / m_sequence.requestMicroSecPerFrame)
-                        : m_source->frameRate();
-    m_source->setFrameRate(fps);
-    const QImage first = m_source->currentFrame();
-    const CaptureStatus status = m_source->status();
-    const QSize size = first.isNull() ? QSize(status.imageWidth, status.imageHeight) : first.size();
-    AviRecorder::Format format;
-    format.frameSize = size;
-    format.framesPerSecond = m_source->frameRate();
-    format.audio = m_sequence.captureAudio && audioInputAvailable();
-    format.audioRate = m_audioRate;
-    format.audioChannels = m_audioChannels;
-    format.quality = compressionQuality();
-    const Outcome started = m_recorder.start(m_captureFile, format);
-    if (!started) {
-        qCWarning(lcCapture) << "recording:" << started.error();
-        finishRecording(started.error());
-        return;
-    }
-    m_recordIntoLibrary = true;
-    setWindowTitle(QStringLiteral("Capture - Recording"));
-    if (m_sequence.limitEnabled && m_sequence.timeLimit > 0)
-        m_limitTimer.start(m_sequence.timeLimit * 1000);
-}
-
-void SmartGrab::stopRecording()
-{
-    if (!isRecording())
-        return;
-    m_limitTimer.stop();
-    const Outcome stopped = m_recorder.stop();
-    finishRecording(stopped ? QString() : stopped.error());
-}
-
-void SmartGrab::finishRecording(const QString &failure)
-{
-    m_limitTimer.stop();
-    setWindowTitle(QStringLiteral("Capture"));
-    if (!failure.isEmpty())
-        qCWarning(lcCapture) << "clip ended with" << failure;
-    bool saved = false;
-    const QFileInfo file(m_captureFile);
-    if (m_recordIntoLibrary) {
-        m_recordIntoLibrary = false;
-        if (file.exists() && file.size() > 0) {
-            m_videoFile = m_captureFile;
-            if (!failure.isEmpty())
-                message(QStringLiteral("Recording stopped: ") + failure);
-            addEntry(2, m_captureFile, QStringLiteral("Desc"));
-            saved = true;
-        } else {
-            QFile::remove(m_captureFile);
-            message(QStringLiteral("Problem saving video"));
-        }
-    }
-    Q_EMIT recordingFinished(saved);
-    if (m_immediateVideo)
-        closeEnvironment();
-}
-
-void SmartGrab::addEntry(qint16 entryType, const QString &fileName, const QString &description)
-{
-    if (!m_set)
-        return;
-    const bool added = trapErrors(smartgrab::kWindowName, [&] {
-        m_set->addNew();
-        m_set->setValue(QStringLiteral("Description"),
-                        description.isEmpty() ? QDate::currentDate().toString(Qt::TextDate) : description);
-        m_set->setValue(QStringLiteral("EntryType"), entryTypeFor(fileName, entryType));
-        m_set->setValue(QStringLiteral("FileName"), fileName);
-        m_set->setValue(QStringLiteral("BookCode"), qAbs(m_bookCode));
-        m_set->setValue(QStringLiteral("Entry_Code"), m_entryCode);
-        m_set->setValue(QStringLiteral("EntryDate"), QDate::currentDate());
-        m_set->setValue(QStringLiteral("IndexImage"), false);
-        m_set->update();
-    });
-    if (!added) {
-        trapErrors(smartgrab::kWindowName, [&] { m_set->cancelUpdate(); });
-        return;
-    }
-    const qint32 stored = m_entryCode;
-    ++m_entryCode;
-    if (Capturer *capturer = currentCapturer())
-        capturer->TransferFileEntryToDB(entryType == 2, fileName, QString::number(stored));
-}
 
 bool SmartGrab::setCaptureFile(const QString &path)
 {
@@ -715,18 +586,26 @@ void SmartGrab::driverDialog(qint16 command)
 
 void SmartGrab::showFrame(const QImage &frame)
 {
-    if (isRecording())
-        m_recorder.push(frame);
     if (m_actPreview->isChecked() && m_capwnd)
         m_capwnd->setFrame(frame);
 }
 
-void SmartGrab::sourceLost()
+void SmartGrab::sourceLost(const QString &text, bool deviceLost)
 {
-    // What was recorded so far is closed cleanly and kept.
-    if (isRecording())
-        stopRecording();
+    // A clip being recorded has been finished and stored (clipFinished) by now.
+    if (m_source)
+        disconnect(m_source, nullptr, this, nullptr);
     m_source.clear();
+    if (m_capwnd)
+        m_capwnd->setFrame(QImage());
+    QString explanation = deviceLost ? QStringLiteral("The capture device was disconnected or stopped responding.")
+                                     : QStringLiteral("The capture device stopped: ") + text;
+    if (m_clipSavedBeforeLoss)
+        explanation += QStringLiteral(" The video recorded until then has been saved.");
+    m_clipSavedBeforeLoss = false;
+    message(explanation);
+    if (m_immediateVideo)
+        closeEnvironment();
 }
 
 void SmartGrab::fitToImage()

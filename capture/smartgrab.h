@@ -1,13 +1,14 @@
 #pragma once
 
-#include "capture/avirecorder.h"
 #include "capture/capturesource.h"
 #include "capture/grabcontroller.h"
 #include "component/result.h"
 
+#include <QElapsedTimer>
 #include <QFuture>
 #include <QMainWindow>
 #include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <memory>
@@ -32,6 +33,9 @@ public:
     explicit CaptureView(QWidget *parent);
     void setFrame(const QImage &frame);
     QImage frame() const { return m_frame; }
+    // While a clip is recorded the picture says so, with its running time.
+    void setRecording(bool recording);
+    bool isRecording() const { return m_recording.isValid(); }
 
 Q_SIGNALS:
     void clicked();
@@ -42,6 +46,7 @@ protected:
 
 private:
     QImage m_frame;
+    QElapsedTimer m_recording;
 };
 
 // The capture window: connects to a capture driver, shows its live picture
@@ -76,8 +81,9 @@ public:
     qint32 entryCode() const { return m_entryCode; }
     QString currentFrameFile() const { return m_frameFile; }
     QString currentVideoFile() const { return m_videoFile; }
-    bool isRecording() const { return m_recorder.isRecording(); }
-    qint64 framesRecorded() const { return m_recorder.framesPushed(); }
+    // From the start of a clip until its file is complete and stored.
+    bool isRecording() const { return m_recording; }
+    qint64 framesRecorded() const;
 
     // Recording parameters, read and set by the recording dialog.
     SequenceParms sequenceSetup() const { return m_sequence; }
@@ -92,9 +98,13 @@ public:
     // Ends a running clip and releases the driver; the background window
     // calls it before it closes.
     void shutdown();
+    // Stores the stills whose files are written, in the order they were
+    // taken; with wait, waits for all of them first.
+    void collectSnaps(bool wait);
     // Reports syncs that failed; with wait, waits for all of them first.
     void collectSyncs(bool wait);
-    // Stops the clip being recorded, as a click in the picture does.
+    // Ends the clip being recorded, as a click in the picture does;
+    // recordingFinished follows when its file is complete.
     void stopRecording();
 
 Q_SIGNALS:
@@ -116,8 +126,10 @@ private:
     void closeEnvironment();
     void snap();
     void record();
-    void finishRecording(const QString &failure);
-    void addEntry(qint16 entryType, const QString &fileName, const QString &description);
+    void finishClipNow();
+    void clipFinished(const CapturePipeline::RecordingResult &result);
+    void finishRecording(const QString &failure, bool sourceStopped);
+    void addEntry(qint16 entryType, const QString &fileName, const QString &description, qint32 entryCode);
     void saveFrameAs();
     void saveVideoAs();
     void chooseCaptureFile();
@@ -125,8 +137,9 @@ private:
     void toggleOverlay();
     void togglePreview();
     void driverDialog(qint16 command);
+    void syncStills();
     void showFrame(const QImage &frame);
-    void sourceLost();
+    void sourceLost(const QString &message, bool deviceLost);
     void fitToImage();
     void message(const QString &text, bool critical = false);
 
@@ -139,7 +152,17 @@ private:
     qint32 m_bookCode = 0;
     qint32 m_entryCode = 0;
     QString m_frameFile;
-    QList<QFuture<Outcome>> m_pendingSyncs; // stills written, not yet on disk
+    struct Snap
+    {
+        QFuture<Outcome> written;
+        QString fileName;
+        qint32 entryCode = 0;
+    };
+    QList<Snap> m_snaps;                    // stills being written, oldest first
+    QThreadPool m_snapWriter;               // one thread: stills are written in order
+    QStringList m_unsynced;                 // stills stored, not yet synced
+    QTimer m_syncPause;
+    QList<QFuture<Outcome>> m_pendingSyncs; // syncs under way
     QString m_videoFile;
     QString m_captureFile;
     std::unique_ptr<Recordset> m_set;
@@ -149,9 +172,11 @@ private:
     SequenceParms m_sequence;
     int m_audioRate = 22050;
     int m_audioChannels = 1;
-    AviRecorder m_recorder;
-    QTimer m_limitTimer;
+    bool m_recording = false;
     bool m_recordIntoLibrary = false;
+    bool m_clipSavedBeforeLoss = false;
+    qint64 m_framesRecorded = 0;
+    qint32 m_clipEntryCode = 0;
 
     QMenu *m_driverMenu = nullptr;
     QList<QAction *> m_driverActions;

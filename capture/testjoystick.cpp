@@ -36,6 +36,7 @@ TestJoystick::TestJoystick(qint16 mode, QWidget *parent) : QDialog(parent), m_mo
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_message, 1);
     layout->addWidget(close, 0, Qt::AlignRight);
+    KeyHandler::install(this);
 
     FootSwitch *footSwitch = FootSwitch::shared();
     footSwitch->retain();

@@ -7,12 +7,18 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QPixmap>
+#include <QStyle>
+
+#include <algorithm>
 
 namespace tovradocs::Internal {
 
 namespace doclist {
 
 enum Role { PathRole = Qt::UserRole + 1, TemporaryRole, PendingRole };
+
+// Gap between cells and around what a cell holds.
+constexpr int spacing = 8;
 
 QIcon iconFor(const QImage &image, int pixels)
 {
@@ -30,14 +36,48 @@ DocList::DocList(QWidget *parent) : QListWidget(parent)
     setResizeMode(QListView::Adjust);
     setMovement(QListView::Static);
     setIconSize(QSize(m_pixels, m_pixels));
-    setGridSize(QSize(m_pixels + 40, m_pixels + 40));
-    setWordWrap(true);
+    // One line per name, shortened in the middle where the number usually is not.
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideMiddle);
     setUniformItemSizes(true);
+    applyCellSize();
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
     viewport()->setAcceptDrops(true);
     setThumbnailProvider(ThumbnailProvider::shared());
+}
+
+QSize DocList::cellSize() const
+{
+    const int indicator = style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this);
+    const int line = fontMetrics().height();
+    return {std::max(m_pixels + indicator + 3 * doclist::spacing, m_pixels + 48),
+            m_pixels + line + 3 * doclist::spacing};
+}
+
+void DocList::applyCellSize()
+{
+    // Fixed cells: a size worked out from an item whose thumbnail had not
+    // arrived would clip every thumbnail that came later.
+    const QSize cell = cellSize();
+    setGridSize(cell + QSize(doclist::spacing, doclist::spacing));
+    for (int i = 0; i < count(); ++i)
+        item(i)->setSizeHint(cell);
+}
+
+QIcon DocList::placeholder() const
+{
+    QPixmap blank(m_pixels, m_pixels);
+    blank.fill(Qt::transparent);
+    return QIcon(blank);
+}
+
+void DocList::changeEvent(QEvent *event)
+{
+    QListWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        applyCellSize();
 }
 
 void DocList::setThumbnailProvider(ThumbnailProvider *provider)
@@ -62,10 +102,12 @@ int DocList::addItem(const QString &path, bool temporary, const QImage &picture)
     entry->setToolTip(path);
     entry->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     entry->setCheckState(Qt::Checked);
+    entry->setSizeHint(cellSize());
     QListWidget::addItem(entry);
     if (!picture.isNull()) {
         entry->setIcon(doclist::iconFor(picture, m_pixels));
     } else {
+        entry->setIcon(placeholder());
         entry->setData(doclist::PendingRole, true);
         requestThumbnail(path);
     }

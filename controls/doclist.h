@@ -12,6 +12,8 @@ class ThumbnailProvider;
 
 // A list of documents shown as thumbnails with a selection mark each. An item
 // knows its file and whether that file is a temporary one its owner made.
+// Every item has the same cell, big enough for its thumbnail, its tick box and
+// its name on one line, whether its thumbnail has arrived yet or not.
 // Positions are 1-based, as the windows count them. UI thread only.
 class DocList : public QListWidget
 {
@@ -37,12 +39,15 @@ public:
 
     void setThumbnailProvider(ThumbnailProvider *provider);
     int thumbnailPixels() const { return m_pixels; }
+    // The size of every item: thumbnail and tick box, the name below.
+    QSize cellSize() const;
 
 Q_SIGNALS:
     // Local files and other URLs dropped from outside; the owner decides what to keep.
     void urlsDropped(const QList<QUrl> &urls);
 
 protected:
+    void changeEvent(QEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -51,6 +56,8 @@ private:
     QListWidgetItem *at(int position) const;
     void thumbnailArrived(const QString &path, const QImage &thumbnail);
     void requestThumbnail(const QString &path);
+    void applyCellSize();
+    QIcon placeholder() const;
 
     ThumbnailProvider *m_provider = nullptr;
     int m_pixels = 96;

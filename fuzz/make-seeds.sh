@@ -80,4 +80,33 @@ printf '\001copy\nfile:///home/a/IMG_0001.JPG\nfile:///home/a/%%FF.jpg' > "$file
 printf '\002cut\nfile://xray-pc/share/a.jpg\nhttps://example.org/x.jpg\nfile:///a?b#c' > "$files/seed3"
 # Found by fuzzing: an empty host followed by "//", read as a path that named a machine when written back.
 printf '\002cut\nfile:////homeMaGb-c' > "$files/seed4"
+# Files offered for import: the first byte picks the suffix (1 .jpg, 2 .png,
+# 3 .gif, 4 .bmp, 7 .mp4, 8 .avi, 9 .mkv, 11 .pdf); whole files, then hostile ones.
+imp=$out/corpus-import
+mkdir -p "$imp"
+seed_imp() { printf "\\$(printf '%03o' "$2")" > "$imp/seed$1"; cat "$3" >> "$imp/seed$1"; }
+seed_imp 1 1 "$tmp/a.jpg"
+seed_imp 2 2 "$tmp/a.png"
+seed_imp 3 3 "$tmp/a.gif"
+seed_imp 4 4 "$tmp/a.bmp"
+printf '%%PDF-1.4\n1 0 obj<<>>endobj\ntrailer<<>>\n%%%%EOF\n' > "$tmp/a.pdf"
+seed_imp 5 11 "$tmp/a.pdf"
+# ISO media whose box claims 2^63 bytes, and one whose 64-bit size is smaller than its header.
+printf '\000\000\000\030ftypisom\000\000\002\000isommp41\000\000\000\001mdat\177\377\377\377\377\377\377\377' > "$tmp/big.mp4"
+seed_imp 6 7 "$tmp/big.mp4"
+printf '\000\000\000\020ftypheic\000\000\000\000\000\000\000\001meta\000\000\000\000\000\000\000\004' > "$tmp/small.heic"
+seed_imp 7 6 "$tmp/small.heic"
+# A PNG chunk of nearly 4 GiB, a bitmap of 16000 x 16000 pixels in 60 bytes,
+# a RIFF chunk of 4 GiB, and a Matroska segment of unknown size.
+printf '\211PNG\r\n\032\n\377\377\377\360IHDR' > "$tmp/huge.png"
+seed_imp 8 2 "$tmp/huge.png"
+printf 'BM\000\000\000\000\000\000\000\000\066\000\000\000\050\000\000\000\200\076\000\000\200\076\000\000\001\000\030\000\000\000\000\000\000\000\000\000' > "$tmp/huge.bmp"
+seed_imp 9 4 "$tmp/huge.bmp"
+printf 'RIFF\377\377\377\377AVI LIST\377\377\377\377' > "$tmp/huge.avi"
+seed_imp 10 8 "$tmp/huge.avi"
+printf '\032\105\337\243\203\102\206\201\030\123\200\147\001\377\377\377\377\377\377\377' > "$tmp/open.mkv"
+seed_imp 11 9 "$tmp/open.mkv"
+# JPEG segments whose lengths are 0 and 1.
+printf '\377\330\377\340\000\000\377\333\000\001' > "$tmp/zero.jpg"
+seed_imp 12 1 "$tmp/zero.jpg"
 exit 0

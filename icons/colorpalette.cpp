@@ -1,5 +1,6 @@
 #include "icons/colorpalette.h"
 
+#include "component/keyhandler.h"
 #include "icons/iconeditor.h"
 #include "icons/iconeditorwidgets.h"
 
@@ -39,6 +40,8 @@ ColorPalette::ColorPalette(IconEditor *editor) : QDialog(editor, Qt::Tool), m_ed
     setObjectName(QStringLiteral("ColorPalette"));
     setWindowTitle(QStringLiteral("Icon Editor Color Palette"));
     setAttribute(Qt::WA_DeleteOnClose);
+    setProperty("windowID", WindowId);
+    KeyHandler::install(this);
     auto *grid = new QGridLayout(this);
     m_palette = new PaletteBox(editor, [this] { reset(); });
     m_palette->setParent(this);

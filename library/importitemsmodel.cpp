@@ -1,6 +1,9 @@
 #include "library/importitemsmodel.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QPalette>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -54,6 +57,18 @@ void ImportItemsModel::setValueList(Column column, ValueList list)
         Q_EMIT dataChanged(index(0, column), index(int(m_items.size()) - 1, column));
 }
 
+QIcon ImportItemsModel::markIcon(ImportItem::Mark mark)
+{
+    switch (mark) {
+    case ImportItem::Broken:
+        return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    case ImportItem::Duplicate:
+        return QApplication::style()->standardIcon(QStyle::SP_MessageBoxInformation);
+    default:
+        return QIcon();
+    }
+}
+
 const ValueList &ImportItemsModel::valueList(Column column) const
 {
     return column == CategoryColumn ? m_categories : m_transitions;
@@ -74,6 +89,9 @@ QVariant ImportItemsModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= m_items.size())
         return {};
     const ImportItem &item = m_items.at(index.row());
+    // A marked row says why wherever the pointer rests on it.
+    if (role == Qt::ToolTipRole && !item.reason.isEmpty() && index.column() != FileNameColumn)
+        return item.reason;
     switch (index.column()) {
     case SelectColumn:
     case ImportColumn:
@@ -82,8 +100,19 @@ QVariant ImportItemsModel::data(const QModelIndex &index, int role) const
                                                                                 : Qt::Unchecked;
         return {};
     case FileNameColumn:
-        if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        if (role == Qt::DisplayRole)
             return QDir::toNativeSeparators(item.fileName);
+        if (role == Qt::ToolTipRole)
+            return item.reason.isEmpty() ? QDir::toNativeSeparators(item.fileName)
+                                         : QDir::toNativeSeparators(item.fileName) + u'\n' + item.reason;
+        return {};
+    case CheckColumn:
+        if (role == Qt::DisplayRole)
+            return item.mark == ImportItem::Unchecked ? QStringLiteral("Checking...") : item.reason;
+        if (role == Qt::DecorationRole)
+            return markIcon(item.mark);
+        if (role == Qt::ForegroundRole && item.mark == ImportItem::Unchecked)
+            return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
         return {};
     case DescriptionColumn:
         if (role == Qt::DisplayRole || role == Qt::EditRole)
@@ -115,6 +144,8 @@ bool ImportItemsModel::setData(const QModelIndex &index, const QVariant &value, 
             return false;
         (index.column() == SelectColumn ? item.select : item.import)
             = value.toInt() == Qt::Checked;
+        if (index.column() == SelectColumn)
+            item.selectSet = true;
         break;
     case DescriptionColumn:
         if (role != Qt::EditRole)
@@ -154,7 +185,7 @@ QVariant ImportItemsModel::headerData(int section, Qt::Orientation orientation, 
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char *const titles[] = {"Select", "File Name", "Description",
+    static const char *const titles[] = {"Select", "File Name", "Check", "Description",
                                          "Transition", "Category", "Import"};
     return section >= 0 && section < ColumnCount ? QString::fromLatin1(titles[section]) : QVariant();
 }

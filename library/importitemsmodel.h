@@ -4,18 +4,20 @@
 #include "library/importrun.h"
 
 #include <QAbstractTableModel>
+#include <QIcon>
 
 namespace tovradocs::Internal {
 
 // The files of a batch import as a table: the rows hold codes, the view shows
-// the names of categories and transitions from their value lists.
+// the names of categories and transitions from their value lists, and what
+// the checks found about each file, with an icon.
 class ImportItemsModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
-    enum Column { SelectColumn, FileNameColumn, DescriptionColumn, TransitionColumn,
-                  CategoryColumn, ImportColumn, ColumnCount };
+    enum Column { SelectColumn, FileNameColumn, CheckColumn, DescriptionColumn,
+                  TransitionColumn, CategoryColumn, ImportColumn, ColumnCount };
 
     explicit ImportItemsModel(QObject *parent = nullptr);
 
@@ -24,6 +26,8 @@ public:
     const ImportItem &item(int row) const { return m_items.at(row); }
     void setItem(int row, const ImportItem &item);
     void removeItems(QList<int> rows);
+    // The icon of a marked row (none for an unmarked one).
+    static QIcon markIcon(ImportItem::Mark mark);
 
     void setValueList(Column column, ValueList list);
     const ValueList &valueList(Column column) const;

@@ -14,6 +14,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -93,18 +95,36 @@ private:
     int m_fd = -1;
 };
 
-QList<ImportItem> importItemsFromFiles(const QStringList &files)
+QList<ImportItem> importItemsFromFiles(const QStringList &files, QList<int> *rowOfFile)
 {
     QList<ImportItem> items;
     items.reserve(files.size());
-    qint64 position = 0;
+    QHash<QString, int> rowOfKey;
+    if (rowOfFile)
+        rowOfFile->clear();
     for (const QString &given : files) {
+        const bool temporary = given.startsWith(u'?');
+        const QString fileName = temporary ? given.mid(1) : given;
+        // The same file reached twice (two drops, a link) is one row.
+        const QFileInfo info(QDir::fromNativeSeparators(fileName));
+        QString key = info.canonicalFilePath();
+        if (key.isEmpty())
+            key = QDir::cleanPath(info.absoluteFilePath());
+        if (const auto known = rowOfKey.constFind(key); known != rowOfKey.cend()) {
+            items[known.value()].isTempfile = items[known.value()].isTempfile || temporary;
+            if (rowOfFile)
+                rowOfFile->append(known.value());
+            continue;
+        }
         ImportItem item;
-        item.isTempfile = given.startsWith(u'?');
-        item.fileName = item.isTempfile ? given.mid(1) : given;
-        item.srNo = ++position;
+        item.isTempfile = temporary;
+        item.fileName = fileName;
+        item.srNo = items.size() + 1;
         item.description = fileTitle(item.fileName);
         item.docFileType = classifyFile(item.fileName);
+        rowOfKey.insert(key, int(items.size()));
+        if (rowOfFile)
+            rowOfFile->append(int(items.size()));
         items.append(item);
     }
     return items;
@@ -133,13 +153,19 @@ void ImportRun::begin()
                                 .arg(QDir::toNativeSeparators(m_libraryFolder)));
 }
 
+void ImportRun::fail(int index, const QString &reason)
+{
+    m_failures.append({index, reason});
+    qCWarning(lcLibrary) << "not imported:" << m_items.at(index).fileName << reason;
+}
+
 void ImportRun::stop(int index, const QString &message)
 {
     m_ended = true;
     m_failedIndex = index;
     m_error = QStringLiteral("The import stopped at \"%1\":\n%2")
                   .arg(QDir::toNativeSeparators(m_items.at(index).fileName), message);
-    qCWarning(lcLibrary) << m_error;
+    fail(index, message);
 }
 
 void ImportRun::commitRows()
@@ -149,6 +175,54 @@ void ImportRun::commitRows()
     std::unique_ptr<Recordset> set = std::move(m_set);
     m_uncommitted = 0;
     set->close();
+    // The host has them now.
+    m_pending.clear();
+}
+
+void ImportRun::reconcile(const QString &why)
+{
+    // After a failure the host may have rolled back rows it had accepted:
+    // read each back, and take back what it does not hold.
+    QList<Pending> pending = std::move(m_pending);
+    m_pending.clear();
+    for (const Pending &row : std::as_const(pending)) {
+        bool stored = false;
+        try {
+            std::unique_ptr<Recordset> rs;
+            m_link.FillRecordSet(rs, LibrarySql::pageRow(row.key));
+            stored = rs && rs->recordCount() > 0
+                     && QDir::fromNativeSeparators(rs->value(QStringLiteral("FileName")).toString())
+                            == QDir::fromNativeSeparators(row.file);
+            if (rs)
+                rs->close();
+        } catch (const std::exception &e) {
+            // Unknown: the journal stays, and the next start settles the copy.
+            qCWarning(lcLibrary) << "cannot read back entry" << row.key << importrun::describe(e);
+            m_journalKept = true;
+            m_temporarySources.remove(row.index);
+            m_imported.removeAll(row.index);
+            m_codes.removeAll(row.key);
+            fail(row.index, QStringLiteral("It is not known whether the entry was stored: %1")
+                                .arg(importrun::describe(e)));
+            continue;
+        }
+        if (stored)
+            continue;
+        if (!row.copy.isEmpty())
+            m_copier->discard(row.copy);
+        for (qint32 i = m_documents.Count(); i >= 1; --i) {
+            if (m_documents.Item(i) == row.document) {
+                m_documents.Remove(i);
+                break;
+            }
+        }
+        m_temporarySources.remove(row.index);
+        m_imported.removeAll(row.index);
+        m_codes.removeAll(row.key);
+        fail(row.index, QStringLiteral("The entry was not stored: %1").arg(why));
+    }
+    std::sort(m_failures.begin(), m_failures.end(),
+              [](const ImportFailure &a, const ImportFailure &b) { return a.index < b.index; });
 }
 
 bool ImportRun::step()
@@ -164,6 +238,7 @@ bool ImportRun::step()
     const int index = m_next++;
     const ImportItem &item = m_items.at(index);
     const qint32 bookCode = m_documents.DefSourceID;
+    ++m_processed;
 
     QString file = item.fileName;
     QString copy;
@@ -171,9 +246,10 @@ bool ImportRun::step()
     try {
         if (!m_begun)
             begin();
-        key = m_imported.isEmpty() ? m_link.GenerateEntrycode(false, QStringLiteral("BookContents"),
-                                                              QStringLiteral("Entry_code"))
-                                   : m_nextKey;
+        key = m_imported.isEmpty() && m_nextKey == 0
+                  ? m_link.GenerateEntrycode(false, QStringLiteral("BookContents"),
+                                             QStringLiteral("Entry_code"))
+                  : m_nextKey;
         if ((item.import || item.isTempfile) && !LibraryCopier::isInLibrary(m_libraryFolder, file)) {
             const QString target = m_link.NextFileName(1, bookCode, key, fileExtension(file));
             if (target.isEmpty()) {
@@ -187,6 +263,14 @@ bool ImportRun::step()
             }
             const Outcome copied = m_copier->copyTo(file, target);
             if (!copied) {
+                // A source that went away fails on its own; the rest of the run goes on.
+                QFile source(QDir::fromNativeSeparators(file));
+                if (!source.open(QIODevice::ReadOnly)) {
+                    fail(index, QFileInfo::exists(source.fileName())
+                                    ? QStringLiteral("The file cannot be read: %1.").arg(source.errorString())
+                                    : QStringLiteral("The file is missing."));
+                    return true;
+                }
                 stop(index, copied.error());
                 return false;
             }
@@ -201,10 +285,10 @@ bool ImportRun::step()
     }
 
     const qint32 countBefore = m_documents.Count();
+    std::shared_ptr<Dokument> document;
     try {
-        std::shared_ptr<Dokument> document
-            = m_documents.Add(0, file, item.comments, 1, qint32(item.docFileType),
-                              m_documents.DefSourceTable, m_documents.DefSourceID, QString());
+        document = m_documents.Add(0, file, item.comments, 1, qint32(item.docFileType),
+                                   m_documents.DefSourceTable, m_documents.DefSourceID, QString());
         document->Description = item.description;
         document->SlideTransition = qint16(item.ctEffect);
         document->DocCategory = qint32(item.category);
@@ -213,6 +297,10 @@ bool ImportRun::step()
             m_link.FillRecordSet(m_set, LibrarySql::emptyContentsByBook());
         if (!m_set)
             throw HostError(5, QStringLiteral("The host opened no recordset for new entries."));
+        if (m_hasComments < 0) {
+            const QStringList fields = m_set->fieldNames();
+            m_hasComments = fields.contains(QStringLiteral("Comments"), Qt::CaseInsensitive) ? 1 : 0;
+        }
         m_set->addNew();
         m_set->setValue(QStringLiteral("Description"), item.description);
         m_set->setValue(QStringLiteral("EntryType"), item.docFileType);
@@ -226,6 +314,9 @@ bool ImportRun::step()
         m_set->setValue(QStringLiteral("PlaySound"), false);
         m_set->setValue(QStringLiteral("SoundFile"), QString());
         m_set->setValue(QStringLiteral("OnScreenTime"), 5);
+        // Hosts without the column keep the comments in the caller's documents only.
+        if (m_hasComments == 1)
+            m_set->setValue(QStringLiteral("Comments"), item.comments);
         m_set->update();
     } catch (const std::exception &e) {
         if (m_set) {
@@ -246,13 +337,15 @@ bool ImportRun::step()
     m_imported.append(index);
     m_codes.append(key);
     m_nextKey = key + 1;
+    m_pending.append({index, key, file, copy, document});
     if (!copy.isEmpty() && item.isTempfile)
-        m_sourcesToDelete.append(item.fileName);
+        m_temporarySources.insert(index, item.fileName);
     if (++m_uncommitted >= importrun::commitEvery) {
         try {
             commitRows();
         } catch (const std::exception &e) {
-            qCWarning(lcLibrary) << "committing imported rows:" << importrun::describe(e);
+            stop(index, importrun::describe(e));
+            return false;
         }
     }
     return true;
@@ -270,27 +363,33 @@ void ImportRun::finish()
         return;
     m_finished = true;
     m_ended = true;
-    bool committed = true;
+    QString commitError;
     try {
         commitRows();
     } catch (const std::exception &e) {
-        committed = false;
+        commitError = importrun::describe(e);
         if (m_error.isEmpty())
-            m_error = importrun::describe(e);
+            m_error = commitError;
     }
+    // After any failure, what the host holds decides what was imported.
+    if (!m_pending.isEmpty() && (m_failedIndex >= 0 || !commitError.isEmpty()))
+        reconcile(commitError.isEmpty() ? m_error : commitError);
+    m_pending.clear();
     Outcome durable;
     if (m_copier)
         durable = m_copier->finish();
     if (!durable && m_error.isEmpty())
         m_error = durable.error();
     // Only now are the rows and copies safe; a temporary source goes last.
-    if (committed && durable) {
-        for (const QString &source : std::as_const(m_sourcesToDelete))
-            if (!QFile::remove(source) && QFileInfo::exists(source))
+    if (durable) {
+        for (int index : std::as_const(m_imported)) {
+            const QString source = m_temporarySources.value(index);
+            if (!source.isEmpty() && !QFile::remove(source) && QFileInfo::exists(source))
                 qCWarning(lcLibrary) << "cannot delete the temporary file" << source;
+        }
     }
-    // With uncommitted rows the journal stays, so the next start removes their copies.
-    if (m_journal && committed)
+    // A copy whose row may or may not be stored is left to the next start.
+    if (m_journal && !m_journalKept)
         m_journal->remove();
 }
 

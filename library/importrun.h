@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -9,6 +10,7 @@
 
 namespace tovradocs {
 class DataLink;
+class Dokument;
 class Dokumentz;
 class Recordset;
 }
@@ -31,10 +33,25 @@ struct ImportItem
     qint64 docFileType = 0;
     qint64 ctEffect = 0;
     bool isTempfile = false; // made by the caller; copied and then deleted
+
+    // Filled in by the checks while the list is shown.
+    enum Mark { Unchecked, Fine, Broken, Duplicate };
+    Mark mark = Unchecked;
+    QString reason;          // why the row is marked, for the grid
+    bool selectSet = false;  // the user ticked or unticked the row himself
 };
 
-// Items for the caller's paths; a leading "?" marks a temporary file.
-QList<ImportItem> importItemsFromFiles(const QStringList &files);
+// Why an item was not imported.
+struct ImportFailure
+{
+    int index = -1;
+    QString reason;
+};
+
+// Items for the caller's paths; a leading "?" marks a temporary file. A file
+// listed more than once is one item; rowOfFile (when given) tells, for each
+// path given, the item it went to.
+QList<ImportItem> importItemsFromFiles(const QStringList &files, QList<int> *rowOfFile = nullptr);
 
 // Imports chosen items into one book, a file at a time, so a window can show
 // progress and stop between files. For each item the file is copied into the
@@ -42,9 +59,13 @@ QList<ImportItem> importItemsFromFiles(const QStringList &files);
 // written, so no row points at a missing file. Every copy is noted in a journal
 // beside the library until its row is committed; recoverInterrupted() removes
 // the copies of a run that was killed before its rows were stored.
-// A failure stops the run at that item; earlier items stay imported, and
-// temporary sources are deleted only for items that were imported.
-// UI thread only (it calls the host).
+// A source that is gone or cannot be read fails that item only and the run
+// goes on; any other failure (the library folder, the host) stops the run
+// there. Rows the host did not keep after a failure (a transaction it rolled
+// back) are found by reading them back, their copies are removed and they are
+// reported as failed, so imported() is only ever what the book holds. Earlier
+// items stay imported, and temporary sources are deleted only for items that
+// were imported. UI thread only (it calls the host).
 class ImportRun
 {
 public:
@@ -55,6 +76,7 @@ public:
 
     int total() const { return m_total; }  // items chosen for import
     int done() const { return int(m_imported.size()); }
+    int processed() const { return m_processed; } // imported or failed so far
     bool atEnd() const { return m_ended; }
 
     // Imports the next chosen item. False once the run has ended: every item
@@ -69,8 +91,11 @@ public:
     // Indexes (into the items given) of the imported items, in order.
     QList<int> imported() const { return m_imported; }
     QList<qint32> entryCodes() const { return m_codes; }
+    // Why the run stopped early; empty when it went through to the end.
     QString error() const { return m_error; }
     int failedIndex() const { return m_failedIndex; }
+    // Every item that was not imported for a fault, in order.
+    QList<ImportFailure> failures() const { return m_failures; }
 
     // Test seam: runs after an item's copy is in place and before its row is written.
     void setAfterCopyHook(std::function<void(int index)> hook) { m_afterCopy = std::move(hook); }
@@ -81,9 +106,20 @@ public:
     static int recoverInterrupted(DataLink &link);
 
 private:
+    struct Pending
+    {
+        int index = -1;
+        qint32 key = 0;
+        QString file;   // as stored
+        QString copy;   // made by this run, or empty
+        std::shared_ptr<Dokument> document;
+    };
+
     void begin();
+    void fail(int index, const QString &reason);
     void stop(int index, const QString &message);
     void commitRows();
+    void reconcile(const QString &why);
 
     DataLink &m_link;
     Dokumentz &m_documents;
@@ -94,16 +130,21 @@ private:
     QString m_libraryFolder;
     int m_next = 0;
     int m_total = 0;
+    int m_processed = 0;
+    int m_hasComments = -1; // whether the host's table has the column; -1 not asked yet
     int m_uncommitted = 0;
     qint32 m_nextKey = 0;
     bool m_begun = false;
     bool m_ended = false;
     bool m_finished = false;
+    bool m_journalKept = false;
     QList<int> m_imported;
     QList<qint32> m_codes;
-    QStringList m_sourcesToDelete;
+    QList<Pending> m_pending; // written since the last commit
+    QHash<int, QString> m_temporarySources; // item -> source to delete once its row is safe
     QString m_error;
     int m_failedIndex = -1;
+    QList<ImportFailure> m_failures;
     std::function<void(int)> m_afterCopy;
 };
 

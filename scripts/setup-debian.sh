@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6sql6-sqlite libqt6sql6-psql
-  qt6-multimedia-dev qt6-svg-dev qt6-webengine-dev qt6-image-formats-plugins
+  qt6-svg-dev qt6-webengine-dev qt6-image-formats-plugins
   qt6-speech-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav gstreamer1.0-tools
   gstreamer1.0-plugins-ugly
@@ -19,6 +19,7 @@ packages=(
   libjpeg-turbo-progs libvips-tools clang libclang-rt-14-dev
   img2pdf sane-airscan adwaita-icon-theme libheif-examples
   libjpeg-dev libwebp-dev libtiff-dev
+  desktop-file-utils appstream
 )
 
 missing=()

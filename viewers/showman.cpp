@@ -3,6 +3,7 @@
 #include "component/hostlink.h"
 #include "component/mediaicons.h"
 #include "controls/slidefx.h"
+#include "controls/vidplay.h"
 
 #include <tovradocs/dokumentz.h>
 
@@ -115,8 +116,14 @@ void ShowMan::showItem(int index)
         QTimer::singleShot(0, this, [this, file] { skip(file); });
         return;
     }
+    m_videoRunning = SlideFX::isVideoFile(file);
+    m_tickDue = false;
     m_waiting = true;
     m_slides->ShowSlide(file, item->SlideTransition);
+    if (VidPlay *video = m_slides->videoView(); m_videoRunning && video && video != m_watchedVideo) {
+        m_watchedVideo = video;
+        connect(video, &VidPlay::ended, this, &ShowMan::videoEnded);
+    }
     preloadAfter(index);
 }
 
@@ -141,11 +148,26 @@ void ShowMan::skip(const QString &fileName)
     if (!isCurrent(fileName))
         return; // a stale report about an earlier slide
     m_waiting = false;
+    m_videoRunning = false;
     tick();
+}
+
+void ShowMan::videoEnded()
+{
+    if (!std::exchange(m_videoRunning, false))
+        return;
+    if (std::exchange(m_tickDue, false))
+        tick();
 }
 
 void ShowMan::tick()
 {
+    if (m_videoRunning && m_collection) {
+        // The clip plays to its end; its end moves the show on.
+        m_timer->stop();
+        m_tickDue = true;
+        return;
+    }
     if (m_collection) {
         const int count = m_collection->Count();
         m_current = m_current >= count ? 0 : m_current + 1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -14,14 +15,16 @@ class Dokumentz;
 namespace tovradocs::Internal {
 
 class SlideFX;
+class VidPlay;
 
 // The slide show (objectName "ShowMan"): every picture and video of a
 // collection in the transition control "SlideMan", one after another, closing
 // itself after the last. Each slide stays its own on-screen time (2 seconds
 // unless set), counted by "tmrSlide" from the moment the slide appears, so a
-// slow disk shortens no slide. The next picture is decoded while the current
-// one shows. A slide whose file is gone or unreadable is skipped; Escape ends
-// the show. Modeless, centred on its owner's screen; deletes itself when closed.
+// slow disk shortens no slide; a video stays at least until its clip has
+// ended. The next picture is decoded while the current one shows. A slide
+// whose file is gone or unreadable is skipped; Escape ends the show.
+// Modeless, centred on its owner's screen; deletes itself when closed.
 class ShowMan : public QWidget
 {
     Q_OBJECT
@@ -59,6 +62,7 @@ private:
     void skip(const QString &fileName);
     bool isCurrent(const QString &fileName) const;
     void placeOnOwnersScreen();
+    void videoEnded();
 
     std::shared_ptr<Dokumentz> m_collection;
     QHash<qint32, int> m_seconds;
@@ -66,6 +70,9 @@ private:
     QTimer *m_timer;
     int m_current = 0;
     bool m_waiting = false; // the current slide is asked for and not yet on screen
+    QPointer<VidPlay> m_watchedVideo;
+    bool m_videoRunning = false; // the slide on screen is a clip that has not ended
+    bool m_tickDue = false;      // the timer fired while it ran
 };
 
 } // namespace tovradocs::Internal

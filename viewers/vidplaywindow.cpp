@@ -31,6 +31,7 @@ namespace {
 
 const QString kPlayerWindow = QStringLiteral("VidPlay");
 constexpr int kRepeatInterval = 500;
+constexpr int kStripRefresh = 100;
 constexpr double kSpeeds[] = {0.25, 0.5, 0.75, 1.0, 1.25, 1.5, 2.0};
 
 QString clockText(qint64 ms)
@@ -87,6 +88,7 @@ VidPlayWindow::VidPlayWindow(QWidget *owner)
     , m_time(new QLabel(m_strip))
     , m_position(new QSlider(Qt::Horizontal, m_strip))
     , m_repeatTimer(new QTimer(this))
+    , m_stripRefresh(new QTimer(this))
 {
     setObjectName(kPlayerWindow);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -98,7 +100,9 @@ VidPlayWindow::VidPlayWindow(QWidget *owner)
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
     setPalette(pal);
-    // The arrow keys step frames wherever the focus is in the strip.
+    // Left and Right step frames wherever the focus is; the slider, once
+    // tabbed to, adds Up / Down (a second), Page Up / Down (ten) and Home /
+    // End, the speed box Up / Down. Clicks on the strip never take the focus.
     setFocusPolicy(Qt::StrongFocus);
 
     // The strip keeps the desktop's colours; its glyphs vanish on the dark stage.
@@ -113,6 +117,8 @@ VidPlayWindow::VidPlayWindow(QWidget *owner)
 
     m_bar->setObjectName(QStringLiteral("mcPlayer"));
     m_bar->setAutoFillBackground(false);
+    // The bar centres its buttons in whatever width it gets; here they lead the row.
+    m_bar->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(m_bar, &MediaControl::ButtonClick, this, &VidPlayWindow::buttonClicked);
 
     auto tool = [this](QToolButton *button, const char *name, const QString &tip,
@@ -147,13 +153,16 @@ VidPlayWindow::VidPlayWindow(QWidget *owner)
 
     m_position->setObjectName(QStringLiteral("sldPosition"));
     m_position->setToolTip(QStringLiteral("Position of every video"));
-    m_position->setFocusPolicy(Qt::NoFocus); // the arrow keys step frames
+    m_position->setFocusPolicy(Qt::TabFocus);
     m_position->setRange(0, 0);
+    m_position->setSingleStep(1000);
+    m_position->setPageStep(10000);
     connect(m_position, &QSlider::sliderPressed, this, &VidPlayWindow::sliderPressed);
     connect(m_position, &QSlider::sliderMoved, this, &VidPlayWindow::positionMoved);
     connect(m_position, &QSlider::sliderReleased, this, &VidPlayWindow::sliderReleased);
+    // Clicks beside the handle, and the keys once the slider has the focus.
     connect(m_position, &QSlider::actionTriggered, this, [this](int action) {
-        if (action == QAbstractSlider::SliderPageStepAdd || action == QAbstractSlider::SliderPageStepSub)
+        if (action != QAbstractSlider::SliderMove && action != QAbstractSlider::SliderNoAction)
             positionMoved(m_position->sliderPosition());
     });
 
@@ -173,9 +182,20 @@ VidPlayWindow::VidPlayWindow(QWidget *owner)
     row->addWidget(m_time);
     column->addLayout(row);
 
+    m_stripRefresh->setSingleShot(true);
+    m_stripRefresh->setInterval(kStripRefresh);
+    connect(m_stripRefresh, &QTimer::timeout, this, &VidPlayWindow::refreshStrip);
+
     m_repeatTimer->setObjectName(QStringLiteral("tmrRepeat"));
     m_repeatTimer->setInterval(kRepeatInterval);
     connect(m_repeatTimer, &QTimer::timeout, this, &VidPlayWindow::repeatTick);
+
+    // A focused button would take Left and Right to move the focus on, the
+    // slider to move by its single step.
+    for (QToolButton *button : m_strip->findChildren<QToolButton *>())
+        button->installEventFilter(this);
+    m_speed->installEventFilter(this);
+    m_position->installEventFilter(this);
 
     boxAt(0);
     resize(640, 480);
@@ -271,6 +291,10 @@ QRect VidPlayWindow::videoArea() const
 void VidPlayWindow::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    // Activation would give the focus to the first button of the strip, and
+    // Space would press Stop there instead of pausing.
+    if (!focusWidget())
+        setFocus(Qt::ActiveWindowFocusReason);
     if (m_shown)
         return;
     if (m_arrangeOnActivate) {
@@ -428,6 +452,19 @@ void VidPlayWindow::sliderReleased()
 
 void VidPlayWindow::boxPositionChanged()
 {
+    // While playing, ten times a second is enough for a clock and a slider;
+    // redrawing them with every picture cost a tenth of the window's CPU.
+    if (m_bar->state() == 2 && !m_position->isSliderDown()) {
+        if (!m_stripRefresh->isActive())
+            m_stripRefresh->start();
+        return;
+    }
+    m_stripRefresh->stop();
+    refreshStrip();
+}
+
+void VidPlayWindow::refreshStrip()
+{
     const qint64 longest = m_group->duration();
     if (longest > m_position->maximum())
         m_position->setMaximum(int(longest));
@@ -443,6 +480,19 @@ void VidPlayWindow::stepAll(int frames)
     if (m_bar->state() == 2)
         m_bar->setState(1);
     m_group->step(frames);
+}
+
+bool VidPlayWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && watched != this) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_Left || key->key() == Qt::Key_Right)
+            && !(key->modifiers() & ~Qt::KeypadModifier)) {
+            stepAll(key->key() == Qt::Key_Right ? 1 : -1);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void VidPlayWindow::keyPressEvent(QKeyEvent *event)

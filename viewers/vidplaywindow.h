@@ -32,8 +32,8 @@ QList<QRect> arrangeVideos(const QList<QSize> &natural, QSize areaSize);
 
 // The video player (objectName "VidPlay"): one video in a window sized to it,
 // or several side by side, all on one clock, under one strip: the control bar
-// "mcPlayer", frame steps "cmdStepBack" / "cmdStepForward" (also the arrow
-// keys), the repeat switch "chkRepeat", the speed "cboSpeed", the shared
+// "mcPlayer", frame steps "cmdStepBack" / "cmdStepForward" (also Left and
+// Right, wherever the focus is), the repeat switch "chkRepeat", the speed "cboSpeed", the shared
 // position slider "sldPosition" and the time "lblTime". "tmrRepeat" restarts
 // ended videos while repeating. The views are "VideoBox_0", "VideoBox_1", ...
 // Modeless; deletes itself when closed. UI thread only.
@@ -66,6 +66,7 @@ protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     VidPlay *boxAt(int index);
@@ -75,6 +76,7 @@ private:
     void boxLoaded(int index, bool ok);
     void positionMoved(int value);
     void boxPositionChanged();
+    void refreshStrip();
     void stepAll(int frames);
     void sizeToVideo();
     void setRepeating(bool on);
@@ -97,6 +99,7 @@ private:
     QLabel *m_time;
     QSlider *m_position;
     QTimer *m_repeatTimer;
+    QTimer *m_stripRefresh;
     bool m_resumeAfterScrub = false;
     int m_count = 0;
     bool m_single = false;

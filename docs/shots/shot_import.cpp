@@ -1,6 +1,7 @@
 // Saves pictures of the batch import window and of the serial grabber:
-//   shot_import <import.png> <grabber.png>
+//   shot_import <import.png> <grabber.png> [--hold]
 // Not a test; run it under a real or virtual display to check the layout.
+// With --hold the grabber stays open afterwards, to be tried by hand.
 
 #include "library/libraryfixture.h"
 
@@ -16,6 +17,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTableView>
 #include <QThread>
 
 #include <cstdio>
@@ -59,6 +61,8 @@ void settle(QWidget *window, int minimumMs)
     while (clock.elapsed() < 10000) {
         QApplication::processEvents(QEventLoop::AllEvents, 50);
         bool waiting = ThumbnailProvider::shared()->pendingCount() > 0;
+        if (auto *import = qobject_cast<AddMultipleDocs *>(window); import && import->isChecking())
+            waiting = true;
         for (auto *view : window->findChildren<ImgView *>())
             if (view->isVisible() && !view->fileName().isEmpty() && !view->hasPicture())
                 waiting = true;
@@ -87,13 +91,26 @@ int main(int argc, char **argv)
         samplePicture(i).save(file, "JPG");
         files << file;
     }
+    // One photo the camera did not finish writing, and one already in the book.
+    {
+        QFile cut(files[1]);
+        cut.resize(cut.size() / 2);
+    }
+    const QString stored = fx.libraryFolder + QStringLiteral("/1/901.JPG");
+    QDir().mkpath(QFileInfo(stored).path());
+    QFile::copy(files[2], stored);
+    fx.addPage(901, 1, stored, 1, QStringLiteral("Upper arch, occlusal"));
 
     bool saved = false;
     fx.dialogs->pushModal([&](QDialog *d) {
         d->move(0, 0);
-        d->resize(980, 720);
+        d->resize(1100, 720);
         d->show();
         settle(d, 800);
+        // The broken file's row is the current one, so its details say why too.
+        auto *grid = d->findChild<QTableView *>(QStringLiteral("tgFiles"));
+        grid->setCurrentIndex(grid->model()->index(1, 1));
+        settle(d, 300);
         saved = d->grab().save(QString::fromLocal8Bit(argv[1]));
         return int(QDialog::Rejected);
     });
@@ -115,6 +132,13 @@ int main(int argc, char **argv)
     grabber->grabFrom(&picture);
     settle(grabber, 800);
     saved = grabber->grab().save(QString::fromLocal8Bit(argv[2])) && saved;
+    if (argc > 3 && qstrcmp(argv[3], "--hold") == 0) {
+        QObject::connect(grabber, &QObject::destroyed, &app, &QApplication::quit);
+        fx.dialogs->pushAnswer(Answer::Yes);
+        app.exec();
+        fx.close();
+        return saved ? 0 : 1;
+    }
     // The grabbed picture's temporary file goes with the window.
     fx.dialogs->pushAnswer(Answer::Yes);
     grabber->close();

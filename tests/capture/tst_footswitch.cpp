@@ -147,13 +147,13 @@ void TestFootSwitch::footSwitchDrivesTheCaptureWindow()
     QVERIFY(grab);
     QTRY_VERIFY(grab->entryCode() > 0);
     press(0);
-    QCOMPARE(images.count(), 1);
+    QTRY_COMPARE(images.count(), 1);
     m_fx.answerRecording(true);
     press(1);
     QVERIFY(grab->isRecording());
     QTRY_VERIFY(grab->framesRecorded() >= 2);
     press(1);
-    QVERIFY(!grab->isRecording());
+    QTRY_VERIFY(!grab->isRecording());
     QCOMPARE(videos.count(), 1);
 }
 

@@ -31,10 +31,13 @@ private Q_SLOTS:
     void devicesAndCapabilities();
     void scanInEachMode_data();
     void scanInEachMode();
+    void lineArtKeepsWhiteWhite_data();
+    void lineArtKeepsWhiteWhite();
     void backendFaultsBecomeOutcomes_data();
     void backendFaultsBecomeOutcomes();
     void cancelMidScan();
     void scanCommandAddsTheEntry();
+    void enterScansEvenAfterAPreview();
     void cancelledScanLeavesNothing();
 
 private:
@@ -136,6 +139,47 @@ void TestScanner::scanInEachMode()
     QCOMPARE(results.at(0).image, peer.convertToFormat(format));
 }
 
+void TestScanner::lineArtKeepsWhiteWhite_data()
+{
+    QTest::addColumn<QString>("picture");
+    QTest::addColumn<int>("grey"); // every pixel's, or -1 for a pattern
+    QTest::newRow("white page") << u"Solid white"_qs << 255;
+    QTest::newRow("black page") << u"Solid black"_qs << 0;
+    QTest::newRow("grid") << u"Grid"_qs << -1;
+}
+
+// One bit a pixel, as line-art scanners send it; a set bit is black.
+void TestScanner::lineArtKeepsWhiteWhite()
+{
+    QFETCH(QString, picture);
+    QFETCH(int, grey);
+    const Finished done = scan({.device = u"test:0"_qs, .mode = u"Gray"_qs, .resolution = 100,
+                                .areaMm = QRectF(0, 0, 50.8, 25.4),
+                                .extra = {{"depth", u"1"_qs}, {"test-picture", picture}}});
+    QCOMPARE(done.outcome, Scanner::Scanned);
+    QCOMPARE(done.image.depth(), 1);
+    QCOMPARE(done.image.width(), 200);
+    const QImage seen = done.image.convertToFormat(QImage::Format_Grayscale8);
+    if (grey >= 0) {
+        for (int y = 0; y < seen.height(); ++y)
+            for (int x = 0; x < seen.width(); ++x)
+                if (qGray(seen.pixel(x, y)) != grey)
+                    QFAIL(qPrintable(QStringLiteral("pixel %1,%2 is %3").arg(x).arg(y).arg(qGray(seen.pixel(x, y)))));
+        return;
+    }
+    // The pattern as SANE's own scanimage writes it (PBM: a set bit is black too).
+    QProcess scanimage;
+    scanimage.start(u"scanimage"_qs, {u"-d"_qs, u"test:0"_qs, u"--mode"_qs, u"Gray"_qs, u"--depth"_qs, u"1"_qs,
+                                      u"--resolution"_qs, u"100"_qs, u"--test-picture"_qs, picture, u"-x"_qs,
+                                      u"50.8"_qs, u"-y"_qs, u"25.4"_qs, u"--format=pnm"_qs});
+    if (!scanimage.waitForStarted())
+        QSKIP("scanimage is not installed (Debian package sane-utils)");
+    QVERIFY(scanimage.waitForFinished(20000));
+    QImage peer;
+    QVERIFY(peer.loadFromData(scanimage.readAllStandardOutput(), "PBM"));
+    QCOMPARE(seen, peer.convertToFormat(QImage::Format_Grayscale8));
+}
+
 void TestScanner::backendFaultsBecomeOutcomes_data()
 {
     QTest::addColumn<QString>("status");
@@ -217,6 +261,37 @@ void TestScanner::scanCommandAddsTheEntry()
     const QSize size = QImageReader(row.value(u"filename"_qs).toString()).size();
     QVERIFY2(qAbs(size.width() - 300) <= 2 && qAbs(size.height() - 150) <= 2,
              qPrintable(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height())));
+}
+
+void TestScanner::enterScansEvenAfterAPreview()
+{
+    // Enter in a field scans at once; after a preview has left the focus on
+    // its button, Enter still scans instead of previewing again.
+    for (const bool previewFirst : {false, true}) {
+        ScanDialog dialog(nullptr);
+        child<QComboBox>(&dialog, "cboMode")->setCurrentText(u"Gray"_qs);
+        child<QComboBox>(&dialog, "cboResolution")->setCurrentText(u"75"_qs);
+        child<QDoubleSpinBox>(&dialog, "txtWidth")->setValue(25.4);
+        child<QDoubleSpinBox>(&dialog, "txtHeight")->setValue(25.4);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QSignalSpy done(dialog.scanner(), &Scanner::finished);
+        QSignalSpy accepted(&dialog, &QDialog::accepted);
+        if (previewFirst) {
+            QTest::mouseClick(child<QPushButton>(&dialog, "cmdPreview"), Qt::LeftButton);
+            QVERIFY(done.wait(20000));
+            // Focus went to Cancel while the buttons were off; a press there would close the dialog.
+            QCOMPARE(dialog.focusWidget()->objectName(), u"cmdPreview"_qs);
+        } else {
+            child<QWidget>(&dialog, "cboResolution")->setFocus();
+        }
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
+        QVERIFY2(accepted.wait(20000), previewFirst ? "after a preview" : "from a field");
+        // A one-inch square at the chosen 75 dpi, not the bed at the preview's 50.
+        const QSize size = dialog.image().size();
+        QVERIFY2(qAbs(size.width() - 75) <= 3 && qAbs(size.height() - 75) <= 3,
+                 qPrintable(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height())));
+    }
 }
 
 void TestScanner::cancelledScanLeavesNothing()

@@ -1,15 +1,18 @@
 #include "capturefixture.h"
+#include "fakecamera.h"
 
-#include "capture/avirecorder.h"
 #include "capture/capturedialogs.h"
 #include "capture/grabcontroller.h"
-#include "capture/testpatternsource.h"
+#include "media/captureclipreader.h"
+#include "media/captureframestamp.h"
+#include "media/capturepipeline.h"
 
 #include <tovradocs/capturer.h>
 #include <tovradocs/hostobjects.h>
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDirIterator>
 #include <QComboBox>
 #include <QImageReader>
 #include <QLabel>
@@ -18,7 +21,13 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QScopeGuard>
 #include <QToolBar>
+
+#include <gst/gst.h>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace tovradocs;
 using namespace tovradocs::Internal;
@@ -29,17 +38,23 @@ class TestSmartGrab : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { FakeCamera::install(); }
     void init() { QVERIFY(m_fx.open()); }
-    void cleanup() { m_fx.close(); }
+    void cleanup();
 
     void snapsBecomeConsecutiveEntries();
+    void stillIsTheFrameOnScreen();
+    void stillThatCannotBeWrittenStoresNoRow();
     void capturesLandInTheChosenBook();
     void captureServerGetsTheHostsParent();
     void controlBarAndDriverChoice();
     void noHardwareClosesTheEnvironment();
     void immediateVideoRecordsOnceAndCloses();
     void cancelledRecordingAddsNothing();
-    void unpluggedCameraKeepsTheClip();
+    void unpluggedCameraKeepsThePlayableClip();
+    void camerasComeAndGoInTheDriverList();
+    void cameraThatCannotOpenIsReported();
+    void h264OfferedOnlyWithAnEncoder();
     void recordingDialogRoundTrip();
     void preferencesRoundTrip_data();
     void preferencesRoundTrip();
@@ -58,8 +73,25 @@ private:
         return grab;
     }
 
+    // The library file of a stored entry, once its row is there.
+    QString storedFile(qint32 entryCode)
+    {
+        QString file;
+        if (!QTest::qWaitFor([&] { return !(file = m_fx.row(entryCode).value(u"filename"_qs).toString()).isEmpty(); }, 5000))
+            qWarning() << "no row" << entryCode;
+        return file;
+    }
+
     CaptureFixture m_fx;
 };
+
+void TestSmartGrab::cleanup()
+{
+    m_fx.close();
+    FakeCamera::unplug();
+    // Every pipeline ended with its window.
+    QTRY_COMPARE(CapturePipeline::livePipelines(), 0);
+}
 
 void TestSmartGrab::snapsBecomeConsecutiveEntries()
 {
@@ -80,7 +112,7 @@ void TestSmartGrab::snapsBecomeConsecutiveEntries()
     QTest::keyClick(grab, Qt::Key_F5);
     QTest::keyClick(grab, Qt::Key_Space);
     grab->TranslateToMenuClicks(154);
-    QCOMPARE(saved.count(), 3);
+    QTRY_COMPARE(saved.count(), 3);
     QCOMPARE(m_fx.link->callsOf(u"GenerateEntrycode"_qs).size(), 1);
     QCOMPARE(grab->entryCode(), first + 3);
 
@@ -104,6 +136,63 @@ void TestSmartGrab::snapsBecomeConsecutiveEntries()
     QCOMPARE(m_fx.responder.prompts().size(), 0);
 }
 
+// The still is the picture on screen when the key went down, not one taken
+// after it: the test pattern's frame numbers tell them apart.
+void TestSmartGrab::stillIsTheFrameOnScreen()
+{
+    Capturer capturer;
+    SmartGrab *grab = openCapture(capturer);
+    QVERIFY(grab);
+    // The keys go to the picture, not to the driver list beside it.
+    QCOMPARE(m_fx.background()->focusWidget(), grab);
+    for (int i = 0; i < 3; ++i) {
+        const qint64 onScreen = CaptureFrameStamp::read(grab->capwnd()->frame());
+        QVERIFY(onScreen >= 0);
+        const qint32 code = grab->entryCode();
+        QTest::keyClick(m_fx.background()->focusWidget(), i == 1 ? Qt::Key_Space : Qt::Key_F5);
+        const QString file = storedFile(code);
+        QVERIFY(!file.isEmpty());
+        QCOMPARE(CaptureFrameStamp::read(QImage(file)), onScreen);
+        // The next round takes a later picture.
+        QTRY_VERIFY(CaptureFrameStamp::read(grab->capwnd()->frame()) > onScreen);
+    }
+}
+
+// A still whose file cannot be written (here: the disk is full) says so and
+// stores no row; the next one works.
+void TestSmartGrab::stillThatCannotBeWrittenStoresNoRow()
+{
+    Capturer capturer;
+    QSignalSpy saved(&capturer, &Capturer::ImageFileSaved);
+    SmartGrab *grab = openCapture(capturer);
+    QVERIFY(grab);
+    rlimit before {};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &before) == 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit full {1000, before.rlim_max};
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &full) == 0);
+    const auto roomAgain = [&] {
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, oldHandler);
+    };
+    auto restore = qScopeGuard(roomAgain);
+    const qint32 code = grab->entryCode();
+    QTest::keyClick(grab, Qt::Key_F5);
+    QTRY_COMPARE(messageTexts(m_fx.responder), QStringList(u"Problem saving frame"_qs));
+    restore.dismiss();
+    roomAgain();
+    QCOMPARE(saved.count(), 0);
+    QCOMPARE(m_fx.scalar(u"Select Count(*) From BookContents"_qs), 0);
+    // No half-written file is left in the library either.
+    const QString folder = m_fx.link->GetLibraryFilesFolder();
+    QDirIterator left(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    QVERIFY2(!left.hasNext(), qPrintable(left.hasNext() ? left.next() : QString()));
+
+    QTest::keyClick(grab, Qt::Key_F5);
+    QTRY_COMPARE(saved.count(), 1);
+    QCOMPARE(saved.at(0).at(1).toString(), QString::number(code + 1));
+}
+
 // The library window's capture fills its book; a capture the host opens later
 // fills the book selected then, whether or not the first one is still open.
 void TestSmartGrab::capturesLandInTheChosenBook()
@@ -118,7 +207,7 @@ void TestSmartGrab::capturesLandInTheChosenBook()
         QTRY_VERIFY(grab->entryCode() > 0);
         const qint32 code = grab->entryCode();
         QTest::keyClick(grab, Qt::Key_F5);
-        QCOMPARE(m_fx.row(code).value(u"bookcode"_qs).toInt(), book);
+        QTRY_COMPARE(m_fx.row(code).value(u"bookcode"_qs).toInt(), book);
     };
 
     lib->tbrLibCommand(u"Capture"_qs);
@@ -246,11 +335,15 @@ void TestSmartGrab::immediateVideoRecordsOnceAndCloses()
     QCOMPARE(row.value(u"entrytype"_qs).toInt(), 2);
     QCOMPARE(row.value(u"filename"_qs).toString(), file);
     QVERIFY(file.endsWith(u".avi"_qs));
-    const auto clip = AviRecorder::readClip(file);
-    QVERIFY2(clip.ok(), qPrintable(clip.error()));
-    QCOMPARE(clip->size, QSize(320, 240));
-    // One second at 20 frames a second, give or take the timer's slack.
-    QVERIFY2(clip->frames >= 12 && clip->frames <= 26, qPrintable(QString::number(clip->frames)));
+    // One second at 20 frames a second: 20 frames, one after the other as
+    // the source numbered them.
+    QList<qint64> stamps;
+    const auto clip = CaptureClipReader::read(file, [&](const QImage &f) { stamps << CaptureFrameStamp::read(f); });
+    QVERIFY2(clip.ok(), qPrintable(clip.error));
+    QCOMPARE(clip.size, QSize(320, 240));
+    QCOMPARE(clip.frames, 20);
+    for (int i = 1; i < stamps.size(); ++i)
+        QCOMPARE(stamps.at(i), stamps.first() + i);
     QCOMPARE(m_fx.scalar(u"Select Count(*) From BookContents Where BookCode = 5"_qs), 1);
 }
 
@@ -268,30 +361,145 @@ void TestSmartGrab::cancelledRecordingAddsNothing()
     QCOMPARE(messageTexts(m_fx.responder).join(u'|'), QString());
 }
 
-void TestSmartGrab::unpluggedCameraKeepsTheClip()
+void TestSmartGrab::unpluggedCameraKeepsThePlayableClip()
 {
-    CaptureFixture::setting(u"capture settings"_qs, u"time limit"_qs, u"0"_qs);
+    FakeCamera::plugIn();
     Capturer capturer;
     QSignalSpy saved(&capturer, &Capturer::VideoFileSaved);
     SmartGrab *grab = openCapture(capturer);
     QVERIFY(grab);
+    // Cameras come before the test pattern; the first driver is connected.
+    auto *drivers = child<QComboBox>(m_fx.background(), "cboDrivers");
+    QCOMPARE(itemTexts(drivers), QStringList({u"Intraoral Camera (test)"_qs, u"Test Pattern 1.0"_qs}));
+    QCOMPARE(grab->source()->name(), u"Intraoral Camera"_qs);
+    QCOMPARE(grab->source()->currentFrame().size(), QSize(320, 240));
     m_fx.answerRecording(true);
     grab->TranslateToMenuClicks(812);
     QVERIFY(grab->isRecording());
+    QVERIFY(grab->capwnd()->isRecording());
     QTRY_VERIFY(grab->framesRecorded() >= 5);
-    auto *pattern = qobject_cast<TestPatternSource *>(grab->source());
-    QVERIFY(pattern);
-    const qint64 frames = grab->framesRecorded();
-    pattern->unplug();
+
+    FakeCamera::unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(saved.count(), 1, 10000);
+    QTRY_COMPARE(messageTexts(m_fx.responder),
+                 QStringList(u"The capture device was disconnected or stopped responding. "
+                             u"The video recorded until then has been saved."_qs));
     QVERIFY(!grab->isRecording());
-    QCOMPARE(saved.count(), 1);
-    const auto clip = AviRecorder::readClip(saved.at(0).at(0).toString());
-    QVERIFY2(clip.ok(), qPrintable(clip.error()));
-    QCOMPARE(clip->frames, frames);
-    // The window stays open without a source; snapping then does nothing.
+    QVERIFY(!grab->capwnd()->isRecording());
+    const QString file = saved.at(0).at(0).toString();
+    QCOMPARE(m_fx.row(saved.at(0).at(1).toString().toInt()).value(u"entrytype"_qs).toInt(), 2);
+    QFile avi(file);
+    QVERIFY(avi.open(QIODevice::ReadOnly));
+    QVERIFY(avi.readAll().contains("idx1"));
+    const auto clip = CaptureClipReader::read(file);
+    QVERIFY2(clip.ok(), qPrintable(clip.error));
+    QCOMPARE(clip.frames, grab->framesRecorded());
+    QVERIFY(clip.frames >= 5);
+    // Nothing of the camera runs on; the list has let it go.
+    QCOMPARE(CapturePipeline::livePipelines(), 0);
+    QTRY_COMPARE(itemTexts(drivers), QStringList(u"Test Pattern 1.0"_qs));
+    // The window stays open without a source; snapping then does nothing,
+    // and another driver can be chosen.
     QVERIFY(CaptureEnvironment::background());
+    QVERIFY(!grab->source());
     grab->TranslateToMenuClicks(154);
     QCOMPARE(m_fx.scalar(u"Select Count(*) From BookContents"_qs), 1);
+    grab->RemoteSelectDriver(0);
+    QVERIFY(grab->source() && grab->source()->isTestPattern());
+    QCOMPARE(CapturePipeline::livePipelines(), 1);
+}
+
+void TestSmartGrab::camerasComeAndGoInTheDriverList()
+{
+    Capturer capturer;
+    SmartGrab *grab = openCapture(capturer);
+    QVERIFY(grab);
+    auto *drivers = child<QComboBox>(m_fx.background(), "cboDrivers");
+    CaptureSource *pattern = grab->source();
+    QCOMPARE(itemTexts(drivers), QStringList(u"Test Pattern 1.0"_qs));
+
+    // Plugged in: listed first; the connected pattern keeps running, ticked where it now stands.
+    FakeCamera::plugIn();
+    QTRY_COMPARE(itemTexts(drivers), QStringList({u"Intraoral Camera (test)"_qs, u"Test Pattern 1.0"_qs}));
+    QCOMPARE(grab->source(), pattern);
+    QCOMPARE(grab->driverIndex(), 1);
+    QCOMPARE(drivers->currentIndex(), 1);
+    QVERIFY(child<QAction>(grab, "mnuDriver_1")->isChecked());
+
+    // Pulled out while not in use: gone from the list, nothing else changes.
+    FakeCamera::unplug();
+    QTRY_COMPARE(itemTexts(drivers), QStringList(u"Test Pattern 1.0"_qs));
+    QCOMPARE(grab->source(), pattern);
+    QCOMPARE(drivers->currentIndex(), 0);
+    QCOMPARE(messageTexts(m_fx.responder), QStringList());
+}
+
+void TestSmartGrab::cameraThatCannotOpenIsReported()
+{
+    FakeCamera::plugIn(FakeCamera::Kind::Broken);
+    Capturer capturer;
+    SmartGrab *grab = openCapture(capturer);
+    QVERIFY(grab);
+    QCOMPARE(messageTexts(m_fx.responder), QStringList(u"could not connect to capture driver"_qs));
+    QVERIFY(!grab->source());
+    QCOMPARE(CapturePipeline::livePipelines(), 0);
+    // The test pattern still works from the same window.
+    grab->RemoteSelectDriver(1);
+    QVERIFY(grab->source() && grab->source()->isTestPattern());
+}
+
+// The H.264 choice follows what is installed: with the encoder it is offered
+// and records MP4; without it, it is not offered and clips are AVI again.
+void TestSmartGrab::h264OfferedOnlyWithAnEncoder()
+{
+    GstRegistry *registry = gst_registry_get();
+    GstPluginFeature *encoder = gst_registry_lookup_feature(registry, "x264enc");
+    if (!encoder)
+        QSKIP("x264enc is not installed (gstreamer1.0-plugins-ugly)");
+    const auto putBack = qScopeGuard([&] {
+        if (GstPluginFeature *present = gst_registry_lookup_feature(registry, "x264enc"))
+            gst_object_unref(present);
+        else
+            gst_registry_add_feature(registry, encoder);
+        gst_object_unref(encoder);
+    });
+    CaptureFixture::setting(u"capture settings"_qs, u"time limit"_qs, u"1"_qs);
+    CaptureFixture::setting(u"capture settings"_qs, u"seconds"_qs, u"1"_qs);
+    CaptureFixture::setting(u"capture settings"_qs, u"fps"_qs, u"25"_qs);
+    Capturer capturer;
+    QSignalSpy saved(&capturer, &Capturer::VideoFileSaved);
+    SmartGrab *grab = openCapture(capturer);
+    QVERIFY(grab);
+    const auto recordOne = [&] {
+        m_fx.answerRecording(true);
+        grab->TranslateToMenuClicks(812);
+        QTRY_VERIFY_WITH_TIMEOUT(!grab->isRecording(), 10000);
+    };
+    {
+        frmCompression dialog(grab);
+        auto *codec = child<QComboBox>(&dialog, "cboCodec");
+        QCOMPARE(itemTexts(codec), QStringList({u"Motion JPEG (AVI)"_qs, u"H.264 (MP4)"_qs}));
+        codec->setCurrentIndex(1);
+        child<QPushButton>(&dialog, "cmdOK")->click();
+    }
+    recordOne();
+    QCOMPARE(saved.count(), 1);
+    const QString mp4 = saved.at(0).at(0).toString();
+    QVERIFY2(mp4.endsWith(u".mp4"_qs), qPrintable(mp4));
+    const auto clip = CaptureClipReader::read(mp4);
+    QVERIFY2(clip.ok(), qPrintable(clip.error));
+    QCOMPARE(clip.frames, 25);
+
+    gst_registry_remove_feature(registry, encoder);
+    QVERIFY(!CapturePipeline::canRecord(CapturePipeline::Container::Mp4));
+    {
+        frmCompression dialog(grab);
+        QCOMPARE(itemTexts(child<QComboBox>(&dialog, "cboCodec")), QStringList(u"Motion JPEG (AVI)"_qs));
+    }
+    recordOne();
+    QCOMPARE(saved.count(), 2);
+    QVERIFY(saved.at(1).at(0).toString().endsWith(u".avi"_qs));
+    QCOMPARE(messageTexts(m_fx.responder), QStringList());
 }
 
 void TestSmartGrab::recordingDialogRoundTrip()
@@ -423,10 +631,10 @@ void TestSmartGrab::frameByFrameCapture()
         QCOMPARE(child<QLabel>(&dialog, "lblFrames")->text(), u"3 Frames"_qs);
         QCOMPARE(child<QPushButton>(&dialog, "cmdCancel")->text(), u"Close"_qs);
     }
-    const auto clip = AviRecorder::readClip(file);
-    QVERIFY2(clip.ok(), qPrintable(clip.error()));
-    QCOMPARE(clip->frames, 3);
-    QCOMPARE(clip->size, QSize(320, 240));
+    const auto clip = CaptureClipReader::read(file);
+    QVERIFY2(clip.ok(), qPrintable(clip.error));
+    QCOMPARE(clip.frames, 3);
+    QCOMPARE(clip.size, QSize(320, 240));
 }
 
 void TestSmartGrab::fileSizeDialog()

@@ -1,8 +1,10 @@
 #include "controls/vidplay.h"
 #include "support/mediafixtures.h"
+#include "support/numberedclips.h"
 #include "support/testhost.h"
 
 #include <QImageReader>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,6 +57,34 @@ private Q_SLOTS:
         view.ToggleMovement();
         QCOMPARE(view.statusText(), QStringLiteral("playing"));
         QVERIFY(ended.wait(10000));
+    }
+
+    void previewsAnH264Mp4AsThePickerDoes()
+    {
+        // The video picker's preview: muted, played once it has loaded.
+        QString error;
+        const QString mp4 = makeNumberedClip(m_dir.filePath(QStringLiteral("preview.mp4")),
+                                             ClipFormat::Mp4, {320, 240}, 25, 25, &error);
+        QVERIFY2(!mp4.isEmpty(), qPrintable(error));
+        VidPlay view;
+        view.resize(160, 120);
+        view.setMuted(true);
+        QSet<int> seen;
+        connect(&view, &VidPlay::loaded, &view, [&](bool ok) {
+            if (ok)
+                view.play();
+        });
+        connect(&view, &VidPlay::frameShown, &view,
+                [&] { seen.insert(frameNumber(view.currentFrame())); });
+        QSignalSpy ended(&view, &VidPlay::ended);
+        QVERIFY(view.open(mp4));
+        QVERIFY(ended.wait(10000));
+        QCOMPARE(view.videoSize(), QSize(320, 240));
+        // Scaled in the pipeline to the view, and in order to the last picture.
+        QCOMPARE(view.currentFrame().size(), QSize(160, 120));
+        QCOMPARE(frameNumber(view.currentFrame()), 24);
+        QVERIFY2(seen.size() >= 20, qPrintable(QString::number(seen.size())));
+        QVERIFY(!seen.contains(-1));
     }
 
     void savesCurrentFrame_data()

@@ -122,6 +122,8 @@ private Q_SLOTS:
     void indexPictureComesFirst();
     void addUpdateDeleteThroughRecordsets();
     void nullsNamesAndErrors();
+    void yesNoFromText_data();
+    void yesNoFromText();
     void valuesReadBackByKind();
     void joinedResultIsReadOnly();
     void failingRowKeepsEarlierRows();
@@ -357,6 +359,55 @@ void HostContract::failingRowKeepsEarlierRows()
     addPage(*rs, 14, 1);
     rs->close();
     QCOMPARE(scalar(*m_host, QStringLiteral("Select Count(*) From BookContents")), 4);
+}
+
+void HostContract::yesNoFromText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("-1") << QStringLiteral("-1") << true;
+    QTest::newRow("1") << QStringLiteral("1") << true;
+    QTest::newRow("True") << QStringLiteral("True") << true;
+    QTest::newRow("0") << QStringLiteral("0") << false;
+    QTest::newRow("empty") << QString() << false;
+    QTest::newRow("false") << QStringLiteral("false") << false;
+}
+
+// Text typed into a Yes/No field is stored as Yes or No, whichever way the
+// row is written, and a query for "= true" finds exactly the Yes rows.
+void HostContract::yesNoFromText()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, yes);
+    const qint32 first = nextKey(*m_host);
+    auto rs = emptyPages(*m_host);
+    // Added one by one.
+    rs->addNew();
+    setValues(*rs, {{"Entry_Code", first}, {"BookCode", 3}, {"IndexImage", text}});
+    rs->update();
+    // Added as a run.
+    rs->addRows({QStringLiteral("Entry_Code"), QStringLiteral("BookCode"), QStringLiteral("IndexImage")},
+                {{first + 1, 3, text}});
+    // Edited: first the opposite value as a Boolean, then the text.
+    rs->addNew();
+    setValues(*rs, {{"Entry_Code", first + 2}, {"BookCode", 3}, {"IndexImage", !yes}});
+    rs->update();
+    rs->close();
+    QVERIFY(m_host->FillRecordSet(rs, QStringLiteral("Select * From BookContents where Entry_Code = %1").arg(first + 2)));
+    rs->setValue(QStringLiteral("IndexImage"), text);
+    rs->update();
+    rs->close();
+
+    QVERIFY(m_host->FillRecordSet(rs, QStringLiteral("Select Entry_Code, IndexImage From BookContents where BookCode = 3 Order by Entry_Code")));
+    QVariantList stored;
+    for (; !rs->isEof(); rs->moveNext())
+        stored << rs->value(QStringLiteral("IndexImage"));
+    rs->close();
+    QCOMPARE(stored, QVariantList(3, yes));
+    QCOMPARE(scalar(*m_host, QStringLiteral("Select Count(*) From BookContents where BookCode = 3 And IndexImage = true")),
+             yes ? 3 : 0);
+    QCOMPARE(scalar(*m_host, QStringLiteral("Select Count(*) From BookContents where BookCode = 3 And IndexImage = false")),
+             yes ? 0 : 3);
 }
 
 void HostContract::rowsAddedTogetherAsOneByOne()

@@ -13,7 +13,10 @@
 #include <QDialog>
 #include <QDir>
 #include <QDirIterator>
+#include <QDropEvent>
 #include <QImage>
+#include <QMimeData>
+#include <QUrl>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVariantMap>
@@ -143,6 +146,22 @@ public:
         if (book)
             books->setCurrentIndex(books->findData(book));
         return lib;
+    }
+
+    // Drags the files over a widget and drops them; false when it refuses them.
+    static bool dropFiles(QWidget *target, const QStringList &files)
+    {
+        QMimeData data;
+        for (const QString &file : files)
+            data.setUrls(data.urls() << QUrl::fromLocalFile(file));
+        const QPoint at = target->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+        return true;
     }
 
     // The visible top-level windows of a type.

@@ -2,6 +2,7 @@
 // controls, and the file lists they read from the clipboard and from drops.
 
 #include "libraryfixture.h"
+#include "support/mediafixtures.h"
 
 #include "component/dialogservice.h"
 #include "controls/doclist.h"
@@ -11,6 +12,8 @@
 #include "controls/tovratext.h"
 #include "library/addmultipledocs.h"
 #include "library/clipboardfiles.h"
+#include "library/entrydetails.h"
+#include "library/importchecker.h"
 #include "library/importitemsmodel.h"
 #include "library/serialgrabber.h"
 #include "library/tovralib.h"
@@ -24,9 +27,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSemaphore>
+#include <QStyle>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QToolButton>
@@ -46,6 +52,27 @@ QMimeData *uriList(const QByteArray &lines, const QString &type = QStringLiteral
     auto *data = new QMimeData;
     data->setData(type, lines);
     return data;
+}
+
+// Lets the checks of the listed files come to their end.
+void waitForChecks(QDialog *d)
+{
+    auto *window = static_cast<AddMultipleDocs *>(d);
+    QSignalSpy checked(window, &AddMultipleDocs::checksFinished);
+    if (window->isChecking())
+        QVERIFY(checked.wait(20000));
+}
+
+// What the grid shows for a row: its tick, what the check says, and whether an icon goes with it.
+QString rowShown(QDialog *d, int row)
+{
+    auto *model = child<QTableView>(d, "tgFiles")->model();
+    const QModelIndex check = model->index(row, ImportItemsModel::CheckColumn);
+    return QStringLiteral("%1 | %2 | %3")
+        .arg(model->index(row, ImportItemsModel::SelectColumn).data(Qt::CheckStateRole).toInt() == Qt::Checked
+                 ? "ticked" : "unticked",
+             check.data().toString(),
+             check.data(Qt::DecorationRole).value<QIcon>().isNull() ? "no icon" : "icon");
 }
 
 // Clicks "&Save" and lets the import run to its end.
@@ -73,6 +100,9 @@ bool dropFiles(QWidget *target, const QStringList &files)
     QApplication::sendEvent(target, &drop);
     return true;
 }
+
+// The smallest PDF file that has its end.
+QByteArray wholePdf() { return "%PDF-1.4\n1 0 obj<<>>endobj\ntrailer<<>>\n%%EOF\n"; }
 
 // A bitmap that claims to be 16000 x 16000 pixels; only its header is there.
 QByteArray hugeBitmapHeader()
@@ -115,17 +145,33 @@ private Q_SLOTS:
 
     void gridShowsNamesRowsHoldCodes();
     void closeImportsNothing();
-    void failedFileStaysListed();
+    void gridMarksFilesAsTheyAreChecked_data();
+    void gridMarksFilesAsTheyAreChecked();
+    void checksLeaveTheWindowFree();
+    void saveAsksOnceAboutMarkedFiles_data();
+    void saveAsksOnceAboutMarkedFiles();
+    void summaryCountsAddedSkippedFailed();
+    void currentRowEditsSurviveSave_data();
+    void currentRowEditsSurviveSave();
+    void commentsReachTheEntryEditor();
+    void fileListedTwiceIsOneRow();
     void cancelStopsBetweenFiles();
 
     void grabberTakesPicturesAndFileLists();
     void grabberSurvivesUnusableClipboard();
+    void grabberRowsShowPictureNameAndTick_data();
+    void grabberRowsShowPictureNameAndTick();
     void grabberSavesIntoTheChosenBook();
     void grabberCopiesSelectedToAFolder();
     void libraryPastesAndTakesDrops();
 
 private:
-    QString src(const QString &name) { return LibraryFixture::savePicture(m_fx.path(QStringLiteral("src/") + name)); }
+    // A picture of its own colour, so no two files named differently have the same content.
+    QString src(const QString &name)
+    {
+        return LibraryFixture::savePicture(m_fx.path(QStringLiteral("src/") + name),
+                                           QColor::fromHsv(int(qHash(name) % 360), 200, 200));
+    }
     // Opens the import window for the book on these files; the scripted window
     // decides. The files it imported.
     static QStringList addFiles(Dokumentz &docs, const QStringList &files)
@@ -178,6 +224,14 @@ void tst_AddMultipleDocs::fileListsRead_data()
         << QStringList() << 3;
     QTest::newRow("extra slashes stay local")
         << "text/uri-list" << QByteArray("file:////srv//x/a%20b.png") << QStringList{QStringLiteral("/srv//x/a b.png")} << 0;
+    // "?" and "#" start the query and the fragment, which name no part of the
+    // file; written as %3F and %23 they are characters of the name.
+    const QByteArray tails("file:///tmp/a%3Fb.jpg\nfile:///tmp/a.jpg?x=1#frag\nfile:///tmp/c%23d.jpg#page=2\n");
+    const QStringList tailPaths = {QStringLiteral("/tmp/a?b.jpg"), QStringLiteral("/tmp/a.jpg"),
+                                   QStringLiteral("/tmp/c#d.jpg")};
+    QTest::newRow("uri list, query and fragment") << "text/uri-list" << tails << tailPaths << 0;
+    QTest::newRow("gnome copied files, query and fragment")
+        << "x-special/gnome-copied-files" << QByteArray("copy\n") + tails << tailPaths << 0;
     QTest::newRow("plain text") << "text/plain" << QByteArray("file:///srv/x/a.png") << QStringList() << 0;
 }
 
@@ -265,28 +319,339 @@ void tst_AddMultipleDocs::closeImportsNothing()
     QVERIFY(m_fx.link->callsOf(QStringLiteral("GenerateEntrycode")).isEmpty());
 }
 
-void tst_AddMultipleDocs::failedFileStaysListed()
+namespace {
+
+enum class Sample { Fine, Scrambled, Empty, CutJpeg, CutPng, CutClip, CutPdf, InBook, TwiceInList };
+
+// A file made as the case needs; first bytes of a good one where the case cuts it.
+QString makeSample(Sample sample, const QString &folder)
 {
-    const QStringList files = {src(QStringLiteral("ok.jpg")), m_fx.path(QStringLiteral("src/missing.png")),
-                               src(QStringLiteral("later.jpg"))};
-    int rowsLeft = -1;
-    bool stayedOpen = false;
-    m_fx.dialogs->pushAnswer(Answer::Ok);
+    QDir().mkpath(folder);
+    const auto picture = [&](const QString &name, const char *format) {
+        QImage image(400, 300, QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixel(x, y, qRgb((x * 7 + y) % 256, (y * 5) % 256, (x ^ y) % 256));
+        const QString file = folder + u'/' + name;
+        return image.save(file, format) ? file : QString();
+    };
+    const auto cut = [](const QString &file) {
+        QFile f(file);
+        return f.resize(f.size() / 2) ? file : QString();
+    };
+    switch (sample) {
+    case Sample::Fine:
+    case Sample::InBook:
+    case Sample::TwiceInList:
+        return picture(QStringLiteral("pano.jpg"), "JPG");
+    case Sample::Scrambled: {
+        QByteArray noise(4096, '\0');
+        for (int i = 0; i < noise.size(); ++i)
+            noise[i] = char((i * 7919) % 251);
+        const QString file = folder + QStringLiteral("/scrambled.jpg");
+        return writeFile(file, noise) ? file : QString();
+    }
+    case Sample::Empty: {
+        const QString file = folder + QStringLiteral("/blank.png");
+        return writeFile(file, QByteArray()) ? file : QString();
+    }
+    case Sample::CutJpeg:
+        return cut(picture(QStringLiteral("cut.jpg"), "JPG"));
+    case Sample::CutPng:
+        return cut(picture(QStringLiteral("cut.png"), "PNG"));
+    case Sample::CutClip:
+        return cut(makeMp4Clip(folder + QStringLiteral("/cut.mp4"), QSize(64, 48), 10));
+    case Sample::CutPdf: {
+        const QString file = folder + QStringLiteral("/cut.pdf");
+        return writeFile(file, wholePdf().left(20)) ? file : QString();
+    }
+    }
+    return {};
+}
+
+} // namespace
+
+void tst_AddMultipleDocs::gridMarksFilesAsTheyAreChecked_data()
+{
+    QTest::addColumn<Sample>("sample");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("readable") << Sample::Fine << "ticked |  | no icon";
+    QTest::newRow("unreadable") << Sample::Scrambled << "unticked | The picture cannot be read. | icon";
+    QTest::newRow("empty") << Sample::Empty << "unticked | The file is empty. | icon";
+    QTest::newRow("JPEG cut short")
+        << Sample::CutJpeg << "unticked | The file is cut short: the picture data ends early. | icon";
+    QTest::newRow("PNG cut short")
+        << Sample::CutPng << "unticked | The file is cut short: the picture data ends early. | icon";
+    QTest::newRow("video cut short")
+        << Sample::CutClip << "unticked | The file is cut short: the video ends early or has no index. | icon";
+    QTest::newRow("PDF cut short")
+        << Sample::CutPdf << "unticked | The file is cut short: the end of the document is missing. | icon";
+    QTest::newRow("already in the book")
+        << Sample::InBook << "unticked | Already in this book as \"Bitewing left\" (entry 50). | icon";
+    QTest::newRow("twice in the list")
+        << Sample::TwiceInList << "unticked | The same file as row 1 (pano.jpg). | icon";
+}
+
+void tst_AddMultipleDocs::gridMarksFilesAsTheyAreChecked()
+{
+    QFETCH(Sample, sample);
+    QFETCH(QString, shown);
+    const QString file = makeSample(sample, m_fx.path(QStringLiteral("src")));
+    QVERIFY(!file.isEmpty());
+    QStringList files = {file};
+    if (sample == Sample::InBook) {
+        // The same content under another name is already an entry of the book.
+        const QString stored = m_fx.libraryFolder + QStringLiteral("/12/50.JPG");
+        QDir().mkpath(QFileInfo(stored).path());
+        QVERIFY(QFile::copy(file, stored));
+        m_fx.addPage(50, kBook, stored, 1, QStringLiteral("Bitewing left"));
+        m_fx.addPage(51, kBook, src(QStringLiteral("other.jpg")), 1, QStringLiteral("Other"));
+    }
+    if (sample == Sample::TwiceInList) {
+        const QString copy = m_fx.path(QStringLiteral("usb/pano copy.jpg"));
+        QDir().mkpath(QFileInfo(copy).path());
+        QVERIFY(QFile::copy(file, copy));
+        files = {file, copy};
+    }
+    QString seen, details;
     m_fx.dialogs->pushModal([&](QDialog *d) {
-        saveAndWait(d);
-        stayedOpen = d->result() != QDialog::Accepted;
-        rowsLeft = child<QTableView>(d, "tgFiles")->model()->rowCount();
+        waitForChecks(d);
+        const int row = files.size() - 1;
+        seen = rowShown(d, row);
+        child<QTableView>(d, "tgFiles")->setCurrentIndex(
+            child<QTableView>(d, "tgFiles")->model()->index(row, ImportItemsModel::FileNameColumn));
+        details = child<QLabel>(d, "lblCheck")->text();
         click(d, "cbClose");
         return d->result();
     });
     Dokumentz docs;
-    QCOMPARE(addFiles(docs, files), QStringList{files[0]});
-    QVERIFY(stayedOpen);
-    QCOMPARE(rowsLeft, 2);
+    addFiles(docs, files);
+    QCOMPARE(seen, shown);
+    // The details of the row say the same.
+    QCOMPARE(details, shown.section(QStringLiteral(" | "), 1, 1));
+}
+
+void tst_AddMultipleDocs::checksLeaveTheWindowFree()
+{
+    // The second file's check is held on its worker thread while the user works.
+    QSemaphore held, release;
+    ImportChecker::setBeforeEachFileHook([&](int row) {
+        if (row == 1) {
+            held.release();
+            release.acquire();
+        }
+    });
+    const QStringList files = {src(QStringLiteral("a.jpg")), src(QStringLiteral("b.jpg")),
+                               m_fx.path(QStringLiteral("src/gone.jpg"))};
+    QStringList whileHeld;
+    m_fx.dialogs->pushModal([&](QDialog *d) {
+        // Never leave the worker held, or closing the window would wait for it.
+        const auto unhold = qScopeGuard([&] { release.release(); });
+        QTest::qWaitFor([&] { return held.tryAcquire(); }, 20000);
+        auto *grid = child<QTableView>(d, "tgFiles");
+        QTest::qWaitFor([&] { return rowShown(d, 0) == QStringLiteral("ticked |  | no icon"); }, 20000);
+        whileHeld << rowShown(d, 0);
+        whileHeld << rowShown(d, 1) << rowShown(d, 2);
+        // The window answers meanwhile: the user unticks the first file.
+        grid->setCurrentIndex(grid->model()->index(0, ImportItemsModel::FileNameColumn));
+        child<QCheckBox>(d, "chkSelect")->click();
+        whileHeld << rowShown(d, 0);
+        release.release();
+        waitForChecks(d);
+        whileHeld << rowShown(d, 2);
+        return saveAndWait(d);
+    });
+    Dokumentz docs;
+    const QStringList imported = addFiles(docs, files);
+    ImportChecker::setBeforeEachFileHook(nullptr);
+    QCOMPARE(whileHeld, (QStringList{"ticked |  | no icon", "ticked | Checking... | no icon",
+                                     "ticked | Checking... | no icon",
+                                     "unticked |  | no icon", "unticked | The file is missing. | icon"}));
+    QCOMPARE(imported, QStringList{files[1]});
+}
+
+void tst_AddMultipleDocs::saveAsksOnceAboutMarkedFiles_data()
+{
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<QStringList>("stored"); // description=entry type, in order
+    QTest::addColumn<bool>("stayedOpen");
+    QTest::newRow("import as documents") << Answer::Yes << QStringList{"a.jpg=1", "blank.png=3", "pano.jpg=1"} << false;
+    QTest::newRow("skip them") << Answer::No << QStringList{"a.jpg=1"} << false;
+    QTest::newRow("back to the list") << Answer::Cancel << QStringList() << true;
+}
+
+void tst_AddMultipleDocs::saveAsksOnceAboutMarkedFiles()
+{
+    QFETCH(Answer, answer);
+    QFETCH(QStringList, stored);
+    QFETCH(bool, stayedOpen);
+    const QString folder = m_fx.path(QStringLiteral("src"));
+    const QString duplicate = makeSample(Sample::InBook, folder);
+    const QString inBook = m_fx.libraryFolder + QStringLiteral("/12/50.JPG");
+    QDir().mkpath(QFileInfo(inBook).path());
+    QVERIFY(QFile::copy(duplicate, inBook));
+    m_fx.addPage(50, kBook, inBook, 1, QStringLiteral("Bitewing left"));
+    const QStringList files = {src(QStringLiteral("a.jpg")), makeSample(Sample::Empty, folder), duplicate};
+
+    bool open = false;
+    m_fx.dialogs->pushAnswer(answer);
+    m_fx.dialogs->pushModal([&](QDialog *d) {
+        waitForChecks(d);
+        // The user ticks both marked files again.
+        auto *model = child<QTableView>(d, "tgFiles")->model();
+        for (int row : {1, 2})
+            model->setData(model->index(row, ImportItemsModel::SelectColumn), Qt::Checked, Qt::CheckStateRole);
+        saveAndWait(d);
+        open = d->result() != QDialog::Accepted;
+        if (open)
+            click(d, "cbClose");
+        return d->result();
+    });
+    Dokumentz docs;
+    addFiles(docs, files);
+
+    const QStringList prompts = messageTexts(*m_fx.dialogs);
+    QVERIFY(!prompts.isEmpty());
+    // One question, naming each marked file and why.
+    const QString question = prompts.first();
+    QVERIFY2(question.startsWith(QStringLiteral("2 ticked files are marked:")), qPrintable(question));
+    QVERIFY(question.contains(QDir::toNativeSeparators(files[1]) + QStringLiteral(": The file is empty.")));
+    QVERIFY(question.contains(QStringLiteral("Already in this book as \"Bitewing left\" (entry 50).")));
+    QCOMPARE(prompts.size(), stayedOpen ? 1 : 2); // the question, then the summary
+    QCOMPARE(open, stayedOpen);
+    QStringList rows;
+    const qint64 max = m_fx.scalar(QStringLiteral("Select Max(Entry_Code) From BookContents"));
+    for (qint64 code = 51; code <= max; ++code)
+        if (const QVariantMap row = m_fx.row(qint32(code)); !row.isEmpty())
+            rows << row.value("description").toString() + u'=' + row.value("entrytype").toString();
+    QCOMPARE(rows, stored);
+}
+
+void tst_AddMultipleDocs::summaryCountsAddedSkippedFailed()
+{
+    const QString empty = makeSample(Sample::Empty, m_fx.path(QStringLiteral("src")));
+    const QString vanishing = src(QStringLiteral("vanishing.jpg"));
+    const QStringList files = {src(QStringLiteral("ok.jpg")), src(QStringLiteral("unticked.jpg")), empty,
+                               vanishing, src(QStringLiteral("later.jpg"))};
+    int rowsLeft = -1;
+    QString leftShown;
+    m_fx.dialogs->pushModal([&](QDialog *d) {
+        waitForChecks(d);
+        auto *model = child<QTableView>(d, "tgFiles")->model();
+        model->setData(model->index(1, ImportItemsModel::SelectColumn), Qt::Unchecked, Qt::CheckStateRole);
+        // Another program moves a file away after it was checked.
+        QFile::remove(vanishing);
+        saveAndWait(d);
+        rowsLeft = model->rowCount();
+        leftShown = rowShown(d, rowsLeft - 1);
+        click(d, "cbClose");
+        return d->result();
+    });
+    Dokumentz docs;
+    QCOMPARE(addFiles(docs, files), (QStringList{files[0], files[4]}));
     const QStringList messages = messageTexts(*m_fx.dialogs);
     QCOMPARE(messages.size(), 1);
-    QVERIFY2(messages[0].contains(QStringLiteral("missing.png")), qPrintable(messages[0]));
+    QCOMPARE(messages[0], QStringLiteral("Added: 2\nSkipped: 2\nFailed: 1\n\n%1: The file is missing.")
+                              .arg(QDir::toNativeSeparators(vanishing)));
+    // What failed stays listed and says why, as do the files left out.
+    QCOMPARE(rowsLeft, 3);
+    QCOMPARE(leftShown, QStringLiteral("unticked | The file is missing. | icon"));
+    QCOMPARE(m_fx.pageCount(), 2);
+}
+
+void tst_AddMultipleDocs::currentRowEditsSurviveSave_data()
+{
+    QTest::addColumn<int>("edit");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("description typed in the grid") << 0 << "description" << "Edited in the grid";
+    QTest::newRow("category chosen in the grid") << 1 << "category" << "3";
+    QTest::newRow("comments typed in the details") << 2 << "comments" << "Recall in 6 months";
+    QTest::newRow("comments typed, then the grid edited") << 3 << "comments" << "Recall in 6 months";
+}
+
+void tst_AddMultipleDocs::currentRowEditsSurviveSave()
+{
+    QFETCH(int, edit);
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    m_fx.dialogs->pushModal([&](QDialog *d) {
+        waitForChecks(d);
+        auto *grid = child<QTableView>(d, "tgFiles");
+        const int column = edit == 0 ? ImportItemsModel::DescriptionColumn : ImportItemsModel::CategoryColumn;
+        if (edit < 2) {
+            // The editor is left open, as when Alt+S is pressed while typing.
+            const QModelIndex at = grid->model()->index(0, column);
+            grid->setCurrentIndex(at);
+            grid->edit(at);
+            if (auto *line = grid->viewport()->findChild<QLineEdit *>())
+                line->setText(value);
+            if (auto *combo = grid->viewport()->findChild<QComboBox *>())
+                combo->setCurrentIndex(combo->findData(value.toLongLong()));
+        } else {
+            child<QPlainTextEdit>(d, "txtComments")->setPlainText(value);
+        }
+        if (edit == 3)
+            grid->model()->setData(grid->model()->index(0, ImportItemsModel::DescriptionColumn),
+                                   QStringLiteral("Molar"), Qt::EditRole);
+        return saveAndWait(d);
+    });
+    Dokumentz docs;
+    QCOMPARE(addFiles(docs, {src(QStringLiteral("a.jpg"))}).size(), 1);
+    const qint64 code = m_fx.scalar(QStringLiteral("Select Max(Entry_Code) From BookContents"));
+    QCOMPARE(m_fx.row(qint32(code)).value(field).toString(), value);
+}
+
+void tst_AddMultipleDocs::commentsReachTheEntryEditor()
+{
+    m_fx.dialogs->pushModal([&](QDialog *d) {
+        waitForChecks(d);
+        child<QPlainTextEdit>(d, "txtComments")->setPlainText(QStringLiteral("Caries distal 36"));
+        return saveAndWait(d);
+    });
+    Dokumentz docs;
+    addFiles(docs, {src(QStringLiteral("bitewing.jpg"))});
+    const qint32 code = qint32(m_fx.scalar(QStringLiteral("Select Max(Entry_Code) From BookContents")));
+    QCOMPARE(m_fx.row(code).value("comments").toString(), QStringLiteral("Caries distal 36"));
+    QCOMPARE(docs.Item(1)->Comments, QStringLiteral("Caries distal 36"));
+
+    // The entry editor shows them, and a save of other details keeps them.
+    QString shown;
+    m_fx.dialogs->pushModal([&](QDialog *d) {
+        shown = child<QPlainTextEdit>(d, "txtComments")->toPlainText();
+        child<QLineEdit>(d, "txtDescription")->setText(QStringLiteral("Bitewing right"));
+        click(d, "cbOK");
+        return d->result();
+    });
+    EntryDetails editor;
+    QCOMPARE(editor.EditLibraryEntry(code, QStringLiteral("Lee, Ann"), nullptr), QStringLiteral("Bitewing right"));
+    QCOMPARE(shown, QStringLiteral("Caries distal 36"));
+    QCOMPARE(m_fx.row(code).value("comments").toString(), QStringLiteral("Caries distal 36"));
+}
+
+void tst_AddMultipleDocs::fileListedTwiceIsOneRow()
+{
+    // The grabber with duplicates allowed lists a file twice; the import takes it once.
+    SerialGrabber grabber;
+    grabber.GrabFor(kBook, QStringLiteral("Lee, Ann"));
+    click(&grabber, "cmdClear");
+    child<QCheckBox>(&grabber, "chkAllowDuplicates")->setChecked(true);
+    const QString file = src(QStringLiteral("twice.jpg"));
+    std::unique_ptr<QMimeData> copy(mimeDataForFiles({file}));
+    grabber.grabFrom(copy.get());
+    grabber.grabFrom(copy.get());
+    auto *list = child<DocList>(&grabber, "docImgs");
+    QCOMPARE(list->itemCount(), 2);
+    int rows = -1;
+    m_fx.dialogs->pushModal([&](QDialog *d) {
+        rows = child<QTableView>(d, "tgFiles")->model()->rowCount();
+        return saveAndWait(d);
+    });
+    click(&grabber, "cbOK");
+    QCOMPARE(rows, 1);
     QCOMPARE(m_fx.pageCount(), 1);
+    // Both items reached the book, so both leave the list.
+    QCOMPARE(list->itemCount(), 0);
 }
 
 void tst_AddMultipleDocs::cancelStopsBetweenFiles()
@@ -295,6 +660,7 @@ void tst_AddMultipleDocs::cancelStopsBetweenFiles()
     int rowsLeft = -1;
     bool hadProgress = false;
     m_fx.dialogs->pushModal([&](QDialog *d) {
+        waitForChecks(d);
         QSignalSpy finished(d, SIGNAL(importFinished()));
         click(d, "cbOK");
         // Cancelled before the first file: nothing is imported, everything stays listed.
@@ -312,7 +678,9 @@ void tst_AddMultipleDocs::cancelStopsBetweenFiles()
     QVERIFY(addFiles(docs, files).isEmpty());
     QVERIFY(hadProgress);
     QCOMPARE(rowsLeft, 2);
-    QVERIFY(messageTexts(*m_fx.dialogs).isEmpty());
+    QCOMPARE(messageTexts(*m_fx.dialogs),
+             QStringList{"Added: 0\nSkipped: 0\nFailed: 0\n\nThe import was cancelled.\n\n"
+                         "2 files were not tried and stay listed."});
     QCOMPARE(m_fx.pageCount(), 0);
 }
 
@@ -375,6 +743,69 @@ void tst_AddMultipleDocs::grabberTakesPicturesAndFileLists()
     QCOMPARE(list->itemCount(), 1);
     QVERIFY(list->itemPath(1).endsWith(QStringLiteral("b.jpg")));
     QVERIFY(QFileInfo::exists(picture)); // an ordinary file is never deleted
+}
+
+void tst_AddMultipleDocs::grabberRowsShowPictureNameAndTick_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("default size") << QSize();
+    QTest::newRow("made small") << QSize(520, 380);
+    QTest::newRow("made large") << QSize(1300, 900);
+}
+
+void tst_AddMultipleDocs::grabberRowsShowPictureNameAndTick()
+{
+    QFETCH(QSize, size);
+    SerialGrabber grabber;
+    grabber.GrabFor(kBook, QStringLiteral("Lee, Ann"));
+    click(&grabber, "cmdClear");
+    QVERIFY(QTest::qWaitForWindowExposed(&grabber));
+    auto *list = child<DocList>(&grabber, "docImgs");
+    // Files whose thumbnails arrive later, and a picture that brings its own.
+    QStringList files;
+    for (int i = 0; i < 7; ++i)
+        files << src(QStringLiteral("IMG_%1 with a long name.jpg").arg(2041 + i));
+    std::unique_ptr<QMimeData> copy(mimeDataForFiles(files));
+    QCOMPARE(grabber.grabFrom(copy.get()), 7);
+    QImage shot(320, 240, QImage::Format_RGB32);
+    shot.fill(Qt::darkGreen);
+    QMimeData picture;
+    picture.setImageData(shot);
+    QCOMPARE(grabber.grabFrom(&picture), 1);
+    QTRY_COMPARE(ThumbnailProvider::shared()->pendingCount(), 0);
+    if (size.isValid())
+        grabber.resize(size);
+    QTRY_VERIFY(list->viewport()->width() > 0);
+    QCoreApplication::processEvents();
+
+    const QFontMetrics metrics(list->font());
+    const int indicator = list->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, list);
+    QVERIFY(list->iconSize().height() >= 64);
+    QStringList faults;
+    QList<QRect> seen;
+    for (int i = 0; i < list->count(); ++i) {
+        QListWidgetItem *item = list->item(i);
+        const QRect rect = list->visualItemRect(item);
+        const QString name = item->text();
+        // Room for the picture above its name, and for the tick box beside it.
+        if (rect.height() < list->iconSize().height() + metrics.height())
+            faults << QStringLiteral("%1: %2 pixels high").arg(name).arg(rect.height());
+        if (rect.width() < list->iconSize().width() + indicator)
+            faults << QStringLiteral("%1: %2 pixels wide").arg(name).arg(rect.width());
+        if (rect.left() < 0 || rect.right() >= list->viewport()->width())
+            faults << QStringLiteral("%1: cut at the side").arg(name);
+        for (const QRect &other : std::as_const(seen))
+            if (other.intersects(rect))
+                faults << QStringLiteral("%1: overlaps another").arg(name);
+        if (item->icon().isNull() || item->checkState() != Qt::Checked)
+            faults << QStringLiteral("%1: no picture or tick").arg(name);
+        seen << rect;
+    }
+    // The first row is in view whole.
+    if (!list->viewport()->rect().contains(list->visualItemRect(list->item(0))))
+        faults << QStringLiteral("first item not in view");
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
+    click(&grabber, "cmdClear");
 }
 
 void tst_AddMultipleDocs::grabberSurvivesUnusableClipboard()
@@ -491,7 +922,7 @@ void tst_AddMultipleDocs::libraryPastesAndTakesDrops()
 
     // Files dropped on the pages go the same way, documents included.
     const QString letter = m_fx.path(QStringLiteral("src/referral.pdf"));
-    QVERIFY(writeFile(letter, "%PDF-1.4\n"));
+    QVERIFY(writeFile(letter, wholePdf()));
     offered.clear();
     m_fx.dialogs->pushModal(noteOfferedAndSave(&offered));
     QVERIFY(dropFiles(child<QWidget>(lib, "PicPages"), {letter, src(QStringLiteral("drop.jpg"))}));

@@ -4,7 +4,9 @@
 #include "libraryfixture.h"
 #include "support/pgserver.h"
 
+#include "library/importcheck.h"
 #include "library/importrun.h"
+#include "support/mediafixtures.h"
 
 #include <tovradocs/dokumentz.h>
 #include <tovradocs/recordset.h>
@@ -106,10 +108,14 @@ private Q_SLOTS:
     void cleanup();
 
     void callerListBecomesItems();
+    void filesAreCheckedBeforeImport_data();
+    void filesAreCheckedBeforeImport();
     void storesChosenItemsWithConsecutiveKeys();
     void copiesOnlyWhenAskedOrTemporary();
     void filesInLibraryAreNotCopied();
-    void sourceVanishingStopsAtThatFile();
+    void vanishedSourceFailsAloneAndTheRunGoesOn();
+    void rowsTheHostDidNotKeepLeaveNothingBehind_data();
+    void rowsTheHostDidNotKeepLeaveNothingBehind();
     void fullFileSystemLeavesNoPartialFile();
     void killedImportLeavesNothingHalfDone();
     void twoWorkstationsOnPostgreSQL();
@@ -168,6 +174,81 @@ void tst_BatchImport::callerListBecomesItems()
                                      "/tmp/Tow123.bmp | Tow123.bmp | type 1, temporary",
                                      "C:\\scans\\letter.pdf | letter.pdf | type 5"}));
     QVERIFY(items[2].select && items[2].import);
+
+    // A file given twice, under the same or another spelling of its path, is one item;
+    // the temporary mark of either copy holds.
+    const QString a = source("a.jpg");
+    const QString b = source("b.jpg");
+    const QString again = QFileInfo(a).path() + QStringLiteral("/../src/a.jpg");
+    QList<int> rowOfFile;
+    const QList<ImportItem> once = importItemsFromFiles({a, b, again, u'?' + b}, &rowOfFile);
+    QCOMPARE(once.size(), 2);
+    QCOMPARE(rowOfFile, (QList<int>{0, 1, 0, 1}));
+    QCOMPARE(once[1].srNo, 2);
+    QVERIFY(!once[0].isTempfile && once[1].isTempfile);
+}
+
+void tst_BatchImport::filesAreCheckedBeforeImport_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("tail");  // appended to a whole file
+    QTest::addColumn<int>("keep");         // bytes kept of it, -1 all
+    QTest::addColumn<int>("problem");
+    QTest::newRow("JPEG with a phone's data after its end") << "motion.jpg" << QByteArray(70000, 'M') << -1 << int(FileCheck::NoProblem);
+    QTest::newRow("JPEG without its last two bytes") << "short.jpg" << QByteArray() << -3 << int(FileCheck::Truncated);
+    QTest::newRow("bitmap cut short") << "cut.bmp" << QByteArray() << 1000 << int(FileCheck::Truncated);
+    QTest::newRow("whole GIF") << "dot.gif" << QByteArray() << -1 << int(FileCheck::NoProblem);
+    QTest::newRow("GIF cut short") << "cut.gif" << QByteArray() << 30 << int(FileCheck::Truncated);
+    QTest::newRow("phone photo (HEIC)") << "IMG_0042.HEIC" << QByteArray() << -1 << int(FileCheck::NoProblem);
+    QTest::newRow("radiograph without extension") << "RADIOGRAPH01" << QByteArray() << -1 << int(FileCheck::NoProblem);
+    QTest::newRow("radiograph cut short") << "RADIOGRAPH02" << QByteArray() << 400 << int(FileCheck::Unreadable);
+    QTest::newRow("whole clip") << "clip.mp4" << QByteArray() << -1 << int(FileCheck::NoProblem);
+    QTest::newRow("clip missing its end") << "clip.mp4" << QByteArray() << 3000 << int(FileCheck::Truncated);
+    QTest::newRow("a folder") << "folder.jpg" << QByteArray() << -1 << int(FileCheck::Unreadable);
+    QTest::newRow("missing") << "gone.png" << QByteArray() << -1 << int(FileCheck::Missing);
+    QTest::newRow("letter (no check of its content)") << "letter.doc" << QByteArray("x") << -1 << int(FileCheck::NoProblem);
+}
+
+void tst_BatchImport::filesAreCheckedBeforeImport()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, tail);
+    QFETCH(int, keep);
+    QFETCH(int, problem);
+    const QString file = m_fx.path(QStringLiteral("src/") + name);
+    QDir().mkpath(QFileInfo(file).path());
+    QImage picture(300, 200, QImage::Format_RGB32);
+    picture.fill(QColor(180, 90, 40));
+    const QString suffix = QFileInfo(name).suffix().toLower();
+    bool made = true;
+    if (name == u"folder.jpg")
+        made = QDir().mkpath(file);
+    else if (suffix == u"gif") // Qt writes no GIF: one white pixel, by hand
+        made = Testing::writeFile(file, QByteArray::fromHex("474946383961010001008000"
+                                                             "00ffffff00000021f90401000000002c0000"
+                                                             "0000010001000002024401003b"));
+    else if (suffix == u"jpg" || suffix == u"bmp")
+        made = picture.save(file);
+    else if (suffix == u"heic")
+        made = !Testing::makeHeic(file, picture).isEmpty();
+    else if (suffix == u"mp4")
+        made = !Testing::makeMp4Clip(file, QSize(64, 48), 10).isEmpty();
+    else if (suffix.isEmpty())
+        made = !Testing::makeDicom(file, picture.convertToFormat(QImage::Format_Grayscale8)).isEmpty();
+    if (name != u"gone.png" && name != u"folder.jpg") {
+        QFile f(file);
+        QVERIFY(made && f.open(QIODevice::ReadWrite));
+        QByteArray bytes = f.readAll();
+        if (keep >= 0)
+            bytes.truncate(keep);
+        else if (keep < -1)
+            bytes.chop(-keep - 1);
+        f.resize(0);
+        f.write(bytes + tail);
+    }
+    const FileCheck check = checkImportFile(file);
+    QVERIFY2(check.problem == problem, qPrintable(check.reason));
+    QCOMPARE(check.reason.isEmpty(), problem == FileCheck::NoProblem);
 }
 
 void tst_BatchImport::storesChosenItemsWithConsecutiveKeys()
@@ -194,7 +275,7 @@ void tst_BatchImport::storesChosenItemsWithConsecutiveKeys()
 
     const QVariantMap row = m_fx.row(codes[1]);
     const QStringList stored = {"description=Bitewing left", "bookcode=7", "entrytype=1",
-                                "cteffect=4", "category=2",
+                                "cteffect=4", "category=2", "comments=recheck in 6 months",
                                 "entrydate=" + QDate::currentDate().toString(Qt::ISODate)};
     QCOMPARE(Testing::fieldTexts(row, stored), stored);
     const QStringList defaults = {"onscreentime=5", "playsound=false", "soundfile=", "indeximage=false"};
@@ -260,29 +341,71 @@ void tst_BatchImport::filesInLibraryAreNotCopied()
     QCOMPARE(libraryFiles(m_fx.libraryFolder), QStringList{file});
 }
 
-void tst_BatchImport::sourceVanishingStopsAtThatFile()
+void tst_BatchImport::vanishedSourceFailsAloneAndTheRunGoesOn()
 {
     const QString a = source("a.jpg");
     const QString b = source("b.jpg");
     const QString gone = source("gone.jpg");
     const QString tempDone = temporary("Tow1.bmp");
-    const QString tempLeft = temporary("Tow2.bmp");
-    ImportRun run(*m_fx.link, *m_docs, importItemsFromFiles({a, u'?' + tempDone, b, gone, u'?' + tempLeft}));
+    const QString tempLater = temporary("Tow2.bmp");
+    ImportRun run(*m_fx.link, *m_docs, importItemsFromFiles({a, u'?' + tempDone, b, gone, u'?' + tempLater}));
     run.setAfterCopyHook([&](int index) {
         if (index == 2)
             QFile::remove(gone); // another program moves it away meanwhile
     });
     runAll(run);
 
-    QCOMPARE(run.failedIndex(), 3);
-    QVERIFY2(run.error().contains(QStringLiteral("gone.jpg")), qPrintable(run.error()));
-    QCOMPARE(run.imported(), (QList<int>{0, 1, 2}));
-    QCOMPARE(m_fx.pageCount(), 3);
-    QCOMPARE(m_docs->Count(), 3);
-    QCOMPARE(libraryFiles(m_fx.libraryFolder).size(), 3);
+    QVERIFY2(run.error().isEmpty(), qPrintable(run.error()));
+    QCOMPARE(run.failures().size(), 1);
+    QCOMPARE(run.failures()[0].index, 3);
+    QCOMPARE(run.failures()[0].reason, QStringLiteral("The file is missing."));
+    QCOMPARE(run.imported(), (QList<int>{0, 1, 2, 4}));
+    QCOMPARE(run.processed(), 5);
+    QCOMPARE(m_fx.pageCount(), 4);
+    QCOMPARE(m_docs->Count(), 4);
+    QCOMPARE(libraryFiles(m_fx.libraryFolder).size(), 4);
     QVERIFY(!QFileInfo::exists(tempDone));
-    QVERIFY2(QFileInfo::exists(tempLeft), "a temporary file not yet imported is kept");
+    QVERIFY(!QFileInfo::exists(tempLater));
     checkConsistent(*m_fx.link, m_fx.libraryFolder);
+}
+
+void tst_BatchImport::rowsTheHostDidNotKeepLeaveNothingBehind_data()
+{
+    QTest::addColumn<QString>("raise");
+    QTest::addColumn<QList<int>>("kept");
+    // The host refuses the third row alone, or rolls back the open transaction with it.
+    QTest::newRow("row refused") << "ABORT" << QList<int>{0, 1};
+    QTest::newRow("transaction rolled back") << "ROLLBACK" << QList<int>{};
+}
+
+void tst_BatchImport::rowsTheHostDidNotKeepLeaveNothingBehind()
+{
+    QFETCH(QString, raise);
+    QFETCH(QList<int>, kept);
+    m_fx.exec(QStringLiteral("CREATE TRIGGER refuse_c BEFORE INSERT ON BookContents "
+                             "WHEN NEW.Description = 'c.jpg' BEGIN SELECT RAISE(%1, 'refused'); END")
+                  .arg(raise));
+    const QString tempA = temporary("Tow1.bmp");
+    const QStringList given = {u'?' + tempA, source("b.jpg"), source("c.jpg"), source("d.jpg")};
+    ImportRun run(*m_fx.link, *m_docs, importItemsFromFiles(given));
+    runAll(run);
+
+    // What the run says it imported is what the book holds, and nothing else is left behind.
+    QCOMPARE(run.imported(), kept);
+    QCOMPARE(m_fx.pageCount(), kept.size());
+    QCOMPARE(m_docs->Count(), kept.size());
+    QCOMPARE(libraryFiles(m_fx.libraryFolder).size(), kept.size());
+    checkConsistent(*m_fx.link, m_fx.libraryFolder);
+    QList<int> failed;
+    for (const ImportFailure &failure : run.failures())
+        failed << failure.index;
+    QList<int> expectedFailed {0, 1, 2};
+    for (int index : kept)
+        expectedFailed.removeAll(index);
+    QCOMPARE(failed, expectedFailed);
+    QVERIFY2(run.error().contains(QStringLiteral("c.jpg")), qPrintable(run.error()));
+    // A temporary source is deleted only when its row is stored.
+    QCOMPARE(QFileInfo::exists(tempA), !kept.contains(0));
 }
 
 void tst_BatchImport::fullFileSystemLeavesNoPartialFile()

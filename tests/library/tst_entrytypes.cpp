@@ -72,19 +72,6 @@ std::function<int(QDialog *)> pick(const QString &name)
     };
 }
 
-bool dropFiles(QWidget *target, const QStringList &files)
-{
-    QMimeData data;
-    for (const QString &file : files)
-        data.setUrls(data.urls() << QUrl::fromLocalFile(file));
-    const QPoint at = target->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &drop);
-    return enter.isAccepted();
-}
-
 } // namespace
 
 class tst_EntryTypes : public QObject
@@ -184,7 +171,7 @@ qint32 tst_EntryTypes::addThrough(Writer writer, const QString &file)
         break;
     case Writer::Drop:
         m_fx.dialogs->pushModal(importAll);
-        if (!dropFiles(child<QWidget>(library(), "PicPages"), {file}))
+        if (!LibraryFixture::dropFiles(child<QWidget>(library(), "PicPages"), {file}))
             return -1;
         break;
     case Writer::BatchImport: {

@@ -1,5 +1,8 @@
 #include "viewers/vidplaywindow.h"
 
+#include "controls/slidefx.h"
+#include "viewers/showman.h"
+
 #include "controls/mediacontrol.h"
 #include "controls/vidplay.h"
 #include "media/mediaengine.h"
@@ -10,6 +13,7 @@
 
 #include <tovradocs/dokumentz.h>
 
+#include <QComboBox>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QSlider>
@@ -251,6 +255,89 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(shownFrame(window, 0), 0, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(shownFrame(window, 1), 0, 10000);
         QCOMPARE(window->videoBox(0)->statusText(), QStringLiteral("paused"));
+    }
+
+    void leftAndRightStepFramesWhereverTheFocusIs()
+    {
+        auto *window = new VidPlayWindow;
+        window->ViewVideo(m_numbered, QString(), nullptr);
+        window->videoBox(0)->setMuted(true);
+        QApplication::setActiveWindow(window);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        window->buttonClicked(MediaControl::StopButton);
+        QTRY_COMPARE_WITH_TIMEOUT(shownFrame(window, 0), 0, 10000);
+        // The window keeps the focus, so Space plays and pauses rather than
+        // pressing the strip's first button (Stop).
+        QCOMPARE(QApplication::focusWidget(), window);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(window->videoBox(0)->statusText(), QStringLiteral("playing"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(window->videoBox(0)->statusText(), QStringLiteral("paused"));
+        window->buttonClicked(MediaControl::StopButton);
+        QTRY_COMPARE_WITH_TIMEOUT(shownFrame(window, 0), 0, 10000);
+        auto *speed = window->findChild<QComboBox *>(QStringLiteral("cboSpeed"));
+        auto *slider = window->findChild<QSlider *>(QStringLiteral("sldPosition"));
+        // Buttons would move the focus on with the arrows, the slider its handle.
+        const QList<QWidget *> places = {window,
+                                         window->findChild<QWidget *>(QStringLiteral("cmdStepForward")),
+                                         window->controlBar()->button(MediaControl::PlayButton),
+                                         window->findChild<QWidget *>(QStringLiteral("chkRepeat")),
+                                         speed, slider};
+        int expected = 0;
+        for (QWidget *place : places) {
+            place->setFocus(Qt::TabFocusReason);
+            QCOMPARE(QApplication::focusWidget(), place);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+            ++expected;
+            QTRY_COMPARE_WITH_TIMEOUT(shownFrame(window, 0), expected, 10000);
+            QVERIFY2(QApplication::focusWidget() == place, qPrintable(place->objectName()));
+        }
+        QCOMPARE(speed->currentText(), QStringLiteral("1x"));
+        QCOMPARE(window->videoBox(0)->statusText(), QStringLiteral("paused"));
+        // The slider's own keys move by seconds, the speed box's choose the speed.
+        QTest::keyClick(slider, Qt::Key_Up);
+        QTRY_COMPARE_WITH_TIMEOUT(shownFrame(window, 0), expected + 25, 10000);
+        QTest::keyClick(slider, Qt::Key_Home);
+        QTRY_COMPARE_WITH_TIMEOUT(shownFrame(window, 0), 0, 10000);
+        speed->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(speed, Qt::Key_Down);
+        QCOMPARE(speed->currentText(), QStringLiteral("1.25x"));
+        QCOMPARE(window->playbackGroup()->rate(), 1.25);
+    }
+
+    void slideShowHoldsAVideoUntilItsEnd()
+    {
+        // Three seconds of video, longer than a slide's two.
+        const QString clip = makeNumberedClip(m_dir.filePath(QStringLiteral("slide.mp4")),
+                                              ClipFormat::Mp4, {160, 120}, 75, 25);
+        QVERIFY(!clip.isEmpty());
+        QImage picture(64, 48, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        const QString still = m_dir.filePath(QStringLiteral("after.png"));
+        QVERIFY(picture.save(still));
+        auto docs = std::make_shared<Dokumentz>();
+        docs->Add(1, clip, QString(), 2, 2, 0, 0);
+        docs->Add(2, still, QString(), 1, 1, 0, 0);
+        QPointer<ShowMan> show = new ShowMan;
+        QSignalSpy ticks(show->slideTimer(), &QTimer::timeout);
+        show->ViewSlideShow(docs);
+        VidPlay *video = show->slideControl()->videoView();
+        QVERIFY(video);
+        video->setMuted(true);
+        QSignalSpy ended(video, &VidPlay::ended);
+        QVERIFY(ticks.wait(10000));
+        // The slide's time is up but the clip plays on, and so does the show.
+        QVERIFY(ended.isEmpty());
+        QCOMPARE(show->currentItem(), 1);
+        QCOMPARE(video->statusText(), QStringLiteral("playing"));
+        QVERIFY(ended.wait(10000));
+        QCOMPARE(show->currentItem(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(show->slideControl()->currentFile(), still, 10000);
+        QVERIFY(frameNumber(video->currentFrame()) >= 70); // it was seen to the end
+        // The last slide's time closes the show.
+        QTRY_VERIFY_WITH_TIMEOUT(show.isNull(), 10000);
     }
 
     void comparedVideosShowOneFrame()
