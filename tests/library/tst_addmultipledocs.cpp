@@ -85,22 +85,6 @@ int saveAndWait(QDialog *d)
     return d->result();
 }
 
-// Drags the files over a widget and drops them; false when it refuses them.
-bool dropFiles(QWidget *target, const QStringList &files)
-{
-    QMimeData data;
-    for (const QString &file : files)
-        data.setUrls(data.urls() << QUrl::fromLocalFile(file));
-    const QPoint at = target->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted())
-        return false;
-    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &drop);
-    return true;
-}
-
 // The smallest PDF file that has its end.
 QByteArray wholePdf() { return "%PDF-1.4\n1 0 obj<<>>endobj\ntrailer<<>>\n%%EOF\n"; }
 
@@ -447,9 +431,12 @@ void tst_AddMultipleDocs::checksLeaveTheWindowFree()
     m_fx.dialogs->pushModal([&](QDialog *d) {
         // Never leave the worker held, or closing the window would wait for it.
         const auto unhold = qScopeGuard([&] { release.release(); });
-        QTest::qWaitFor([&] { return held.tryAcquire(); }, 20000);
+        // A wait that runs out shows in whileHeld, which the test compares.
+        if (!QTest::qWaitFor([&] { return held.tryAcquire(); }, 20000))
+            return int(QDialog::Rejected);
         auto *grid = child<QTableView>(d, "tgFiles");
-        QTest::qWaitFor([&] { return rowShown(d, 0) == QStringLiteral("ticked |  | no icon"); }, 20000);
+        if (!QTest::qWaitFor([&] { return rowShown(d, 0) == QStringLiteral("ticked |  | no icon"); }, 20000))
+            return int(QDialog::Rejected);
         whileHeld << rowShown(d, 0);
         whileHeld << rowShown(d, 1) << rowShown(d, 2);
         // The window answers meanwhile: the user unticks the first file.
@@ -733,7 +720,7 @@ void tst_AddMultipleDocs::grabberTakesPicturesAndFileLists()
     child<QCheckBox>(&grabber, "chkGrabSrc_1")->setChecked(true);
     duplicates->setChecked(false);
     click(&grabber, "cmdClear");
-    QVERIFY(dropFiles(list->viewport(), {picture, letter, picture}));
+    QVERIFY(LibraryFixture::dropFiles(list->viewport(), {picture, letter, picture}));
     QCOMPARE(list->itemCount(), 1);
     QCOMPARE(list->itemPath(1), picture);
     std::unique_ptr<QMimeData> more(mimeDataForFiles({src(QStringLiteral("b.jpg"))}));
@@ -925,7 +912,7 @@ void tst_AddMultipleDocs::libraryPastesAndTakesDrops()
     QVERIFY(writeFile(letter, wholePdf()));
     offered.clear();
     m_fx.dialogs->pushModal(noteOfferedAndSave(&offered));
-    QVERIFY(dropFiles(child<QWidget>(lib, "PicPages"), {letter, src(QStringLiteral("drop.jpg"))}));
+    QVERIFY(LibraryFixture::dropFiles(child<QWidget>(lib, "PicPages"), {letter, src(QStringLiteral("drop.jpg"))}));
     QCOMPARE(offered.size(), 2);
     QCOMPARE(lib->pageTable().count(), 3);
     QCOMPARE(m_fx.pageCount("EntryType = 5"), 1);

@@ -1,4 +1,5 @@
 #include "pdfcheck.h"
+#include "reportrun.h"
 #include "support/recordingdatalink.h"
 #include "support/testhost.h"
 
@@ -162,8 +163,7 @@ void TestImagePrinting::initTestCase()
         QSKIP("poppler-utils (pdfinfo, pdftoppm, pdftotext) are not installed");
     QStandardPaths::setTestModeEnabled(true);
     QVERIFY(m_temp.isValid());
-    qputenv("TMPDIR", m_temp.filePath(QStringLiteral("tmp")).toLocal8Bit());
-    QDir().mkpath(m_temp.filePath(QStringLiteral("tmp")));
+    reportrun::keepTemporaryFilesIn(m_temp);
     m_host = openTestHost(m_temp.filePath(QStringLiteral("host")), true);
     QVERIFY(m_host);
     setHostLink(m_host, nullptr);
@@ -222,10 +222,7 @@ QString TestImagePrinting::report(PtImageReports kind, qint32 visit, const QStri
 {
     m_responder.pushModal(setupScript({}));
     m_responder.pushText(pdf(name));
-    MediaManager manager;
-    QWidget *none = nullptr;
-    manager.SetDataLink(m_recording, none);
-    manager.RunPatientReportWithImages(kind, visit, m_chart, 41, 1);
+    reportrun::print(m_recording, kind, visit, m_chart);
     return pdf(name);
 }
 

@@ -1,5 +1,6 @@
 #include "longvisit.h"
 #include "pdfcheck.h"
+#include "reportrun.h"
 #include "support/testhost.h"
 
 #include "component/dialogservice.h"
@@ -99,8 +100,7 @@ void TestVisitReport::initTestCase()
         QSKIP("poppler-utils (pdfinfo, pdftoppm, pdftotext) are not installed");
     QStandardPaths::setTestModeEnabled(true);
     QVERIFY(m_temp.isValid());
-    qputenv("TMPDIR", m_temp.filePath(QStringLiteral("tmp")).toLocal8Bit());
-    QDir().mkpath(m_temp.filePath(QStringLiteral("tmp")));
+    reportrun::keepTemporaryFilesIn(m_temp);
     m_host = openTestHost(m_temp.filePath(QStringLiteral("host")), true);
     QVERIFY(m_host);
     longvisit::add(*m_host);
@@ -137,10 +137,7 @@ QString TestVisitReport::report(PtImageReports kind, qint32 visit, const QString
         return dialog->result();
     });
     m_responder.pushText(pdf);
-    MediaManager manager;
-    QWidget *none = nullptr;
-    manager.SetDataLink(m_host, none);
-    manager.RunPatientReportWithImages(kind, visit, m_chart, 41, 1);
+    reportrun::print(m_host, kind, visit, m_chart);
     return pdf;
 }
 
