@@ -53,9 +53,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -103,6 +105,28 @@ bool settingBool(qint16 number)
                || (text.toInt() != 0);
     }
     return value.toBool();
+}
+
+// Moves window next to other, right of it where the screen has room, else
+// left of it, else above it; level with its top.
+void placeBeside(QWidget *window, const QWidget *other)
+{
+    const QScreen *screen = other->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QRect taken = other->frameGeometry();
+    const QSize size = window->frameGeometry().size();
+    constexpr int kGap = 8;
+    QPoint at;
+    if (taken.right() + kGap + size.width() <= area.right())
+        at = QPoint(taken.right() + kGap, taken.top());
+    else if (taken.left() - kGap - size.width() >= area.left())
+        at = QPoint(taken.left() - kGap - size.width(), taken.top());
+    else
+        at = QPoint(taken.left(), std::max(area.top(), taken.top() - kGap - size.height()));
+    at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - size.height())));
+    window->move(at);
 }
 
 } // namespace tovralib
@@ -1319,12 +1343,21 @@ void TovraLib::pasteImage()
         const QString target = link->NextFileName(1, currentBookCode(), key, extension);
         viewer = new ViewImg(this);
         viewer->setAttribute(Qt::WA_DeleteOnClose);
+        // Only up while the picture is described; the window manager would
+        // otherwise keep it under this window, which the modal box raises.
+        viewer->setWindowFlag(Qt::WindowStaysOnTopHint);
         path = viewer->PasteNSaveImage(target);
         if (path.isEmpty())
             viewer->deleteLater(); // nothing was shown
     });
     if (!ran || path.isEmpty())
         return;
+    // Once the description box is up, the picture goes beside it.
+    QTimer::singleShot(0, viewer, [shown = viewer.data()] {
+        if (QWidget *box = QApplication::activeModalWidget(); box && box != shown)
+            tovralib::placeBeside(shown, box);
+        shown->raise();
+    });
     const bool saved = addEntry(1, path) != 0;
     // The viewer showed the picture while it was described; saved, it is a
     // page of the book now, so no window is left behind either way.

@@ -520,8 +520,13 @@ void TestTovraLib::pasting()
 
     m_fx.link->clear();
     QStringList shownWhileDescribing;
+    bool keptInSight = false;
     m_fx.dialogs->pushModal([&](QDialog *d) {
         shownWhileDescribing = shownTitles();
+        // The description box raises the library window with it; the picture
+        // must not end up under it.
+        const auto viewers = lib->findChildren<ViewImg *>();
+        keptInSight = viewers.size() == 1 && viewers.first()->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
         return editDescription(nullptr, QStringLiteral("Pasted"))(d);
     });
     lib->tbrLibCommand(QStringLiteral("Paste Image"));
@@ -537,6 +542,7 @@ void TestTovraLib::pasting()
     // and its viewer is gone, paste after paste.
     QVERIFY2(shownWhileDescribing.contains(QStringLiteral("Image pasted from clipboard !")),
              qPrintable(shownWhileDescribing.join(u'|')));
+    QVERIFY(keptInSight);
     for (int paste = 2; paste <= 3; ++paste) {
         m_fx.dialogs->pushModal(editDescription(nullptr, QStringLiteral("Pasted %1").arg(paste)));
         lib->tbrLibCommand(QStringLiteral("Paste Image"));
