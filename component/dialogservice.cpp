@@ -1,11 +1,15 @@
 #include "component/dialogservice.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QLayout>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
@@ -109,12 +113,38 @@ std::optional<QString> DialogService::input(QWidget *parent, const QString &prom
     if (DialogResponder *r = responder())
         return r->answerText({Prompt::Input, prompt, title, {}, initial, windowOf(parent)});
 
-    bool ok = false;
-    const QString text = QInputDialog::getText(parent, dialogTitle(title), prompt,
-                                               QLineEdit::Normal, initial, &ok);
-    if (!ok)
+    const Refocus refocus(parent);
+    const std::unique_ptr<QInputDialog> dialog = inputDialog(parent, prompt, title, initial);
+    if (dialog->exec() != QDialog::Accepted)
         return std::nullopt;
-    return text;
+    return dialog->textValue();
+}
+
+std::unique_ptr<QInputDialog> DialogService::inputDialog(QWidget *parent, const QString &prompt,
+                                                         const QString &title, const QString &initial)
+{
+    auto dialog = std::make_unique<QInputDialog>(parent);
+    dialog->setWindowTitle(dialogTitle(title));
+    dialog->setLabelText(prompt);
+    dialog->setTextValue(initial);
+    // Sized by its prompt alone, the box was narrower than its title, which
+    // the window manager then cut ("Enter ... Name").
+    // The dialog's layout sets its least size, so the text box carries the width.
+    if (auto *edit = dialog->findChild<QLineEdit *>()) {
+        const QMargins margins = dialog->layout() ? dialog->layout()->contentsMargins() : QMargins();
+        edit->setMinimumWidth(titleWidth(dialog->windowTitle()) - margins.left() - margins.right());
+    }
+    return dialog;
+}
+
+int DialogService::titleWidth(const QString &title)
+{
+    // Window managers draw titles in a bold face of about the program's size,
+    // between an icon on the left and up to four buttons on the right.
+    QFont font = QApplication::font();
+    font.setBold(true);
+    constexpr int kFrameAllowance = 180;
+    return QFontMetrics(font).horizontalAdvance(title) + kFrameAllowance;
 }
 
 QString DialogService::openFile(QWidget *parent, const QString &title, const QString &filter,

@@ -6,9 +6,11 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QDialog;
+class QInputDialog;
 class QWidget;
 
 namespace tovradocs::Internal {
@@ -67,6 +69,11 @@ public:
     static std::optional<QColor> color(QWidget *parent, const QColor &initial, const QString &title = QString());
     // Shows a dialog modally and returns its result (QDialog::Accepted or Rejected).
     static int showModal(QDialog *dialog);
+    // The dialog input() shows when no responder answers.
+    static std::unique_ptr<QInputDialog> inputDialog(QWidget *parent, const QString &prompt,
+                                                     const QString &title, const QString &initial);
+    // The least width at which a dialog's title bar shows title uncut.
+    static int titleWidth(const QString &title);
 };
 
 // A responder for tests: answers from queues filled in advance, records every

@@ -239,7 +239,7 @@ void SlideFX::preload(const QString &fileName)
         return;
     if (m_ready.file == fileName && m_ready.size == size())
         return;
-    if (m_decode.isRunning() && m_decodingFile == fileName && m_decodingSize == size())
+    if (m_decoding && m_decodingFile == fileName && m_decodingSize == size())
         return;
     startDecode(fileName);
 }
@@ -262,13 +262,15 @@ void SlideFX::ShowSlide(const QString &fileName, int transition)
         return;
     }
     m_wantedFile = fileName;
-    if (!(m_decode.isRunning() && m_decodingFile == fileName && m_decodingSize == size()))
+    if (!(m_decoding && m_decodingFile == fileName && m_decodingSize == size()))
         startDecode(fileName);
 }
 
 void SlideFX::startDecode(const QString &fileName)
 {
-    if (m_decode.isRunning()) {
+    // A decode that has ended but whose result has not arrived yet still
+    // counts: replacing its future would lose that result.
+    if (m_decoding) {
         // One decode at a time; the newest request follows when this one ends.
         m_decodingFile = fileName;
         m_decodingSize = size();
@@ -277,6 +279,7 @@ void SlideFX::startDecode(const QString &fileName)
     m_decodingFile = fileName;
     m_decodingSize = size();
     const QSize frameSize = size();
+    m_decoding = true;
     m_decode.setFuture(QtConcurrent::run([fileName, frameSize] {
         Decoded result{fileName, frameSize, {}, {}};
         result.image = composeSlide(fileName, frameSize, kStageColor, &result.error);
@@ -288,6 +291,7 @@ void SlideFX::startDecode(const QString &fileName)
 
 void SlideFX::decodeFinished()
 {
+    m_decoding = false;
     Decoded result = m_decode.result();
     const bool superseded = result.file != m_decodingFile || result.size != m_decodingSize;
     if (result.file == m_wantedFile && result.size == size()) {

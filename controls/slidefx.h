@@ -96,6 +96,7 @@ private:
     int m_duration = 800;
     QVariantAnimation *m_animation;
     QFutureWatcher<Decoded> m_decode;
+    bool m_decoding = false; // from the start of a decode until its result is taken
     QString m_decodingFile;
     QSize m_decodingSize;
     Decoded m_ready;

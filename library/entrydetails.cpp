@@ -44,6 +44,31 @@ QString textOf(const QVariant &value)
     return value.isNull() ? QString() : value.toString();
 }
 
+// Marks the one item of the transition list that means "no transition".
+constexpr int noTransitionRole = Qt::UserRole + 1;
+
+// The host's own "no effect" row, when its list has one.
+int hostNoTransition(const QComboBox *combo)
+{
+    for (int i = 0; i < combo->count(); ++i) {
+        QString text = combo->itemText(i).trimmed().toLower();
+        if (text.startsWith(u'(') && text.endsWith(u')'))
+            text = text.mid(1, text.size() - 2).trimmed();
+        if (text == QLatin1String("none") || text == QLatin1String("no effect")
+            || text == QLatin1String("no transition"))
+            return i;
+    }
+    return -1;
+}
+
+int noTransitionIndex(const QComboBox *combo)
+{
+    for (int i = 0; i < combo->count(); ++i)
+        if (combo->itemData(i, noTransitionRole).toBool())
+            return i;
+    return -1;
+}
+
 } // namespace EntryDetailsDetail
 
 EntryDetails::EntryDetails(QWidget *owner)
@@ -129,6 +154,9 @@ void EntryDetails::buildControls()
     m_hsbOnScreenTime->setPageStep(30);
     m_hsbOnScreenTime->setValue(2);
     m_hsbOnScreenTime->setFocusPolicy(Qt::StrongFocus);
+    // Scroll bars come with their keys inverted (Right lowers the value); this
+    // one sets a time, so Right, Up, Page Up and the wheel up mean more seconds.
+    m_hsbOnScreenTime->setInvertedControls(false);
     m_hsbOnScreenTime->setToolTip(
         QStringLiteral("How long the page stays on screen in a slide show"));
     m_lblDuration = new QLabel(this);
@@ -227,13 +255,20 @@ void EntryDetails::loadWindow()
                            QStringLiteral("Description"), QStringLiteral("Entry_Code"),
                            QStringLiteral(" Entry_Code > 0 "), false);
     });
-    // The host's effects list has its own "no effect" row; the categories have
-    // none, so a chosen category can be taken back with "(None)", stored as 0.
+    // One "no transition" entry: the host's own row when its list has one,
+    // else "(None)"; a choice can always be taken back with it.
     {
         const BusyMark busy(m_cboTransition);
-        m_cboTransition->setPlaceholderText(EntryDetailsDetail::noneItem);
-        m_cboTransition->setCurrentIndex(-1);
+        int none = EntryDetailsDetail::hostNoTransition(m_cboTransition);
+        if (none < 0) {
+            m_cboTransition->insertItem(0, EntryDetailsDetail::noneItem, 0);
+            none = 0;
+        }
+        m_cboTransition->setItemData(none, true, EntryDetailsDetail::noTransitionRole);
+        m_cboTransition->setCurrentIndex(none);
     }
+    // The categories have no such row, so a chosen category can be taken back
+    // with "(None)", stored as 0.
     {
         QComboBox *combo = m_fcDocCategory->comboBox();
         const BusyMark busy(combo);
@@ -279,9 +314,18 @@ void EntryDetails::loadControls()
     m_dtpEntryDate->setDate(date.isValid() ? date : QDate::currentDate());
 
     const QVariant effect = rs.value(QStringLiteral("CTEffect"));
-    if (!selectComboByItemData(m_cboTransition, effect.isNull() ? QVariant(0) : effect, true)) {
+    const int none = EntryDetailsDetail::noTransitionIndex(m_cboTransition);
+    const bool meansNone = effect.isNull() || effect.toInt() == 0
+        || (none >= 0 && m_cboTransition->itemData(none).toInt() == effect.toInt());
+    if (meansNone) {
+        // Saved unchanged, the row keeps the number it has.
+        m_noTransitionStored = effect.isNull() ? QVariant(0) : effect;
+        const BusyMark busy(m_cboTransition);
+        m_cboTransition->setCurrentIndex(none);
+    } else if (!selectComboByItemData(m_cboTransition, effect, true)) {
         m_unlistedTransition = effect;
         const BusyMark busy(m_cboTransition);
+        m_cboTransition->setPlaceholderText(QStringLiteral("(Effect %1)").arg(effect.toString()));
         m_cboTransition->setCurrentIndex(-1);
     }
     const QVariant category = rs.value(QStringLiteral("Category"));
@@ -373,6 +417,8 @@ bool EntryDetails::writeRow()
             = m_cboTransition->currentIndex() < 0 ? QVariant(0) : m_cboTransition->currentData();
         if (m_cboTransition->currentIndex() < 0 && !m_unlistedTransition.isNull())
             effect = m_unlistedTransition;
+        else if (m_cboTransition->currentData(EntryDetailsDetail::noTransitionRole).toBool())
+            effect = m_noTransitionStored.isValid() ? m_noTransitionStored : QVariant(0);
         rs.setValue(QStringLiteral("CTEffect"), effect.isNull() ? 0 : effect.toInt());
         QVariant category = m_fcDocCategory->currentIndex() < 0
             ? QVariant(0)

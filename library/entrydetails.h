@@ -86,6 +86,8 @@ private:
     QString m_description;
     // Stored values no list item stands for; written back unchanged.
     QVariant m_unlistedTransition;
+    // What the row stored for "no transition" (0, or the host's own row).
+    QVariant m_noTransitionStored;
     QVariant m_unlistedCategory;
     bool m_newRow = false;
     bool m_loaded = false;

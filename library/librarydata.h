@@ -5,11 +5,15 @@
 #include "library/librarysql.h"
 #include "library/pagetable.h"
 
+#include <QHash>
 #include <QList>
 #include <QVariantMap>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
+
+class QDate;
 
 namespace tovradocs {
 class DataLink;
@@ -34,7 +38,7 @@ struct EntryRun
 };
 
 // Rows taken out of the library, kept whole (every column, their own keys) so
-// a delete can be taken back. The files were never touched.
+// a delete can be taken back. The files stay where they are until then.
 struct DeletedRows
 {
     QList<QVariantMap> books;
@@ -42,9 +46,18 @@ struct DeletedRows
     bool isEmpty() const { return books.isEmpty() && pages.isEmpty(); }
 };
 
+// What became of the files of rows deleted for good.
+struct RetiredFiles
+{
+    QStringList moved;  // where each file went, under the Deleted folder
+    QStringList shared; // another row still points at it: left where it was
+    QStringList failed; // could not be moved, with the reason
+};
+
 // Books and pages of the library, read and written through the host.
 // Host failures are thrown as HostError to the calling window, which traps
-// them; addEntries instead reports every entry. No files are deleted here.
+// them; addEntries instead reports every entry. Files of deleted rows are only
+// moved, never deleted, except those put away longer than kDeletedKeepDays.
 class LibraryData
 {
 public:
@@ -63,13 +76,35 @@ public:
 
     PageTable loadPages(qint32 bookCode, bool includeIndexImage);
     // As loadPages, into table as the rows come: when reading fails midway the
-    // pages read so far stay in table and the failure is thrown.
-    void readPages(qint32 bookCode, bool includeIndexImage, PageTable &table);
+    // pages read so far stay in table and the failure is thrown. markedIndex,
+    // when given, receives the code of the first picture marked as index
+    // picture among the rows read (0 when none is).
+    void readPages(qint32 bookCode, bool includeIndexImage, PageTable &table,
+                   qint32 *markedIndex = nullptr);
     void deletePage(qint32 entryCode);
 
     // The marked picture, else the first picture of the book; empty when none.
     QString indexPicture(qint32 bookCode);
+    // The row of the picture marked as the book's index picture, if one is.
+    std::optional<PageTable::Page> markedIndexRow(qint32 bookCode);
     void setIndexImage(qint32 bookCode, qint32 entryCode);
+
+    // Seconds on screen by entry code, for the pages of the book that have a time.
+    QHash<qint32, int> onScreenTimes(qint32 bookCode);
+
+    // Files of rows deleted for good (Undo can no longer bring them back) go to
+    // a folder per day, "Deleted/<yyyy-MM-dd>/" inside the library files
+    // folder, under their path relative to it; kept kDeletedKeepDays days, then
+    // removed. A file outside the library folder, already put away, or still
+    // pointed at by another row (a page sharing it) never moves.
+    static constexpr int kDeletedKeepDays = 30;
+    static const QString &deletedFolderName();
+    RetiredFiles retireFiles(const QList<QVariantMap> &pages, const QDate &day);
+    // Removes the day folders older than keepDays before today, except files a
+    // row points at. Returns the number of files removed.
+    int purgeDeleted(const QDate &today, int keepDays = kDeletedKeepDays);
+    // purgeDeleted, once per library folder and process.
+    static void purgeDeletedOnce(DataLink &link);
 
     EntryRun addEntries(const QList<NewEntry> &entries,
                         EntryWriter::EmptySet emptySet = EntryWriter::ByEntryCode);

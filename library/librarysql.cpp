@@ -2,6 +2,15 @@
 
 namespace tovradocs::Internal {
 
+namespace librarysql {
+
+QString quoted(const QString &text)
+{
+    return u'\'' + QString(text).replace(u'\'', QStringLiteral("''")) + u'\'';
+}
+
+} // namespace librarysql
+
 namespace LibrarySql {
 
 QString bookList(BookView view, int tab)
@@ -55,6 +64,13 @@ QString indexPicture(qint32 bookCode)
            + QString::number(1) + QStringLiteral(" ) Order by IndexImage");
 }
 
+QString markedIndexRow(qint32 bookCode)
+{
+    return QStringLiteral("Select * From BookContents where (BookCode = ")
+           + QString::number(bookCode) + QStringLiteral(" ) And ( EntryType = ")
+           + QString::number(1) + QStringLiteral(" ) And ( IndexImage = true) ");
+}
+
 QString pageRow(qint32 entryCode)
 {
     return QStringLiteral("Select * from BookContents where Entry_Code =")
@@ -105,6 +121,24 @@ QString markIndexImage(qint32 entryCode)
 {
     return QStringLiteral("Update BookContents Set IndexImage = True where ( Entry_Code = ")
            + QString::number(entryCode) + QStringLiteral(" ) ");
+}
+
+QString rowsEndingIn(const QStringList &names)
+{
+    QString sql = QStringLiteral("Select Entry_Code , FileName From BookContents where ");
+    for (int i = 0; i < names.size(); ++i) {
+        if (i > 0)
+            sql += QStringLiteral(" OR ");
+        sql += QStringLiteral("( Ucase$(FileName) Like ") + librarysql::quoted(u'%' + names.at(i).toUpper())
+               + QStringLiteral(" )");
+    }
+    return sql;
+}
+
+QString rowsMentioning(const QString &folder)
+{
+    return QStringLiteral("Select Entry_Code , FileName From BookContents where ( Ucase$(FileName) Like ")
+           + librarysql::quoted(u'%' + folder.toUpper() + u'%') + QStringLiteral(" )");
 }
 
 } // namespace LibrarySql

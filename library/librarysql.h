@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tovradocs::Internal {
 
@@ -20,6 +21,8 @@ QString book(qint32 bookCode);
 QString patientBook(qint32 patientCode);
 QString bookPages(qint32 bookCode, bool includeIndexImage);
 QString indexPicture(qint32 bookCode);
+// The book's marked index picture row, every column.
+QString markedIndexRow(qint32 bookCode);
 QString pageRow(qint32 entryCode);     // what duplicating reads
 QString entryDetails(qint32 entryCode); // what the entry editor reads and writes
 
@@ -34,6 +37,13 @@ QString deletePage(qint32 entryCode);
 
 QString clearIndexImage(qint32 bookCode);
 QString markIndexImage(qint32 entryCode);
+
+// Rows whose file name ends in one of names (letter case aside): the rows
+// that may still point at files about to move. Names are taken as they are;
+// a '%' or '_' in one only widens the match.
+QString rowsEndingIn(const QStringList &names);
+// Rows whose file name mentions folder (letter case aside).
+QString rowsMentioning(const QString &folder);
 
 } // namespace LibrarySql
 

@@ -127,6 +127,7 @@ private:
     void keepForUndo(DeletedRows rows, qint32 bookCode);
     void forgetUndo();
     void undoDelete();
+    void putAwayDeletedFiles();
 
     void clearGrid();
     void loadPages();
@@ -138,7 +139,8 @@ private:
     void pictureClicked(int slot, Qt::MouseButton button);
     void viewSlot(int slot);
     std::optional<PageTable::Page> rowOfSlot(int slot) const;
-    void findIndexRow();
+    void findIndexRow(qint32 markedInGrid);
+    void showIndexState();
     void showPageMenu(int slot, const QPoint &globalPos);
     bool gridKey(QKeyEvent *event);
     int pageOfSlot(int slot) const;
@@ -152,6 +154,8 @@ private:
     void editSelected();
     void copyFirstChecked();
     void viewSelectedEntries();
+    void compareSelected();
+    void slideShow();
     void copyToFileManager();
     void emailSelected();
     void gatherFromClipboard();
@@ -192,6 +196,8 @@ private:
     // The index picture box's entry when the grid leaves it out.
     static constexpr int kIndexSlot = -2;
     std::optional<PageTable::Page> m_indexRow;
+    // True when a page is marked as index picture; else the box shows the first picture.
+    bool m_indexMarked = false;
     int m_currentPage = 0;    // the keyboard's page in the grid, 1-based
     int m_wheelRemainder = 0; // wheel angle short of a notch
 };

@@ -38,6 +38,8 @@ void MediaManager::ShowTutorial(qint32 &TutorialCode)
 
 void MediaManager::VisitSiteInline(const QString &SiteAddress, const QString &WinCaption)
 {
+    // Hosts running as root need not know about the engine's sandbox.
+    prepareWebEngine();
     try {
         ComponentViewerTargets().showBrowser(SiteAddress, WinCaption);
     } catch (...) {

@@ -42,9 +42,20 @@ void prepareWebEngine()
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }
 
+namespace {
+
+// The view is made in the initialiser list, so the check runs there, first.
+QWebEngineView *newPageView(QWidget *parent)
+{
+    prepareWebEngine();
+    return new QWebEngineView(parent);
+}
+
+} // namespace
+
 TovraBrowser::TovraBrowser(QWidget *owner)
     : QWidget(owner, Qt::Window)
-    , m_view(new QWebEngineView(this))
+    , m_view(newPageView(this))
     , m_address(new QComboBox(this))
     , m_toolBar(new QToolBar(this))
     , m_timer(new QTimer(this))

@@ -11,8 +11,10 @@ class QWebEngineView;
 
 namespace tovradocs::Internal {
 
-// Lets the web page window start when the program runs as root, where the
-// engine's sandbox cannot; call before the application object exists.
+// Lets the web page window start when the process runs as root, where the
+// engine's sandbox cannot: turns the sandbox off for this process then. Must
+// come before the engine starts, which is when the first page view is made;
+// the web page window calls it itself, so a host need not.
 void prepareWebEngine();
 
 // The web page window: the page in "brwWebBrowser", its address in

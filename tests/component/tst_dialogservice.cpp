@@ -2,6 +2,8 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -107,6 +109,19 @@ private Q_SLOTS:
         // Its guard gone, the real dialogs are back.
         guard.reset();
         QCOMPARE(DialogService::responder(), nullptr);
+    }
+
+    // A short prompt must not leave the title bar too narrow for its title.
+    void inputBoxIsWideEnoughForItsTitle()
+    {
+        const auto dialog = DialogService::inputDialog(nullptr, QStringLiteral("Your Book Name here"),
+                                                       QStringLiteral("Enter Book Name"), QString());
+        dialog->show();
+        QFont bold = dialog->font();
+        bold.setBold(true);
+        QVERIFY(dialog->width() >= QFontMetrics(bold).horizontalAdvance(dialog->windowTitle()) + 150);
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Enter Book Name"));
+        QCOMPARE(dialog->labelText(), QStringLiteral("Your Book Name here"));
     }
 
     void modalScriptDrivesTheDialog()

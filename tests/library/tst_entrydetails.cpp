@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 using namespace tovradocs;
 using namespace tovradocs::Internal;
@@ -47,6 +48,8 @@ private Q_SLOTS:
     void chosenListsStoreTheirItemData();
     void editingLoadsAndSavesWithoutANewKey();
     void durationAndSoundFile();
+    void onScreenTimeKeysRunForwards();
+    void oneNoTransitionEntryKeepsWhatRowsStore();
     void newFileIsCopiedIntoTheLibraryAtSave();
     void enterMovesOnAndNeverSaves_data();
     void enterMovesOnAndNeverSaves();
@@ -278,6 +281,88 @@ void TestEntryDetails::durationAndSoundFile()
     QVERIFY2(asked.filter.contains(QStringLiteral("*.wav"))
                  && asked.filter.contains(QStringLiteral("*.mid")),
              qPrintable(asked.filter));
+}
+
+void TestEntryDetails::onScreenTimeKeysRunForwards()
+{
+    QList<int> seen;
+    m_fx.dialogs->pushModal([&](QDialog *d) {
+        auto *bar = child<QScrollBar>(d, "hsbOnScreenTime");
+        d->activateWindow();
+        bar->setFocus();
+        seen << bar->value();
+        for (Qt::Key key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Left, Qt::Key_Up, Qt::Key_PageUp,
+                            Qt::Key_Down, Qt::Key_PageDown, Qt::Key_End, Qt::Key_Home}) {
+            QTest::keyClick(bar, key);
+            seen << bar->value();
+        }
+        QWheelEvent up(QPointF(5, 5), bar->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
+                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(bar, &up);
+        seen << bar->value();
+        click(d, "cbClose");
+        return d->result();
+    });
+    addEntry(m_file);
+    // Right, Up and Page Up give more seconds; End is the longest time.
+    QCOMPARE(seen, (QList<int> {2, 3, 4, 3, 4, 34, 33, 3, 180, 1, 4}));
+}
+
+// The host's list has its own "None"; the window adds no second one, and a
+// row saved unchanged keeps whichever of the two numbers it stored.
+void TestEntryDetails::oneNoTransitionEntryKeepsWhatRowsStore()
+{
+    QStringList lists;
+    QStringList shown;
+    const auto look = [&](QDialog *d) {
+        auto *transition = child<QComboBox>(d, "cboTransition");
+        lists << itemTexts(transition).join(u'|');
+        shown << transition->currentText();
+        return describeAnd(QStringLiteral("Kept"), "cbOK")(d);
+    };
+    // 0 and 1 (the host's "None" row) both mean no transition.
+    const qint32 zero = insertPage(9101, 0, 0);
+    const qint32 one = insertPage(9102, 1, 0);
+    m_fx.exec(
+        QStringLiteral("Update BookContents Set CTEffect = Null where Entry_Code = %1").arg(zero));
+    for (qint32 code : {zero, one}) {
+        m_fx.dialogs->pushModal(look);
+        QCOMPARE(EntryDetails().EditLibraryEntry(code, QStringLiteral("Ann Lee"), nullptr),
+                 QStringLiteral("Kept"));
+    }
+    m_fx.dialogs->pushModal(look);
+    const qint32 added = addEntry(m_file);
+    QVERIFY(added > 0);
+    QCOMPARE(shown, (QStringList {"None", "None", "None"}));
+    for (const QString &list : std::as_const(lists)) {
+        QVERIFY2(!list.contains(QStringLiteral("(None)")), qPrintable(list));
+        QCOMPARE(list.count(QStringLiteral("None")), 1);
+    }
+    QCOMPARE(m_fx.row(zero).value("cteffect").toInt(), 0);
+    QCOMPARE(m_fx.row(one).value("cteffect").toInt(), 1);
+    QCOMPARE(m_fx.row(added).value("cteffect").toInt(), 0);
+
+    // Taking a chosen effect back to "None" stores no effect.
+    m_fx.dialogs->pushModal([&](QDialog *d) {
+        auto *transition = child<QComboBox>(d, "cboTransition");
+        transition->setCurrentIndex(transition->findText(QStringLiteral("Fade")));
+        transition->setCurrentIndex(transition->findText(QStringLiteral("None")));
+        return describeAnd(QStringLiteral("Plain"), "cbOK")(d);
+    });
+    const qint32 faded = insertPage(9301, 2, 0);
+    EntryDetails().EditLibraryEntry(faded, QStringLiteral("Ann Lee"), nullptr);
+    QCOMPARE(m_fx.row(faded).value("cteffect").toInt(), 0);
+
+    // A host list without a "None" of its own gets "(None)", stored as 0.
+    m_fx.exec(
+        QStringLiteral("Delete From SystemLists where ParentID = 71 and Description = 'None'"));
+    lists.clear();
+    shown.clear();
+    m_fx.dialogs->pushModal(look);
+    EntryDetails().EditLibraryEntry(faded, QStringLiteral("Ann Lee"), nullptr);
+    QCOMPARE(shown, QStringList {"(None)"});
+    QCOMPARE(lists.constFirst().split(u'|').constFirst(), QStringLiteral("(None)"));
+    QCOMPARE(m_fx.row(faded).value("cteffect").toInt(), 0);
 }
 
 void TestEntryDetails::newFileIsCopiedIntoTheLibraryAtSave()

@@ -10,6 +10,8 @@
 #include <tovradocs/mediamanager.h>
 
 #include <QAction>
+#include <QCheckBox>
+#include <QScreen>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -28,7 +30,9 @@ private Q_SLOTS:
     void cleanup();
 
     void compareOfVideosOpensOnePlayerRepeatingAsTheBookSays();
+    void compareOfOneVideoPlaysIt();
     void slideShowTakesEveryPictureAndVideo();
+    void slideShowKeepsEachEntrysOnScreenTime();
     void viewFileSendsVideosToThePlayer();
 
 private:
@@ -108,6 +112,25 @@ void TestLibraryViewers::compareOfVideosOpensOnePlayerRepeatingAsTheBookSays()
     QVERIFY(m_fx.shownWindows<VidPlayWindow>().isEmpty());
 }
 
+void TestLibraryViewers::compareOfOneVideoPlaysIt()
+{
+    auto lib = m_fx.openLibrary(1);
+    // Nothing chosen: the user is told what the command needs.
+    lib->tbrExportCommand(QStringLiteral("SelViewWindow"));
+    QCOMPARE(messageTexts(*m_fx.dialogs), QStringList{"Select the pictures or videos to compare first."});
+    QVERIFY(m_fx.shownWindows<VidPlayWindow>().isEmpty());
+
+    lib->findChild<QCheckBox *>(QStringLiteral("chkEntries_1"))->click();
+    m_fx.dialogs->clearPrompts();
+    lib->tbrExportCommand(QStringLiteral("SelViewWindow"));
+    const auto players = m_fx.shownWindows<VidPlayWindow>();
+    QCOMPARE(players.size(), 1);
+    QVERIFY(players.first()->isSingleVideo());
+    QCOMPARE(players.first()->videoBox(0)->fileName(), m_after);
+    QCOMPARE(players.first()->windowTitle(), QStringLiteral("After"));
+    QVERIFY(m_fx.dialogs->prompts().isEmpty());
+}
+
 void TestLibraryViewers::slideShowTakesEveryPictureAndVideo()
 {
     auto lib = m_fx.openLibrary(2);
@@ -125,6 +148,25 @@ void TestLibraryViewers::slideShowTakesEveryPictureAndVideo()
     show->tick(); // the text document is not part of the show
     QCOMPARE(show->currentItem(), 0);
     QVERIFY(!show->isVisible());
+}
+
+void TestLibraryViewers::slideShowKeepsEachEntrysOnScreenTime()
+{
+    // 5 s for the first video, none set for the second, 9 s for the picture.
+    m_fx.exec(QStringLiteral("Update BookContents Set OnScreenTime = 5 where Entry_Code = 20"));
+    m_fx.exec(QStringLiteral("Update BookContents Set OnScreenTime = Null where Entry_Code = 21"));
+    m_fx.exec(QStringLiteral("Update BookContents Set OnScreenTime = 9 where Entry_Code = 22"));
+    auto lib = m_fx.openLibrary(2);
+    lib->tbrExportCommand(QStringLiteral("SelViewShow"));
+    const auto shows = m_fx.shownWindows<ShowMan>();
+    QCOMPARE(shows.size(), 1);
+    ShowMan *show = shows.first();
+    QCOMPARE((QList<int>{show->holdTime(1), show->holdTime(2), show->holdTime(3)}),
+             (QList<int>{5000, 2000, 9000}));
+    QTRY_VERIFY_WITH_TIMEOUT(show->slideTimer()->isActive(), 5000);
+    QCOMPARE(show->slideTimer()->interval(), 5000);
+    // Opened from the library, the show stands in the middle of its screen.
+    QCOMPARE(show->geometry().center(), lib->screen()->availableGeometry().center());
 }
 
 void TestLibraryViewers::viewFileSendsVideosToThePlayer()

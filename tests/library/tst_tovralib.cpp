@@ -4,12 +4,14 @@
 #include "library/menuman.h"
 #include "printing/systemprinter.h"
 #include "support/mediafixtures.h"
+#include "viewers/viewimg.h"
 
 #include <tovradocs/mediamanager.h>
 
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDate>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -102,6 +104,9 @@ private Q_SLOTS:
     void brokenFilesAndDocumentTiles();
     void videoAndPdfTilesShowTheirContent();
     void indexBoxStandsInForItsPage();
+    void openingABookReadsEachRowOnce();
+    void filesOfDeletedPagesArePutAwayWhenUndoEnds();
+    void oldDeletedFilesGoWhenALibraryFolderIsFirstUsed();
     void viewLibraryFromHost();
 
 private:
@@ -317,30 +322,47 @@ void TestTovraLib::deletingAndUndo()
 
 void TestTovraLib::indexPicture()
 {
-    const QStringList files = m_fx.addPictures(3, 10, {"One", "Two"});
-    auto lib = m_fx.openLibrary(3);
-    auto *index = child<ImgView>(lib, "ImxIndexImage");
-    // Without a marked picture the book shows its first one.
-    QCOMPARE(index->fileName(), files[0]);
+    const QStringList files = m_fx.addPictures(3, 10, {"One", "Two", "Three"});
+    const QString replace = QStringLiteral("Index Image has already been assigned to this entry.\n"
+                                           "Do you want to replace it ?");
+    for (bool included : {false, true}) {
+        m_fx.exec(QStringLiteral("Update BookContents Set IndexImage = false"));
+        m_fx.host->setSetting(130, included);
+        m_fx.dialogs->clearPrompts();
+        auto lib = m_fx.openLibrary(3);
+        auto *index = child<ImgView>(lib, "ImxIndexImage");
+        // Without a marked picture the book's first one stands in, and says so.
+        QCOMPARE(index->fileName(), files[0]);
+        QVERIFY2(index->toolTip().contains(QStringLiteral("stands in")), qPrintable(index->toolTip()));
 
-    m_fx.dialogs->pushAnswer(Answer::No);
-    lib->SetIndexImage(1);
-    QCOMPARE(messageTexts(*m_fx.dialogs),
-             QStringList{"Index Image has already been assigned to this entry.\nDo you want to replace it ?"});
-    QCOMPARE(m_fx.pageCount("IndexImage = true"), 0);
-    QCOMPARE(index->fileName(), files[0]);
+        // Choosing the first index picture replaces nothing, so nothing is asked.
+        lib->SetIndexImage(1);
+        QVERIFY(m_fx.dialogs->prompts().isEmpty());
+        QCOMPARE(m_fx.row(11).value("indeximage").toBool(), true);
+        QCOMPARE(index->fileName(), files[1]);
+        QCOMPARE(index->toolTip(), QStringLiteral("Index picture of the book"));
+        // Left out of the grid, the marked picture leaves it at once.
+        QCOMPARE(lib->pageTable().count(), included ? 3 : 2);
 
-    m_fx.dialogs->pushAnswer(Answer::Yes);
-    lib->SetIndexImage(1);
-    QCOMPARE(m_fx.row(11).value("indeximage").toBool(), true);
-    QCOMPARE(m_fx.row(10).value("indeximage").toBool(), false);
-    QCOMPARE(index->fileName(), files[1]);
+        // A marked one is replaced only when the user says so.
+        const int third = included ? 2 : 1;
+        m_fx.dialogs->pushAnswer(Answer::No);
+        lib->SetIndexImage(third);
+        QCOMPARE(messageTexts(*m_fx.dialogs), QStringList{replace});
+        QCOMPARE(m_fx.pageCount("IndexImage = true and Entry_Code = 11"), 1);
+        m_fx.dialogs->pushAnswer(Answer::Yes);
+        lib->SetIndexImage(third);
+        QCOMPARE(m_fx.pageCount("IndexImage = true"), 1);
+        QCOMPARE(m_fx.row(12).value("indeximage").toBool(), true);
+        QCOMPARE(index->fileName(), files[2]);
 
-    // The marked picture leaves the grid when the pages are read again.
-    lib->RefreshDocuments();
-    QCOMPARE(lib->pageTable().count(), 1);
-    QCOMPARE(lib->pageTable().at(PageTable::EntryCodeRow, 1), QStringLiteral("10"));
-    QCOMPARE(index->fileName(), files[1]);
+        // Read again, the book still knows its index picture is chosen.
+        lib->RefreshDocuments();
+        QCOMPARE(index->fileName(), files[2]);
+        m_fx.dialogs->pushAnswer(Answer::No);
+        lib->SetIndexImage(0);
+        QCOMPARE(messageTexts(*m_fx.dialogs), (QStringList{replace, replace, replace}));
+    }
 }
 
 void TestTovraLib::selectionSurvivesScrolling()
@@ -501,7 +523,16 @@ void TestTovraLib::pasting()
     QCOMPARE(LibraryFixture::shownWindows(), QList<QWidget *>{lib.get()});
 
     m_fx.link->clear();
-    m_fx.dialogs->pushModal(editDescription(nullptr, QStringLiteral("Pasted")));
+    QStringList shownWhileDescribing;
+    bool keptInSight = false;
+    m_fx.dialogs->pushModal([&](QDialog *d) {
+        shownWhileDescribing = shownTitles();
+        // The description box raises the library window with it; the picture
+        // must not end up under it.
+        const auto viewers = lib->findChildren<ViewImg *>();
+        keptInSight = viewers.size() == 1 && viewers.first()->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+        return editDescription(nullptr, QStringLiteral("Pasted"))(d);
+    });
     lib->tbrLibCommand(QStringLiteral("Paste Image"));
     const QStringList names = m_fx.link->callsOf(QStringLiteral("NextFileName"));
     QCOMPARE(names.size(), 1);
@@ -510,7 +541,20 @@ void TestTovraLib::pasting()
     QCOMPARE(lib->pageTable().count(), 1);
     QCOMPARE(lib->pageTable().at(PageTable::DescriptionRow, 1), QStringLiteral("Pasted"));
     QCOMPARE(QImage(lib->pageTable().at(PageTable::FileNameRow, 1)).size(), QSize(40, 30));
-    LibraryFixture::closeOtherWindows(lib.get());
+
+    // The picture is on screen while it is described; afterwards it is a page
+    // and its viewer is gone, paste after paste.
+    QVERIFY2(shownWhileDescribing.contains(QStringLiteral("Image pasted from clipboard !")),
+             qPrintable(shownWhileDescribing.join(u'|')));
+    QVERIFY(keptInSight);
+    for (int paste = 2; paste <= 3; ++paste) {
+        m_fx.dialogs->pushModal(editDescription(nullptr, QStringLiteral("Pasted %1").arg(paste)));
+        lib->tbrLibCommand(QStringLiteral("Paste Image"));
+    }
+    QCOMPARE(lib->pageTable().count(), 3);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(LibraryFixture::shownWindows(), QList<QWidget *>{lib.get()});
+    QCOMPARE(lib->findChildren<ViewImg *>().size(), 0);
 }
 
 void TestTovraLib::copyToFileManagerAndPrinting()
@@ -732,6 +776,108 @@ void TestTovraLib::indexBoxStandsInForItsPage()
     menu->libItem(MenuMan::EditPageDetailItem)->trigger();
     QCOMPARE(seen, QStringLiteral("Marked"));
     QCOMPARE(m_fx.row(11).value("description").toString(), QStringLiteral("Marked, edited"));
+}
+
+// The grid's statement reads every page once; the index box needs one row
+// more only when its picture is left out of the grid.
+void TestTovraLib::openingABookReadsEachRowOnce()
+{
+    m_fx.addPictures(3, 10, {"One", "Two"});
+    m_fx.addPictures(4, 20, {"Plain"});
+    const QString marked = m_fx.picture(QStringLiteral("m.png"));
+    m_fx.addPage(21, 4, marked, 1, QStringLiteral("Marked"), true);
+    auto lib = m_fx.openLibrary(0);
+    auto *books = child<QComboBox>(lib, "cboBooks");
+    const auto open = [&](qint32 book) {
+        books->setCurrentIndex(-1);
+        m_fx.link->clear();
+        books->setCurrentIndex(books->findData(book));
+        return m_fx.link->sqlTexts();
+    };
+    const QString index = QStringLiteral("Select Filename From BookContents where (BookCode = %1 ) "
+                                         "And ( EntryType = 1 ) Order by IndexImage");
+    const QString pages = QStringLiteral("Select * From BookContents where (BookCode = %1) AND ( IndexImage = false) ");
+    QCOMPARE(open(3), (QStringList{index.arg(3), pages.arg(3)}));
+    QCOMPARE(open(4), (QStringList{index.arg(4), pages.arg(4),
+                                   QStringLiteral("Select * From BookContents where (BookCode = 4 ) "
+                                                  "And ( EntryType = 1 ) And ( IndexImage = true) ")}));
+    // The one row read is the index page, there for the box's menu and clicks.
+    QCOMPARE(child<ImgView>(lib, "ImxIndexImage")->fileName(), marked);
+    QCOMPARE(lib->pageTable().count(), 1);
+    QTest::mouseClick(child<ImgView>(lib, "ImxIndexImage"), Qt::LeftButton, {}, QPoint(5, 5));
+    QVERIFY2(shownTitles().contains("Marked"), qPrintable(shownTitles().join(u'|')));
+    LibraryFixture::closeOtherWindows(lib.get());
+}
+
+void TestTovraLib::filesOfDeletedPagesArePutAwayWhenUndoEnds()
+{
+    const QStringList files = m_fx.addPictures(1, 10, {"Before", "After", "Recall"});
+    // Another book's page shares a file; a file outside the library is the user's.
+    m_fx.addPage(13, 2, files[1], 1, QStringLiteral("Shared"));
+    const QString outside = LibraryFixture::savePicture(m_fx.path(QStringLiteral("Desktop/own.png")));
+    m_fx.addPage(14, 1, outside, 1, QStringLiteral("Own"));
+    const QString put = m_fx.libraryFolder + QStringLiteral("/Deleted/")
+        + QDate::currentDate().toString(Qt::ISODate) + u'/';
+    auto lib = m_fx.openLibrary(1);
+    auto *undo = child<QAction>(lib, "cmdUndoDelete");
+    QVERIFY(child<QPushButton>(lib, "cmdDeleteBook")->toolTip().contains(QStringLiteral("30 days")));
+
+    // While Undo can bring the book back, its files stay where they are.
+    child<QPushButton>(lib, "cmdDeleteBook")->click();
+    QVERIFY(undo->isEnabled());
+    for (const QString &file : files)
+        QVERIFY(QFile::exists(file));
+
+    // Undo ends with another change: the book's own files are put away.
+    m_fx.dialogs->pushText(QStringLiteral("Ortho cases"));
+    child<QPushButton>(lib, "cmdAddBook")->click();
+    QVERIFY(!undo->isEnabled());
+    QVERIFY(!QFile::exists(files[0]) && !QFile::exists(files[2]));
+    QVERIFY(QFile::exists(put + QStringLiteral("10.png")));
+    QVERIFY(QFile::exists(put + QStringLiteral("12.png")));
+    QVERIFY2(QFile::exists(files[1]), "a file another page shows stays");
+    QVERIFY(QFile::exists(outside));
+    QCOMPARE(m_fx.scalar("Select Count(*) From BookContents where Entry_Code = 13"), 1);
+
+    // Deleted pages follow: the shared file goes once its last page is deleted
+    // and the window closes.
+    auto *books = child<QComboBox>(lib, "cboBooks");
+    books->setCurrentIndex(books->findData(2));
+    check(*lib, 0)->click();
+    child<QPushButton>(lib, "cmdDelSelPages")->click();
+    QVERIFY(QFile::exists(files[1]));
+    lib.reset();
+    QVERIFY(!QFile::exists(files[1]));
+    QVERIFY(QFile::exists(put + QStringLiteral("11.png")));
+    QStringList left = m_fx.libraryFiles();
+    left.replaceInStrings(m_fx.libraryFolder, QString());
+    QCOMPARE(left, (QStringList{"/Deleted/" + QDate::currentDate().toString(Qt::ISODate) + "/10.png",
+                                "/Deleted/" + QDate::currentDate().toString(Qt::ISODate) + "/11.png",
+                                "/Deleted/" + QDate::currentDate().toString(Qt::ISODate) + "/12.png"}));
+}
+
+void TestTovraLib::oldDeletedFilesGoWhenALibraryFolderIsFirstUsed()
+{
+    const QString deleted = m_fx.libraryFolder + QStringLiteral("/Deleted/");
+    const QString old = QDate::currentDate().addDays(-31).toString(Qt::ISODate);
+    const QString recent = QDate::currentDate().addDays(-30).toString(Qt::ISODate);
+    const QString expired = m_fx.picture(QStringLiteral("Deleted/%1/4/40.png").arg(old));
+    const QString kept = m_fx.picture(QStringLiteral("Deleted/%1/4/41.png").arg(old));
+    const QString young = m_fx.picture(QStringLiteral("Deleted/%1/4/42.png").arg(recent));
+    const QString unrelated = m_fx.picture(QStringLiteral("Deleted/notes/43.png"));
+    // Someone took this file back by hand: a row points at it again.
+    m_fx.addPage(41, 4, kept, 1, QStringLiteral("Taken back"));
+    auto lib = m_fx.openLibrary(4);
+    QVERIFY(!QFile::exists(expired));
+    QVERIFY(QFile::exists(kept));
+    QVERIFY(QFile::exists(young));
+    QVERIFY(QFile::exists(unrelated));
+    QVERIFY(QDir(deleted + old + QStringLiteral("/4")).exists());
+    QFile::remove(kept);
+    lib.reset();
+    // Once a process: the next window leaves the folder alone.
+    lib = m_fx.openLibrary(4);
+    QVERIFY(QDir(deleted + old).exists());
 }
 
 void TestTovraLib::viewLibraryFromHost()

@@ -163,6 +163,9 @@ void TestImagePrinting::initTestCase()
         QSKIP("poppler-utils (pdfinfo, pdftoppm, pdftotext) are not installed");
     QStandardPaths::setTestModeEnabled(true);
     QVERIFY(m_temp.isValid());
+    // The printer setup remembers copies and printer in the user's settings;
+    // printing tests run side by side must not share that file.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_temp.filePath(QStringLiteral("settings")));
     reportrun::keepTemporaryFilesIn(m_temp);
     m_host = openTestHost(m_temp.filePath(QStringLiteral("host")), true);
     QVERIFY(m_host);

@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThreadPool>
 #include <QTimer>
 
 using namespace tovradocs;
@@ -94,6 +95,72 @@ private Q_SLOTS:
         QCOMPARE(m_responder->prompts().size(), 0); // skipping asks nothing
         // The library was not touched by viewing.
         QVERIFY(m_link->callsOf(QStringLiteral("ExecuteStmt")).isEmpty());
+    }
+
+    // The cause of a show that skipped its first picture under load: the
+    // picture's decode ended before the next one was asked for ahead of time,
+    // and the new request replaced the finished one unseen.
+    void aDecodeThatEndedBeforeTheNextIsAskedForStillShows()
+    {
+        SlideFX slides;
+        slides.resize(320, 240);
+        QSignalSpy shown(&slides, &SlideFX::slideShown);
+        slides.ShowSlide(m_first, 1);
+        QThreadPool::globalInstance()->waitForDone(); // decoded, not yet delivered
+        slides.preload(m_second);
+        QVERIFY(shown.wait(5000));
+        QCOMPARE(shown.first().first().toString(), m_first);
+        QTRY_VERIFY_WITH_TIMEOUT(slides.isPreloaded(m_second), 5000);
+    }
+
+    // Each slide stays the time its entry sets, counted from when it appears.
+    void eachSlideStaysItsOwnTimeFromWhenItAppears()
+    {
+        QPointer<ShowMan> show = new ShowMan;
+        // Ids 1 to 4: 5 s; none set; 181 s is no time the editor sets; 180 s.
+        show->setSlideSeconds({{1, 5}, {3, 181}, {4, 180}});
+        QSignalSpy shown(show->slideControl(), &SlideFX::slideShown);
+        show->ViewSlideShow(collection({m_first, m_second, m_first, m_second}), 0);
+        QCOMPARE((QList<int> {show->holdTime(1), show->holdTime(2), show->holdTime(3),
+                              show->holdTime(4)}),
+                 (QList<int> {5000, 2000, 2000, 180000}));
+        // Still decoding: no time runs yet.
+        QVERIFY(!show->slideTimer()->isActive());
+        QVERIFY(shown.wait(5000));
+        QVERIFY(show->slideTimer()->isActive());
+        QCOMPARE(show->slideTimer()->interval(), 5000);
+        show->tick();
+        QTRY_COMPARE_WITH_TIMEOUT(shown.count(), 2, 5000);
+        QCOMPARE(show->slideTimer()->interval(), 2000);
+        show->close();
+    }
+
+    // Resized while its picture was laid out for the old size, the slide still comes.
+    void aSlideAskedForBeforeAResizeStillAppears()
+    {
+        QPointer<ShowMan> show = new ShowMan;
+        QSignalSpy shown(show->slideControl(), &SlideFX::slideShown);
+        show->ViewSlideShow(collection({m_first, m_second}), 0);
+        show->resize(show->width() - 40, show->height() - 30);
+        QVERIFY(shown.wait(5000));
+        QCOMPARE(shown.first().first().toString(), m_first);
+        QCOMPARE(show->slideControl()->frame().size(), show->slideControl()->size());
+        show->close();
+    }
+
+    void theShowIsCentredOnItsOwnersScreen()
+    {
+        QWidget library;
+        library.setGeometry(30, 40, 300, 200);
+        library.show();
+        QPointer<ShowMan> show = new ShowMan(&library);
+        show->ViewSlideShow(collection({m_first}), 0);
+        const QScreen *screen = library.screen();
+        QCOMPARE(show->screen(), screen);
+        QCOMPARE(show->size(), screen->size() / 2);
+        const QPoint middle = screen->availableGeometry().center();
+        QCOMPARE(show->geometry().center(), middle);
+        show->close();
     }
 
     void settingsRoundTripEveryColumn()
