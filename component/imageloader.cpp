@@ -1,5 +1,7 @@
 #include "component/imageloader.h"
 
+#include "component/dicomimage.h"
+#include "component/heifimage.h"
 #include "component/hostlink.h"
 
 #include <QFile>
@@ -8,21 +10,9 @@
 
 #include <Magick++.h>
 
-#include <dcmtk/config/osconfig.h>
-#include <dcmtk/dcmdata/dcdeftag.h>
-#include <dcmtk/dcmdata/dcfilefo.h>
-#include <dcmtk/dcmdata/dcpixel.h>
-#include <dcmtk/dcmdata/dcpixseq.h>
-#include <dcmtk/dcmdata/dcpxitem.h>
-#include <dcmtk/dcmdata/dcrledrg.h>
-#include <dcmtk/dcmimage/diregist.h>
-#include <dcmtk/dcmimgle/dcmimage.h>
-#include <dcmtk/dcmjpeg/djdecode.h>
-#include <dcmtk/dcmjpls/djdecode.h>
-#include <dcmtk/oflog/oflog.h>
-
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace tovradocs::Internal {
 
@@ -32,9 +22,6 @@ namespace {
 // checked against the declared size before decoding.
 constexpr qint64 kGlobalPixelLimit = 120'000'000;
 constexpr int kQtAllocationLimitMb = 1024;
-
-// DICOM elements longer than this stay on disk while the header is inspected.
-constexpr Uint32 kDicomHeaderReadLength = 4096;
 
 QString fileLabel(const QString &path) { return QFileInfo(path).fileName(); }
 
@@ -68,10 +55,6 @@ void initialiseDecoders()
         MagickLib::SetMagickResourceLimit(MagickLib::PixelsResource, kGlobalPixelLimit);
         MagickLib::SetMagickResourceLimit(MagickLib::WidthResource, 1'000'000);
         MagickLib::SetMagickResourceLimit(MagickLib::HeightResource, 1'000'000);
-        DJDecoderRegistration::registerCodecs();
-        DJLSDecoderRegistration::registerCodecs();
-        DcmRLEDecoderRegistration::registerCodecs();
-        OFLog::configure(OFLogger::ERROR_LOG_LEVEL);
         QImageReader::setAllocationLimit(kQtAllocationLimitMb);
     });
 }
@@ -108,15 +91,9 @@ QImage scaledAfterDecode(const QImage &image, const ImageLoadOptions &options)
     return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-bool looksLikeDicom(const QString &path, const QByteArray &head)
-{
-    return path.endsWith(QLatin1String(".dcm"), Qt::CaseInsensitive)
-           || (head.size() >= 132 && head.mid(128, 4) == "DICM");
-}
-
 // GraphicsMagick is only handed formats we name explicitly, never left to
 // guess: its guessing reaches coders that run external programs or read other files.
-QString magickCoder(const QString &path, const QByteArray &head)
+QString magickCoderByContent(const QByteArray &head)
 {
     const auto byte = [&](int i) { return i < head.size() ? quint8(head.at(i)) : 0; };
     if (head.startsWith("\xB1\x68\xDE\x3A"))
@@ -130,14 +107,23 @@ QString magickCoder(const QString &path, const QByteArray &head)
         return QStringLiteral("RLE");
     if (byte(0) == 0x0A && byte(1) <= 5 && byte(2) == 1)
         return QStringLiteral("PCX");
+    if (head.startsWith("\xFF\x0A") || head.startsWith(QByteArray("\0\0\0\x0CJXL \r\n\x87\n", 12)))
+        return QStringLiteral("JXL");
+    return QString();
+}
 
-    const QString suffix = QFileInfo(path).suffix().toLower();
+QString magickCoderBySuffix(const QString &suffix)
+{
     if (suffix == QLatin1String("pic") || suffix == QLatin1String("pict")
         || suffix == QLatin1String("pct"))
         return QStringLiteral("PICT");
     if (suffix == QLatin1String("tga") || suffix == QLatin1String("vda")
         || suffix == QLatin1String("icb") || suffix == QLatin1String("vst"))
         return QStringLiteral("TGA");
+    if (suffix == QLatin1String("pcx") || suffix == QLatin1String("dcx")
+        || suffix == QLatin1String("wpg") || suffix == QLatin1String("wmf")
+        || suffix == QLatin1String("jxl"))
+        return suffix.toUpper();
     return QString();
 }
 
@@ -200,129 +186,7 @@ Result<QImage> loadWithMagick(const QString &coder, const QString &path,
         }
         if (!image.matte())
             out = out.convertToFormat(QImage::Format_RGB32);
-        return paintable(scaledAfterDecode(out, options));
-    } catch (const std::exception &e) {
-        return loadFailure(path, QString::fromLocal8Bit(e.what()));
-    }
-}
-
-struct DicomHeader
-{
-    std::unique_ptr<DcmFileFormat> file;
-    long width = 0;
-    long height = 0;
-};
-
-Result<DicomHeader> readDicomHeader(const QString &path)
-{
-    DicomHeader header;
-    header.file = std::make_unique<DcmFileFormat>();
-    const OFCondition status = header.file->loadFile(OFFilename(QFile::encodeName(path).constData()),
-                                                     EXS_Unknown, EGL_noChange,
-                                                     kDicomHeaderReadLength);
-    if (status.bad())
-        return Result<DicomHeader>::failure(QString::fromLatin1(status.text()));
-    DcmDataset *data = header.file->getDataset();
-    Uint16 rows = 0;
-    Uint16 columns = 0;
-    if (data->findAndGetUint16(DCM_Rows, rows).bad()
-        || data->findAndGetUint16(DCM_Columns, columns).bad())
-        return Result<DicomHeader>::failure(QStringLiteral("the file holds no picture"));
-    header.width = columns;
-    header.height = rows;
-    return header;
-}
-
-// Walks a JPEG fragment's markers the way DCMTK 3.6.7 does when it looks for
-// the bit depth, and tells whether that walk would reach a TEM marker
-// (FF01), on which it loops for ever.
-bool jpegScanStalls(const Uint8 *data, Uint32 length)
-{
-    const auto word = [data](Uint32 at) { return Uint16(data[at] << 8 | data[at + 1]); };
-    Uint32 offset = 0;
-    while (offset + 4 < length) {
-        const Uint16 marker = word(offset);
-        const Uint8 low = marker & 0xff;
-        if ((marker >> 8) != 0xff)
-            return false; // the walk stops at anything but a marker
-        if (low == 0x01)
-            return true;
-        if ((low >= 0xc0 && low <= 0xcf && low != 0xc4 && low != 0xc8 && low != 0xcc))
-            return false; // a frame header: the walk ends here
-        if (low == 0xff)
-            offset += 1;
-        else if ((low >= 0xd0 && low <= 0xd9) || (low > 0x02 && low <= 0xbf))
-            offset += 2;
-        else if (low >= 0xc4)
-            offset += Uint32(word(offset + 2)) + 2;
-        else
-            return false;
-    }
-    return false;
-}
-
-// The first frame's data, as the JPEG decoder will scan it.
-bool firstJpegFrameStalls(DcmDataset *data)
-{
-    const DcmXfer xfer(data->getOriginalXfer());
-    if (!xfer.isEncapsulated())
-        return false;
-    DcmElement *element = nullptr;
-    if (data->findAndGetElement(DCM_PixelData, element).bad() || !element)
-        return false;
-    DcmPixelSequence *sequence = nullptr;
-    if (static_cast<DcmPixelData *>(element)
-            ->getEncapsulatedRepresentation(xfer.getXfer(), nullptr, sequence)
-            .bad()
-        || !sequence)
-        return false;
-    DcmPixelItem *item = nullptr;
-    Uint8 *bytes = nullptr;
-    if (sequence->getItem(item, 1).bad() || !item || item->getUint8Array(bytes).bad() || !bytes)
-        return false;
-    return jpegScanStalls(bytes, item->getLength());
-}
-
-Result<QImage> loadDicom(const QString &path, const ImageLoadOptions &options)
-{
-    try {
-        auto header = readDicomHeader(path);
-        if (!header)
-            return loadFailure(path, header.error());
-        if (exceedsLimit(header->width, header->height, options.maxPixels))
-            return tooLarge<QImage>(path, header->width, header->height, options.maxPixels);
-
-        DcmFileFormat *file = header->file.get();
-        if (firstJpegFrameStalls(file->getDataset()))
-            return loadFailure(path, QStringLiteral("the compressed picture data are damaged"));
-        const E_TransferSyntax syntax = file->getDataset()->getOriginalXfer();
-        // Only the first frame; the file object stays ours.
-        DicomImage dicom(file, syntax, CIF_UsePartialAccessToPixelData, 0, 1);
-        if (dicom.getStatus() != EIS_Normal)
-            return loadFailure(path, QString::fromLatin1(DicomImage::getString(dicom.getStatus())));
-
-        const int width = int(dicom.getWidth());
-        const int height = int(dicom.getHeight());
-        const bool mono = dicom.isMonochrome();
-        if (mono) {
-            // The file's own window when it has one, else the full range of the pixels.
-            if (dicom.getWindowCount() > 0)
-                dicom.setWindow(0);
-            else
-                dicom.setMinMaxWindow();
-        }
-        const void *pixels = dicom.getOutputData(8, 0, 0);
-        if (!pixels)
-            return loadFailure(path, QStringLiteral("the pixel data cannot be decoded"));
-
-        QImage image(width, height, mono ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
-        if (image.isNull())
-            return loadFailure(path, QStringLiteral("not enough memory"));
-        const int rowBytes = mono ? width : width * 3;
-        const auto *source = static_cast<const uchar *>(pixels);
-        for (int y = 0; y < height; ++y)
-            memcpy(image.scanLine(y), source + qsizetype(y) * rowBytes, size_t(rowBytes));
-        return paintable(scaledAfterDecode(image, options));
+        return scaledAfterDecode(out, options);
     } catch (const std::exception &e) {
         return loadFailure(path, QString::fromLocal8Bit(e.what()));
     }
@@ -415,9 +279,191 @@ QString normalisedPath(const QString &path)
     return p;
 }
 
+// One decoder for a file. A file is tried with the decoder its extension
+// names, then with the one its content names.
+struct Route
+{
+    enum Codec { Qt, Heif, Dicom, Magick };
+    Codec codec = Qt;
+    QByteArray qtFormat; // Qt: the reader to use; empty lets Qt choose by content
+    QString coder; // Magick
+
+    bool operator==(const Route &) const = default;
+};
+
+bool qtReads(const QByteArray &format)
+{
+    static const QList<QByteArray> formats = QImageReader::supportedImageFormats();
+    return formats.contains(format);
+}
+
+std::vector<Route> routesFor(const QString &path, const QByteArray &head)
+{
+    std::vector<Route> routes;
+    const auto add = [&](Route route) {
+        if (std::find(routes.begin(), routes.end(), route) == routes.end())
+            routes.push_back(std::move(route));
+    };
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("heic") || suffix == QLatin1String("heif")
+        || suffix == QLatin1String("hif") || suffix == QLatin1String("avif")) {
+        add({Route::Heif, {}, {}});
+    } else if (suffix == QLatin1String("dcm") || suffix == QLatin1String("dicom")) {
+        add({Route::Dicom, {}, {}});
+    } else if (!suffix.isEmpty()) {
+        if (qtReads(suffix.toLatin1()))
+            add({Route::Qt, suffix.toLatin1(), {}});
+        if (const QString coder = magickCoderBySuffix(suffix); !coder.isEmpty())
+            add({Route::Magick, {}, coder});
+    }
+    if (head.size() >= 132 && head.mid(128, 4) == "DICM")
+        add({Route::Dicom, {}, {}});
+    if (Heif::looksLikeHeif(head))
+        add({Route::Heif, {}, {}});
+    if (const QString coder = magickCoderByContent(head); !coder.isEmpty())
+        add({Route::Magick, {}, coder});
+    add({Route::Qt, {}, {}});
+    return routes;
+}
+
+// What one decoder made of a file.
+struct Attempt
+{
+    QImage image;
+    QString error; // a whole sentence
+    bool recognised = true; // false: the decoder did not know the content
+    bool final = false; // refused for its size: no other decoder may try it
+
+    static Attempt failed(const QString &sentence, bool recognised = true)
+    {
+        Attempt a;
+        a.error = sentence;
+        a.recognised = recognised;
+        return a;
+    }
+    static Attempt refused(const QString &sentence)
+    {
+        Attempt a = failed(sentence);
+        a.final = true;
+        return a;
+    }
+};
+
+Attempt fromResult(const Result<QImage> &result)
+{
+    if (result) {
+        Attempt a;
+        a.image = *result;
+        return a;
+    }
+    return Attempt::failed(result.error());
+}
+
+Attempt withQt(const QString &path, const QByteArray &format, const QByteArray &head,
+               const ImageLoadOptions &options)
+{
+    // Qt paints a GIF onto a canvas as large as its logical screen and every
+    // frame together; a few bytes can ask for gigabytes.
+    if (head.startsWith("GIF8")) {
+        const QSize canvas = gifCanvasSize(path);
+        if (exceedsLimit(canvas.width(), canvas.height(), options.maxPixels))
+            return Attempt::refused(
+                tooLarge<QImage>(path, canvas.width(), canvas.height(), options.maxPixels).error());
+    }
+    QImageReader reader(path, format);
+    if (format.isEmpty())
+        reader.setDecideFormatFromContent(true);
+    else
+        reader.setAutoDetectImageFormat(false);
+    reader.setAutoTransform(true);
+    if (!reader.canRead())
+        return Attempt::failed(loadFailure(path, QStringLiteral("the format is not supported")).error(),
+                               false);
+    const QSize declared = reader.size();
+    if (declared.isValid() && exceedsLimit(declared.width(), declared.height(), options.maxPixels))
+        return Attempt::refused(
+            tooLarge<QImage>(path, declared.width(), declared.height(), options.maxPixels).error());
+
+    // The scaled size applies before the EXIF rotation.
+    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    const QSize upright = turned ? declared.transposed() : declared;
+    const QSize target = targetSize(upright, options);
+    if (target.isValid() && declared.isValid())
+        reader.setScaledSize(turned ? target.transposed() : target);
+
+    QImage image = reader.read();
+    if (image.isNull())
+        return Attempt::failed(loadFailure(path, reader.errorString()).error());
+    // Some readers only learn the size while decoding, and a header may
+    // declare less than the decoder then produces (a GIF's first frame
+    // against its screen size).
+    if (exceedsLimit(image.width(), image.height(), options.maxPixels))
+        return Attempt::refused(
+            tooLarge<QImage>(path, image.width(), image.height(), options.maxPixels).error());
+    if (!declared.isValid())
+        image = scaledAfterDecode(image, options);
+    Attempt a;
+    a.image = image;
+    return a;
+}
+
+// The box a decoder that keeps proportions fits the picture into; the exact
+// size, when proportions need not be kept, is reached afterwards.
+QSize boxOf(const ImageLoadOptions &options)
+{
+    return options.scaledTo.isValid() && !options.scaledTo.isEmpty() ? options.scaledTo : QSize();
+}
+
+Attempt withHeif(const QString &path, const ImageLoadOptions &options)
+{
+    const Result<Heif::Decoded> decoded = Heif::decode(path, boxOf(options), options.maxPixels);
+    if (!decoded) {
+        Attempt a = Attempt::failed(loadFailure(path, decoded.error()).error());
+        a.final = decoded.error().contains(QLatin1String("too large"));
+        return a;
+    }
+    Attempt a;
+    a.image = options.keepAspect ? decoded->image : scaledAfterDecode(decoded->image, options);
+    return a;
+}
+
+Attempt withDicom(const QString &path, const ImageLoadOptions &options)
+{
+    const Result<QSize> size = Dicom::pictureSize(path);
+    if (!size)
+        return Attempt::failed(loadFailure(path, size.error()).error());
+    if (exceedsLimit(size->width(), size->height(), options.maxPixels))
+        return Attempt::refused(
+            tooLarge<QImage>(path, size->width(), size->height(), options.maxPixels).error());
+    const Result<QImage> image = Dicom::decode(path, boxOf(options));
+    if (!image)
+        return Attempt::failed(loadFailure(path, image.error()).error());
+    Attempt a;
+    a.image = options.keepAspect ? *image : scaledAfterDecode(*image, options);
+    return a;
+}
+
+Attempt attempt(const Route &route, const QString &path, const QByteArray &head,
+                const ImageLoadOptions &options)
+{
+    switch (route.codec) {
+    case Route::Qt: return withQt(path, route.qtFormat, head, options);
+    case Route::Heif: return withHeif(path, options);
+    case Route::Dicom: return withDicom(path, options);
+    case Route::Magick: {
+        const Result<QImage> image = loadWithMagick(route.coder, path, options);
+        Attempt a = fromResult(image);
+        a.final = !image && image.error().contains(QLatin1String("too large"));
+        return a;
+    }
+    }
+    return Attempt::failed(loadFailure(path, QStringLiteral("the format is not supported")).error(), false);
+}
+
 } // namespace
 
-Result<QImage> loadImage(const QString &fileName, const ImageLoadOptions &options)
+
+Result<QImage> loadImageAsDecoded(const QString &fileName, const ImageLoadOptions &options)
 {
     initialiseDecoders();
     const QString path = normalisedPath(fileName);
@@ -427,51 +473,31 @@ Result<QImage> loadImage(const QString &fileName, const ImageLoadOptions &option
     const QByteArray head = readHead(path);
     if (head.isEmpty())
         return loadFailure(path, QStringLiteral("the file is empty"));
-    if (looksLikeDicom(path, head))
-        return loadDicom(path, options);
 
-    // Qt paints a GIF onto a canvas as large as its logical screen and every
-    // frame together; a few bytes can ask for gigabytes.
-    if (head.startsWith("GIF8")) {
-        const QSize canvas = gifCanvasSize(path);
-        if (exceedsLimit(canvas.width(), canvas.height(), options.maxPixels))
-            return tooLarge<QImage>(path, canvas.width(), canvas.height(), options.maxPixels);
-    }
-
-    QString qtError;
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
-    if (reader.canRead()) {
-        const QSize declared = reader.size();
-        if (declared.isValid() && exceedsLimit(declared.width(), declared.height(), options.maxPixels))
-            return tooLarge<QImage>(path, declared.width(), declared.height(), options.maxPixels);
-
-        // The scaled size applies before the EXIF rotation.
-        const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
-        const QSize upright = turned ? declared.transposed() : declared;
-        const QSize target = targetSize(upright, options);
-        if (target.isValid() && declared.isValid())
-            reader.setScaledSize(turned ? target.transposed() : target);
-
-        QImage image = reader.read();
-        if (!image.isNull()) {
-            // Some readers only learn the size while decoding, and a header may
-            // declare less than the decoder then produces (a GIF's first frame
-            // against its screen size).
-            if (exceedsLimit(image.width(), image.height(), options.maxPixels))
-                return tooLarge<QImage>(path, image.width(), image.height(), options.maxPixels);
-            if (!declared.isValid())
-                image = scaledAfterDecode(image, options);
-            return paintable(image);
+    // The first decoder that knew the file says why it failed; "not
+    // supported" only when none did.
+    QString reason;
+    bool recognised = false;
+    for (const Route &route : routesFor(path, head)) {
+        const Attempt a = attempt(route, path, head, options);
+        if (!a.image.isNull())
+            return a.image;
+        if (a.final)
+            return Result<QImage>::failure(a.error);
+        if (reason.isEmpty() || (a.recognised && !recognised)) {
+            reason = a.error;
+            recognised = a.recognised;
         }
-        qtError = reader.errorString();
     }
+    return Result<QImage>::failure(reason);
+}
 
-    const QString coder = magickCoder(path, head);
-    if (!coder.isEmpty())
-        return loadWithMagick(coder, path, options);
-    return loadFailure(path, qtError.isEmpty() ? QStringLiteral("the format is not supported") : qtError);
+Result<QImage> loadImage(const QString &fileName, const ImageLoadOptions &options)
+{
+    const Result<QImage> image = loadImageAsDecoded(fileName, options);
+    if (!image)
+        return image;
+    return paintable(*image);
 }
 
 QString pictureProblem(const QString &fileName)
@@ -498,30 +524,35 @@ Result<QSize> imageSize(const QString &fileName)
     if (head.isEmpty())
         return Result<QSize>::failure(QStringLiteral("The file \"%1\" is empty.").arg(fileLabel(path)));
 
-    try {
-        if (looksLikeDicom(path, head)) {
-            auto header = readDicomHeader(path);
-            if (!header)
-                return Result<QSize>::failure(header.error());
-            return QSize(int(header->width), int(header->height));
+    QString reason;
+    for (const Route &route : routesFor(path, head)) {
+        Result<QSize> size = Result<QSize>::failure(QString());
+        switch (route.codec) {
+        case Route::Qt: {
+            QImageReader reader(path, route.qtFormat);
+            if (route.qtFormat.isEmpty())
+                reader.setDecideFormatFromContent(true);
+            else
+                reader.setAutoDetectImageFormat(false);
+            reader.setAutoTransform(true);
+            const QSize declared = reader.canRead() ? reader.size() : QSize();
+            if (declared.isValid())
+                size = reader.transformation() & QImageIOHandler::TransformationRotate90
+                           ? declared.transposed()
+                           : declared;
+            break;
         }
-    } catch (const std::exception &e) {
-        return Result<QSize>::failure(QString::fromLocal8Bit(e.what()));
+        case Route::Heif: size = Heif::pictureSize(path); break;
+        case Route::Dicom: size = Dicom::pictureSize(path); break;
+        case Route::Magick: size = magickSize(route.coder, path); break;
+        }
+        if (size)
+            return size;
+        if (reason.isEmpty() && !size.error().isEmpty())
+            reason = QStringLiteral("The size of \"%1\" cannot be read: %2").arg(fileLabel(path), size.error());
     }
-
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
-    if (reader.canRead()) {
-        const QSize size = reader.size();
-        if (size.isValid())
-            return reader.transformation() & QImageIOHandler::TransformationRotate90 ? size.transposed()
-                                                                                      : size;
-    }
-    const QString coder = magickCoder(path, head);
-    if (!coder.isEmpty())
-        return magickSize(coder, path);
-    return Result<QSize>::failure(QStringLiteral("The size of \"%1\" cannot be read.").arg(fileLabel(path)));
+    return Result<QSize>::failure(
+        reason.isEmpty() ? QStringLiteral("The size of \"%1\" cannot be read.").arg(fileLabel(path)) : reason);
 }
 
 } // namespace tovradocs::Internal

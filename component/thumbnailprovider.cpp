@@ -1,13 +1,17 @@
 #include "component/thumbnailprovider.h"
 
+#include "component/fileprobe.h"
 #include "component/hostlink.h"
 #include "component/imageloader.h"
+#include "component/pdfpage.h"
 #include "component/thumbnaildecoder.h"
+#include "media/videoframe.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
@@ -152,7 +156,14 @@ struct Decoded
     QSize original;
     QSize decoded;
     QString error;
+    bool transient = false; // ran out of time: not remembered as a broken file
 };
+
+// How far into a clip its thumbnail is taken: past a fade-in or a black
+// leader, still near the start.
+constexpr double kVideoFraction = 0.1;
+constexpr int kVideoTimeoutMs = 5000;
+constexpr int kPdfTimeoutMs = 2000;
 
 // The decoded picture, upright, fitted into edge; grey stays one byte a pixel.
 QImage finish(QImage image, QSize upright, int edge)
@@ -185,10 +196,67 @@ QImage finish(QImage image, QSize upright, int edge)
     return image;
 }
 
-// Decodes no more of the picture than the thumbnail needs: JPEG, WebP and
-// TIFF through their own reduced decoding, vector formats at the target
-// size, others at full size.
+Decoded videoFrame(const QString &path, int edge)
+{
+    Decoded d;
+    QElapsedTimer clock;
+    clock.start();
+    // The key frame at or before the tenth: one picture decoded, however long
+    // the clip's key-frame interval (phones: a second; cameras: every frame).
+    const VideoFrame frame = grabVideoFrame(path, kVideoFraction, QSize(edge, edge), kVideoTimeoutMs,
+                                            GrabAt::KeyFrameBefore);
+    if (!frame.ok()) {
+        d.error = frame.error;
+        d.transient = clock.elapsed() >= kVideoTimeoutMs;
+        return d;
+    }
+    d.original = frame.videoSize;
+    d.decoded = frame.image.size();
+    d.image = finish(frame.image, frame.image.size(), edge);
+    return d;
+}
+
+Decoded pdfPage(const QString &path, int edge)
+{
+    Decoded d;
+    QElapsedTimer clock;
+    clock.start();
+    const Result<QImage> page = renderFirstPdfPage(path, edge, kPdfTimeoutMs);
+    if (!page) {
+        d.error = QStringLiteral("The document \"%1\" cannot be shown: %2.")
+                      .arg(QFileInfo(path).fileName(), page.error());
+        d.transient = clock.elapsed() >= kPdfTimeoutMs;
+        return d;
+    }
+    d.original = d.decoded = page->size();
+    d.image = finish(*page, page->size(), edge);
+    return d;
+}
+
+Decoded decodePicture(const QString &path, int edge);
+
+// A picture, a video's frame a tenth of the way in, or a PDF's first page.
+// A file whose structure is broken is refused before any decoder (or
+// GStreamer) sees it, with the reason.
 Decoded decodeFitting(const QString &path, int edge)
+{
+    const FileProbe probe = inspectFile(path);
+    if (!probe.ok()) {
+        Decoded d;
+        d.error = probe.reason;
+        return d;
+    }
+    if (probe.kind == 2)
+        return videoFrame(path, edge);
+    if (probe.kind == 5)
+        return pdfPage(path, edge);
+    return decodePicture(path, edge);
+}
+
+// Decodes no more of the picture than the thumbnail needs: JPEG, WebP and
+// TIFF through their own reduced decoding, HEIC and DICOM averaged down in
+// their decoders, vector formats at the target size, others at full size.
+Decoded decodePicture(const QString &path, int edge)
 {
     Decoded d;
     std::optional<ReducedPicture> reduced = decodeReduced(path, edge);
@@ -234,16 +302,21 @@ Decoded decodeFitting(const QString &path, int edge)
     }
     QImage image = reader.read();
     if (image.isNull() && reader.error() == QImageReader::UnsupportedFormatError) {
-        // PCX, DICOM and the other formats Qt has no reader for
+        // HEIC, DICOM, PCX and the other formats Qt has no reader for; grey
+        // radiographs stay one byte a pixel.
         ImageLoadOptions options;
         options.scaledTo = QSize(edge, edge);
         options.keepAspect = true;
-        const Result<QImage> loaded = loadImage(path, options);
+        const Result<QImage> loaded = loadImageAsDecoded(path, options);
         if (!loaded) {
             d.error = loaded.error();
             return d;
         }
         image = *loaded;
+        if (!d.original.isValid()) {
+            if (const Result<QSize> size = imageSize(path))
+                d.original = *size;
+        }
     } else if (image.isNull()) {
         d.error = QStringLiteral("The picture \"%1\" could not be read: %2")
                       .arg(QFileInfo(path).fileName(), reader.errorString());
@@ -457,7 +530,7 @@ void ThumbnailProvider::workLoop()
             QString writeError;
             if (d.image.isNull()) {
                 error = d.error;
-                if (cacheable) {
+                if (cacheable && !d.transient) {
                     QImage marker(1, 1, QImage::Format_ARGB32);
                     marker.fill(Qt::transparent);
                     marker.setText(QLatin1String(ThumbCache::UriKey), QString::fromUtf8(src.uri));

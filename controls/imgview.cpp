@@ -1,5 +1,6 @@
 #include "controls/imgview.h"
 
+#include "component/fileprobe.h"
 #include "component/imageloader.h"
 #include "component/thumbnailprovider.h"
 
@@ -11,6 +12,7 @@
 #include <QMouseEvent>
 #include <QIcon>
 #include <QPainter>
+#include <QPainterPath>
 #include <QStyle>
 
 namespace tovradocs::Internal {
@@ -202,10 +204,15 @@ void ImgView::thumbnailMissing(const QString &path, const QString &message)
 void ImgView::noteFailure(const QString &message)
 {
     m_error = message;
-    m_problem = pictureProblem(m_fileName);
-    // The header read but the pixels did not.
-    if (m_problem.isEmpty())
-        m_problem = QStringLiteral("Cannot read picture");
+    m_problem = unreadableLabel(m_fileName);
+}
+
+void ImgView::setPlayMark(bool on)
+{
+    if (m_playMark == on)
+        return;
+    m_playMark = on;
+    update();
 }
 
 void ImgView::setCaption(const QString &caption)
@@ -323,13 +330,14 @@ void ImgView::paintEvent(QPaintEvent *)
         const QSize drawn = m_scaled.deviceIndependentSize().toSize();
         p.drawPixmap(inner.x() + (inner.width() - drawn.width()) / 2,
                      inner.y() + (inner.height() - drawn.height()) / 2, m_scaled);
+        if (m_playMark)
+            paintPlayMark(p, QRect(QPoint(inner.x() + (inner.width() - drawn.width()) / 2,
+                                          inner.y() + (inner.height() - drawn.height()) / 2),
+                                   drawn));
     } else if (m_waiting || m_decoding) {
         p.fillRect(inner.adjusted(inner.width() / 8, inner.height() / 8, -inner.width() / 8,
                                   -inner.height() / 8),
                    ImgViewLook::placeholder);
-    } else if (!m_caption.isEmpty()) {
-        p.setPen(ImgViewLook::captionText);
-        p.drawText(inner, Qt::AlignCenter | Qt::TextWordWrap, m_caption);
     } else if (!m_problem.isEmpty() && inner.isValid()) {
         // A broken file must not look like a picture still on its way.
         const int side = std::min({32, inner.width() / 2, inner.height() / 2});
@@ -340,9 +348,19 @@ void ImgView::paintEvent(QPaintEvent *)
                              side, side);
         icon.paint(&p, iconRect);
         p.setPen(ImgViewLook::captionText);
-        p.drawText(QRect(inner.x(), iconRect.bottom() + 2, inner.width(),
-                         inner.bottom() - iconRect.bottom() - 2),
-                   Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_problem);
+        const QRect below(inner.x() + 4, iconRect.bottom() + 2, inner.width() - 8,
+                          inner.bottom() - iconRect.bottom() - 2);
+        QRect used;
+        p.drawText(below, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_problem, &used);
+        // A viewer's pane has room for the reason itself.
+        const QRect reason(below.x(), used.bottom() + fontMetrics().height() / 2, below.width(),
+                           below.bottom() - used.bottom());
+        if (!m_error.isEmpty() && reason.height() > 3 * fontMetrics().height()
+            && reason.width() > 20 * fontMetrics().averageCharWidth())
+            p.drawText(reason, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_error);
+    } else if (!m_caption.isEmpty()) {
+        p.setPen(ImgViewLook::captionText);
+        p.drawText(inner, Qt::AlignCenter | Qt::TextWordWrap, m_caption);
     }
 
     if (!m_label.isEmpty() && !m_shown.isNull() && inner.height() > 3 * fontMetrics().height()) {
@@ -365,6 +383,32 @@ void ImgView::paintEvent(QPaintEvent *)
         p.setPen(QPen(palette().color(QPalette::Text), 1, Qt::DashLine));
         p.drawRect(rect().adjusted(4, 4, -5, -5));
     }
+}
+
+// A round mark with a triangle in the lower left corner of the picture, small
+// enough to leave the frame readable.
+void ImgView::paintPlayMark(QPainter &p, const QRect &picture) const
+{
+    const int d = std::clamp(std::min(picture.width(), picture.height()) / 4, 12, 40);
+    if (picture.width() < d + 4 || picture.height() < d + 4)
+        return;
+    const QRectF circle(picture.left() + d / 4.0, picture.bottom() - d - d / 4.0, d, d);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(255, 255, 255, 220), std::max(1.0, d / 16.0)));
+    p.setBrush(QColor(0, 0, 0, 150));
+    p.drawEllipse(circle);
+    QPainterPath triangle;
+    const QPointF c = circle.center();
+    const double r = d * 0.22;
+    triangle.moveTo(c.x() - r * 0.7, c.y() - r);
+    triangle.lineTo(c.x() + r * 1.1, c.y());
+    triangle.lineTo(c.x() - r * 0.7, c.y() + r);
+    triangle.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 255, 255, 235));
+    p.drawPath(triangle);
+    p.restore();
 }
 
 void ImgView::resizeEvent(QResizeEvent *event)

@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QWidget>
 
+class QPainter;
+
 namespace tovradocs::Internal {
 
 class ThumbnailProvider;
@@ -51,6 +53,10 @@ public:
     QString caption() const { return m_caption; }
     void setCaption(const QString &caption);
 
+    // A small play mark over the picture: the picture is a video's frame.
+    bool hasPlayMark() const { return m_playMark; }
+    void setPlayMark(bool on);
+
     // A line drawn along the bottom over the picture (the page's caption),
     // so pictures side by side can be told apart.
     QString label() const { return m_label; }
@@ -73,8 +79,9 @@ public:
     QSize pictureSize() const; // pixels of the whole picture
     QSize pictureSizeTwips() const;
     QString errorString() const { return m_error; }
-    // Why no picture is shown, in a few words ("File missing"); empty while
-    // it is shown or still coming.
+    // Why no picture is shown, in a few words ("File missing", "Cannot read
+    // video"); empty while it is shown or still coming. A view large enough
+    // shows errorString() under it.
     QString problem() const { return m_problem; }
 
     bool copyToClipboard() const;
@@ -111,6 +118,7 @@ private:
     };
     void fullArrived();
     ThumbnailProvider *provider() const;
+    void paintPlayMark(QPainter &p, const QRect &picture) const;
     QSize fitBox() const;
 
     QString m_fileName;
@@ -128,6 +136,7 @@ private:
     bool m_background = false;
     bool m_decoding = false; // whole picture being read on a worker thread
     QFutureWatcher<Decoded> *m_decoder = nullptr;
+    bool m_playMark = false;
     bool m_selected = false;
     bool m_current = false;
     bool m_fit = false;

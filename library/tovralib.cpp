@@ -4,6 +4,8 @@
 #include "component/dialogservice.h"
 #include "library/acquisitionhooks.h"
 #include "component/hostlink.h"
+#include "component/fileprobe.h"
+#include "component/filetypes.h"
 #include "component/imageloader.h"
 #include "component/keyhandler.h"
 #include "component/twips.h"
@@ -550,13 +552,20 @@ void TovraLib::drawGrid()
         slot.check->setProperty("tag", code);
         slot.picture->setTag(code);
         const int type = m_pages.at(PageTable::EntryTypeRow, page).toInt();
+        const QString file = localLibraryPath(m_pages.at(PageTable::FileNameRow, page));
         if (type == 1) {
             slot.picture->setCaption(QString());
-            slot.picture->setFileName(localLibraryPath(m_pages.at(PageTable::FileNameRow, page)));
+            slot.picture->setFileName(file);
+        } else if (type == 2 || classifyFile(file) == 5) {
+            // A video shows a frame and a PDF its first page; the caption
+            // still names the kind, for a file that cannot be drawn.
+            slot.picture->setCaption(type == 2 ? QStringLiteral("Video") : QStringLiteral("Document"));
+            slot.picture->setFileName(file);
         } else {
             slot.picture->setFileName(QString());
-            slot.picture->setCaption(type == 2 ? QStringLiteral("Video") : QStringLiteral("Document"));
+            slot.picture->setCaption(QStringLiteral("Document"));
         }
+        slot.picture->setPlayMark(type == 2);
         slot.picture->setToolTip(description);
         slot.picture->show();
         slot.check->show();
@@ -1025,14 +1034,15 @@ void TovraLib::loadPages()
 void TovraLib::ViewEntry(const QString &FileName, const QString &Description, qint16 EntryType,
                          bool bFullScreen)
 {
-    if (EntryType == 1) {
-        // An empty viewer would only puzzle; say what is wrong with the file.
-        const QString problem = pictureProblem(localLibraryPath(FileName));
-        if (!problem.isEmpty()) {
+    if (EntryType == 1 || EntryType == 2) {
+        // An empty viewer or a silent player would only puzzle; say what is
+        // wrong with the file.
+        const FileProbe probe = inspectFile(localLibraryPath(FileName));
+        if (!probe.ok()) {
             DialogService::message(this,
-                                   QStringLiteral("%1: %2\n%3")
+                                   QStringLiteral("%1: %2\n%3\n%4")
                                        .arg(Description.isEmpty() ? QStringLiteral("This page") : Description,
-                                            problem,
+                                            problemLabel(probe.problem, EntryType), probe.reason,
                                             QDir::toNativeSeparators(localLibraryPath(FileName))),
                                    QString(), Buttons::Ok, Severity::Warning);
             return;

@@ -2,11 +2,16 @@
 
 #include "library/filepicker.h"
 
+class QStackedLayout;
+
 namespace tovradocs::Internal {
 
+class ImgView;
 class VidPlay;
 
-// "Select Video File": chooses a video file with a live preview.
+// "Select Video File": chooses a video file with a live preview: a frame a
+// tenth of the way in with a play mark, which plays the clip when clicked
+// (or on Space).
 class VidSelector : public FilePicker
 {
     Q_OBJECT
@@ -27,6 +32,10 @@ protected:
     QString invalidCaption() const override;
 
 private:
+    void playPreview();
+
+    QStackedLayout *m_stack;
+    ImgView *m_frame;
     VidPlay *m_preview;
 };
 

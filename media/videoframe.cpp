@@ -78,9 +78,17 @@ struct Grab
     }
 };
 
+void singleThreadedDecoder(GstElement *, GstElement *element, gpointer)
+{
+    GstElementFactory *factory = gst_element_get_factory(element);
+    if (factory && g_str_has_prefix(GST_OBJECT_NAME(factory), "avdec_")
+        && g_object_class_find_property(G_OBJECT_GET_CLASS(element), "max-threads"))
+        g_object_set(element, "max-threads", 1, nullptr);
+}
+
 } // namespace
 
-VideoFrame grabVideoFrame(const QString &path, double fraction, QSize bound, int timeoutMs)
+VideoFrame grabVideoFrame(const QString &path, double fraction, QSize bound, int timeoutMs, GrabAt at)
 {
     VideoFrame out;
     const QFileInfo info(path);
@@ -108,6 +116,10 @@ VideoFrame grabVideoFrame(const QString &path, double fraction, QSize bound, int
     }
     gst_object_ref_sink(grab.pipeline);
     Gst::adoptPipeline(grab.pipeline);
+    // One picture needs no decoder threads: they only allocate frames and
+    // decode ahead, and thumbnail workers already run side by side.
+    if (at == GrabAt::KeyFrameBefore)
+        g_signal_connect(grab.pipeline, "element-setup", G_CALLBACK(singleThreadedDecoder), nullptr);
     g_object_set(grab.sink, "sync", FALSE, nullptr);
 
     if (gst_element_set_state(grab.pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
@@ -127,7 +139,11 @@ VideoFrame grabVideoFrame(const QString &path, double fraction, QSize bound, int
             const auto target = gint64(std::clamp(fraction, 0.0, 1.0) * double(duration));
             if (target > 0
                 && gst_element_seek_simple(grab.pipeline, GST_FORMAT_TIME,
-                                           GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                           GstSeekFlags(GST_SEEK_FLAG_FLUSH
+                                                        | (at == GrabAt::ExactFrame
+                                                               ? GST_SEEK_FLAG_ACCURATE
+                                                               : GST_SEEK_FLAG_KEY_UNIT
+                                                                     | GST_SEEK_FLAG_SNAP_BEFORE)),
                                            target))
                 error = grab.settle();
         }

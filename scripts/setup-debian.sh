@@ -18,7 +18,7 @@ packages=(
   postgresql cups printer-driver-cups-pdf binutils-mingw-w64-x86-64
   libjpeg-turbo-progs libvips-tools clang libclang-rt-14-dev
   img2pdf sane-airscan adwaita-icon-theme libheif-examples
-  libjpeg-dev libwebp-dev libtiff-dev
+  libjpeg-dev libwebp-dev libtiff-dev libheif-dev libpoppler-qt6-dev
   desktop-file-utils appstream
 )
 

@@ -1,4 +1,6 @@
 #include "component/imageloader.h"
+#include "support/dicomfixtures.h"
+#include "support/mediafixtures.h"
 #include "support/testhost.h"
 
 #include <QBuffer>
@@ -7,10 +9,13 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QPainter>
 #include <QTest>
 
+#include <libheif/heif.h>
+
 using namespace tovradocs::Internal;
-using tovradocs::Testing::writeFile;
+using namespace tovradocs::Testing;
 
 namespace {
 
@@ -70,7 +75,90 @@ QByteArray pcx(int width, int height, QRgb colour)
     return data;
 }
 
+// Red on the left half, blue on the right: where red ends up tells the turn.
+QImage halves(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QPainter(&image).fillRect(0, 0, size.width() / 2, size.height(), Qt::red);
+    return image;
+}
+
+bool isRed(QRgb c) { return qRed(c) > 170 && qBlue(c) < 100; }
+bool isBlue(QRgb c) { return qBlue(c) > 170 && qRed(c) < 100; }
+
+// The TIFF-structured EXIF block of a JPEG's APP1, naming only the orientation.
+QByteArray exifNamingOrientation(quint16 orientation)
+{
+    QByteArray tiff("MM\x00\x2a\x00\x00\x00\x08", 8);
+    tiff.append("\x00\x01", 2);
+    tiff.append("\x01\x12\x00\x03", 4);
+    tiff.append("\x00\x00\x00\x01", 4);
+    tiff.append(char(orientation >> 8)).append(char(orientation & 0xff)).append("\x00\x00", 2);
+    tiff.append("\x00\x00\x00\x00", 4);
+    return tiff;
+}
+
+// A phone's HEIC: the picture stored as taken, its turn in an 'irot' box
+// and, as phones do, the same turn once more in its EXIF block.
+bool writeTurnedHeic(const QString &path, const QImage &source)
+{
+    heif_context *context = heif_context_alloc();
+    heif_encoder *encoder = nullptr;
+    heif_image *image = nullptr;
+    heif_image_handle *handle = nullptr;
+    heif_encoding_options *options = heif_encoding_options_alloc();
+    bool ok = heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder).code
+                  == heif_error_Ok
+              && heif_image_create(source.width(), source.height(), heif_colorspace_RGB,
+                                   heif_chroma_interleaved_RGB, &image)
+                     .code
+                     == heif_error_Ok
+              && heif_image_add_plane(image, heif_channel_interleaved, source.width(),
+                                      source.height(), 8)
+                     .code
+                     == heif_error_Ok;
+    if (ok) {
+        int stride = 0;
+        uint8_t *plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+        const QImage rgb = source.convertToFormat(QImage::Format_RGB888);
+        for (int y = 0; y < rgb.height(); ++y)
+            memcpy(plane + y * stride, rgb.constScanLine(y), size_t(rgb.width()) * 3);
+        heif_encoder_set_lossy_quality(encoder, 90);
+        options->image_orientation = heif_orientation_rotate_90_cw;
+        ok = heif_context_encode_image(context, image, encoder, options, &handle).code == heif_error_Ok;
+    }
+    if (ok) {
+        const QByteArray exif = exifNamingOrientation(6);
+        ok = heif_context_add_exif_metadata(context, handle, exif.constData(), int(exif.size())).code
+                 == heif_error_Ok
+             && heif_context_write_to_file(context, QFile::encodeName(path).constData()).code
+                    == heif_error_Ok;
+    }
+    heif_encoding_options_free(options);
+    if (handle)
+        heif_image_handle_release(handle);
+    if (image)
+        heif_image_release(image);
+    if (encoder)
+        heif_encoder_release(encoder);
+    heif_context_free(context);
+    return ok;
+}
+
+// Two halves of stored values, for windows that map each to a known grey.
+DicomSpec twoValues(int bits, int left, int right)
+{
+    DicomSpec spec;
+    spec.size = QSize(96, 64);
+    spec.bitsStored = bits;
+    spec.value = [left, right](int x, int) { return x < 48 ? left : right; };
+    return spec;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(DicomSpec)
 
 class tst_ImageLoader : public QObject
 {
@@ -78,6 +166,155 @@ class tst_ImageLoader : public QObject
 
 private Q_SLOTS:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void extensionFirstThenContent_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("format");
+
+        QTest::newRow(".jpg holding a png") << "a.jpg" << QByteArray("PNG");
+        QTest::newRow(".png holding a jpeg") << "b.png" << QByteArray("JPG");
+        QTest::newRow(".dcm holding a png") << "c.dcm" << QByteArray("PNG");
+        QTest::newRow(".heic holding a bmp") << "d.heic" << QByteArray("BMP");
+        QTest::newRow("no extension") << "e" << QByteArray("PNG");
+    }
+
+    void extensionFirstThenContent()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, format);
+        const QString path = file(name);
+        QVERIFY(halves(QSize(40, 20)).save(path, format.constData()));
+        const auto image = loadImage(path);
+        QVERIFY2(image.ok(), qPrintable(image.error()));
+        QCOMPARE(image->size(), QSize(40, 20));
+        QVERIFY(isRed(image->pixel(5, 10)) && isBlue(image->pixel(35, 10)));
+        QCOMPARE(imageSize(path).value(), QSize(40, 20));
+    }
+
+    void phonePicturesAndJpegXl_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("heic") << "phone.heic";
+        QTest::newRow("avif") << "phone.avif";
+        QTest::newRow("heic without an extension") << "IMG_0001";
+        QTest::newRow("jpeg xl") << "scan.jxl";
+    }
+
+    void phonePicturesAndJpegXl()
+    {
+        QFETCH(QString, name);
+        const QString path = file(name);
+        const QImage source = halves(QSize(64, 32));
+        if (name.endsWith(QLatin1String(".jxl"))) {
+            const QString png = path + QStringLiteral(".png");
+            QVERIFY(source.save(png));
+            if (QProcess::execute(QStringLiteral("gm"), {QStringLiteral("convert"), png, path}) != 0)
+                QSKIP("GraphicsMagick cannot write JPEG XL here");
+        } else {
+            const QString made = makeHeic(name.endsWith(QLatin1String(".avif")) ? path : path + QStringLiteral(".heic"), source);
+            if (made.isEmpty())
+                QSKIP("heif-enc is not installed; the setup script installs it");
+            if (made != path)
+                QVERIFY(QFile::rename(made, path));
+        }
+        const auto image = loadImage(path);
+        QVERIFY2(image.ok(), qPrintable(image.error()));
+        QCOMPARE(image->size(), QSize(64, 32));
+        QVERIFY(isRed(image->pixel(8, 16)) && isBlue(image->pixel(56, 16)));
+        QCOMPARE(imageSize(path).value(), QSize(64, 32));
+        const auto small = loadImage(path, box(16));
+        QVERIFY2(small.ok(), qPrintable(small.error()));
+        QCOMPARE(small->size(), QSize(16, 8));
+        QVERIFY(isRed(small->pixel(2, 4)) && isBlue(small->pixel(14, 4)));
+    }
+
+    void heicIsShownUpright_data()
+    {
+        QTest::addColumn<bool>("ownTurn");
+        // heif-enc copies a JPEG's EXIF block but not its turn: the EXIF
+        // orientation is all there is.
+        QTest::newRow("turn only in EXIF") << false;
+        // Phones turn with 'irot' and repeat it in EXIF: turned once, not twice.
+        QTest::newRow("irot and EXIF both") << true;
+    }
+
+    void heicIsShownUpright()
+    {
+        QFETCH(bool, ownTurn);
+        const QString path = file(ownTurn ? "irot.heic" : "exif.heic");
+        const QImage source = halves(QSize(64, 32));
+        if (ownTurn) {
+            QVERIFY(writeTurnedHeic(path, source));
+        } else {
+            const QString jpeg = file("turned.jpg");
+            QVERIFY(writeFile(jpeg, jpegWithOrientation(source, 6)));
+            if (QProcess::execute(QStringLiteral("heif-enc"), {QStringLiteral("-q"), QStringLiteral("90"),
+                                                              QStringLiteral("-o"), path, jpeg}) != 0)
+                QSKIP("heif-enc is not installed; the setup script installs it");
+        }
+        QCOMPARE(imageSize(path).value(), QSize(32, 64));
+        for (const ImageLoadOptions &options : {ImageLoadOptions(), box(16)}) {
+            const auto image = loadImage(path, options);
+            QVERIFY2(image.ok(), qPrintable(image.error()));
+            const QSize expected = options.scaledTo.isValid() ? QSize(8, 16) : QSize(32, 64);
+            QCOMPARE(image->size(), expected);
+            // Turned a quarter clockwise: the left (red) half is on top.
+            QVERIFY(isRed(image->pixel(expected.width() / 2, expected.height() / 8)));
+            QVERIFY(isBlue(image->pixel(expected.width() / 2, expected.height() * 7 / 8)));
+        }
+    }
+
+    void dicomShowsItsStoredWindow_data()
+    {
+        QTest::addColumn<DicomSpec>("spec");
+        QTest::addColumn<int>("leftGrey");
+        QTest::addColumn<int>("rightGrey");
+
+        DicomSpec spec = twoValues(16, 30000, 45000);
+        spec.windowCenter = 30000;
+        spec.windowWidth = 20001;
+        QTest::newRow("16-bit, window centred on 30000") << spec << 128 << 255;
+        spec = twoValues(12, 2048, 0);
+        spec.windowCenter = 2048;
+        spec.windowWidth = 4096;
+        QTest::newRow("12-bit, window centred on 2048") << spec << 128 << 0;
+        // Without a window the pixels' own range is used; read as 16-bit,
+        // 3000 would be nearly black.
+        QTest::newRow("12-bit without a window") << twoValues(12, 1000, 3000) << 0 << 255;
+        spec = twoValues(12, 0, 4095);
+        spec.monochrome1 = true;
+        spec.windowCenter = 2048;
+        spec.windowWidth = 4096;
+        QTest::newRow("MONOCHROME1 is inverted") << spec << 255 << 0;
+        // A bent curve only the table gives: 512 reaches mid-grey, where the
+        // pixels' range would give 32.
+        spec = twoValues(12, 512, 4095);
+        for (int i = 0; i < 4096; ++i)
+            spec.voiLut.append(quint16(std::min(65535, i * 64)));
+        QTest::newRow("VOI LUT") << spec << 128 << 255;
+    }
+
+    void dicomShowsItsStoredWindow()
+    {
+        QFETCH(DicomSpec, spec);
+        QFETCH(int, leftGrey);
+        QFETCH(int, rightGrey);
+        const QString path = makeDicomPicture(file(QStringLiteral("window-%1.dcm").arg(QTest::currentDataTag()).replace(' ', '-')), spec);
+        QVERIFY(!path.isEmpty());
+        // The viewer's picture and a thumbnail's alike.
+        for (const ImageLoadOptions &options : {ImageLoadOptions(), box(24)}) {
+            const auto image = loadImage(path, options);
+            QVERIFY2(image.ok(), qPrintable(image.error()));
+            const int w = image->width();
+            const int h = image->height();
+            QCOMPARE(QSize(w, h), options.scaledTo.isValid() ? QSize(24, 16) : QSize(96, 64));
+            QVERIFY2(qAbs(qGray(image->pixel(w / 4, h / 2)) - leftGrey) <= 2,
+                     qPrintable(QString::number(qGray(image->pixel(w / 4, h / 2)))));
+            QVERIFY2(qAbs(qGray(image->pixel(w * 3 / 4, h / 2)) - rightGrey) <= 2,
+                     qPrintable(QString::number(qGray(image->pixel(w * 3 / 4, h / 2)))));
+        }
+    }
 
     void qtFormatsAndScaledDecoding()
     {

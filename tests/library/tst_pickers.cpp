@@ -2,8 +2,10 @@
 
 #include "component/filetypes.h"
 #include "controls/imgview.h"
+#include "controls/vidplay.h"
 #include "library/picselector.h"
 #include "library/vidselector.h"
+#include "support/mediafixtures.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -40,6 +42,7 @@ private Q_SLOTS:
     void doneNeedsAChoiceButNotAReadableOne();
     void folderIsRememberedAndHelpAsked();
     void videoChooser();
+    void videoPreviewIsAFrameThatPlaysWhenClicked();
 
 private:
     void makeFile(const QString &name, const QByteArray &content = QByteArray("x"));
@@ -230,6 +233,39 @@ void TestPickers::videoChooser()
     QVERIFY(stayedOpen);
     QVERIFY(invalid);
     QVERIFY(messageTexts(*m_fx.dialogs).isEmpty());
+}
+
+void TestPickers::videoPreviewIsAFrameThatPlaysWhenClicked()
+{
+    const QString folder = m_dir.filePath(QStringLiteral("videos"));
+    QVERIFY(QDir().mkpath(folder));
+    if (makeClip(folder + QStringLiteral("/red.avi"), QSize(160, 120), 50, QStringLiteral("red")).isEmpty())
+        QSKIP("gst-launch-1.0 is not installed; the setup script installs it");
+    lastPickerFolder() = folder;
+    bool framed = false, marked = false, waited = false, played = false;
+    QColor centre;
+    m_fx.dialogs->pushModal([&](QDialog *d) {
+        auto *picker = static_cast<VidSelector *>(d);
+        picker->chooseFile(QStringLiteral("red.avi"));
+        auto *frame = child<ImgView>(d, "ImxVideoFrame");
+        auto *player = child<VidPlay>(d, "VidPreview");
+        framed = QTest::qWaitFor([&] { return frame->hasPicture(); }, 20000);
+        const QImage shown = frame->shownImage();
+        centre = shown.pixelColor(shown.width() / 2, shown.height() / 2);
+        marked = frame->hasPlayMark();
+        // Nothing plays until asked.
+        waited = frame->isVisible() && !player->isVisible();
+        QTest::qWaitFor([&] { return player->isLoaded(); }, 20000);
+        QTest::mouseClick(frame, Qt::LeftButton, {}, QPoint(10, 10));
+        played = player->isVisible() && !frame->isVisible();
+        return cancel(d);
+    });
+    VidSelector().SelectVideo();
+    QVERIFY(framed);
+    QVERIFY2(centre.red() > 200 && centre.green() < 60, qPrintable(centre.name()));
+    QVERIFY(marked);
+    QVERIFY(waited);
+    QVERIFY(played);
 }
 
 QTEST_MAIN(TestPickers)
