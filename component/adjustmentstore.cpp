@@ -259,6 +259,37 @@ void AdjustmentStore::preload()
     }
 }
 
+qint32 AdjustmentStore::entryForFile(const QString &path)
+{
+    checkLink();
+    if (!m_link || path.isEmpty())
+        return 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (const qint32 code = m_codeByPath.value(adjustmentPathKey(path), 0))
+            return code;
+    }
+    // Hosts store the path as they were given it; try it as shown, cleaned
+    // and with Windows separators.
+    QStringList forms{path, adjustmentPathKey(path), QDir::toNativeSeparators(path)};
+    QString backslashed = path;
+    forms.append(backslashed.replace(u'/', u'\\'));
+    forms.removeDuplicates();
+    QStringList quoted;
+    for (QString form : std::as_const(forms))
+        quoted.append(u'\'' + form.replace(u'\'', QStringLiteral("''")) + u'\'');
+    try {
+        std::unique_ptr<Recordset> rs;
+        if (m_link->FillRecordSet(rs, QStringLiteral("SELECT Entry_Code FROM BookContents WHERE FileName IN (%1)")
+                                          .arg(quoted.join(QStringLiteral(", "))))
+            && rs && !rs->isEof())
+            return rs->value(QStringLiteral("Entry_Code")).toInt();
+    } catch (const std::exception &e) {
+        qCWarning(lcComponent) << "entry of" << path << "not found:" << e.what();
+    }
+    return 0;
+}
+
 std::optional<PictureState> AdjustmentStore::knownState(qint32 entryCode, const QString &path) const
 {
     QMutexLocker lock(&m_mutex);

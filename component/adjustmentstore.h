@@ -48,6 +48,9 @@ public:
     // picture file. Failure: a sentence for the user.
     Outcome save(qint32 entryCode, const QString &path, const PictureState &state);
 
+    // The entry whose file this is; 0 when no book holds it. UI thread.
+    qint32 entryForFile(const QString &path);
+
     // True when the linked host keeps records in its own table.
     bool usesHostTable();
     QString sidecarPath(qint32 entryCode);

@@ -740,6 +740,47 @@ void paintOverlay(QImage &shown, const PictureState &state, const QTransform &fi
     }
 }
 
+QImage reducedBase(const SourcePicture &source, const ShownGeometry &g)
+{
+    if (source.isDeepGrey())
+        return {};
+    QImage out = g.region == source.image.rect() ? source.image : source.image.copy(g.region);
+    if (out.size() != g.unturned)
+        out = out.scaled(g.unturned, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return out;
+}
+
+QImage toneBase(const QImage &base, const Adjustments &a)
+{
+    if (a.windowWidth <= 0 && !a.invert && a.gamma == 1.0)
+        return base;
+    std::array<uchar, 256> table{};
+    const double c = a.windowWidth > 0 ? a.windowCenter : 128;
+    const double w = a.windowWidth > 0 ? a.windowWidth : 256;
+    for (int v = 0; v < 256; ++v)
+        table[size_t(v)] = uchar(windowedValue(v, c, w, false, a.invert, a.gamma));
+    return mapThrough(base, table);
+}
+
+QImage finishPicture(QImage out, const PictureState &state, const ShownGeometry &g, const Calibration &calibration,
+                     bool withOverlay)
+{
+    const Adjustments &a = state.adjust;
+    if (a.equalise)
+        out = equalise(out);
+    if (a.sharpen > 0)
+        out = unsharp(out, a.sharpen);
+    if (a.quarterTurns & 3)
+        out = out.transformed(QTransform().rotate(90.0 * (a.quarterTurns & 3)));
+    if (a.flipHorizontal || a.flipVertical)
+        out = out.mirrored(a.flipHorizontal, a.flipVertical);
+    if (withOverlay && !state.overlayHidden && !state.overlay.isEmpty()) {
+        out = out.convertToFormat(QImage::Format_RGB32);
+        paintOverlay(out, state, g.fileToShown, calibration);
+    }
+    return out;
+}
+
 QImage renderPicture(const SourcePicture &source, const PictureState &state, QSize target, bool withOverlay)
 {
     if (source.isNull())
@@ -753,31 +794,9 @@ QImage renderPicture(const SourcePicture &source, const PictureState &state, QSi
         out = a.windowWidth > 0 ? applyWindow(reduced, a.windowCenter, a.windowWidth, a.invert, a.gamma)
                                 : applyWindow(reduced, own.center, own.width, a.invert, a.gamma);
     } else {
-        out = g.region == source.image.rect() ? source.image : source.image.copy(g.region);
-        if (out.size() != g.unturned)
-            out = out.scaled(g.unturned, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        if (a.windowWidth > 0 || a.invert || a.gamma != 1.0) {
-            std::array<uchar, 256> table{};
-            const double c = a.windowWidth > 0 ? a.windowCenter : 128;
-            const double w = a.windowWidth > 0 ? a.windowWidth : 256;
-            for (int v = 0; v < 256; ++v)
-                table[size_t(v)] = uchar(windowedValue(v, c, w, false, a.invert, a.gamma));
-            out = mapThrough(out, table);
-        }
+        out = toneBase(reducedBase(source, g), a);
     }
-    if (a.equalise)
-        out = equalise(out);
-    if (a.sharpen > 0)
-        out = unsharp(out, a.sharpen);
-    if (a.quarterTurns & 3)
-        out = out.transformed(QTransform().rotate(90.0 * (a.quarterTurns & 3)));
-    if (a.flipHorizontal || a.flipVertical)
-        out = out.mirrored(a.flipHorizontal, a.flipVertical);
-    if (withOverlay && !state.overlayHidden && !state.overlay.isEmpty()) {
-        out = out.convertToFormat(QImage::Format_RGB32);
-        paintOverlay(out, state, g.fileToShown, calibrationFor(state, source.spacing));
-    }
-    return out;
+    return finishPicture(out, state, g, calibrationFor(state, source.spacing), withOverlay);
 }
 
 } // namespace tovradocs::Internal

@@ -151,6 +151,14 @@ Result<double> userCalibration(QPointF from, QPointF to, double millimetres);
 void paintOverlay(QImage &shown, const PictureState &state, const QTransform &fileToShown,
                   const Calibration &calibration);
 
+// The steps of renderPicture, for a viewer that keeps the reduced picture
+// between updates: the base at the shown size before tone (8-bit or colour;
+// null for deep grey), its tone, and what follows tone.
+QImage reducedBase(const SourcePicture &source, const ShownGeometry &geometry);
+QImage toneBase(const QImage &base, const Adjustments &adjust);
+QImage finishPicture(QImage toned, const PictureState &state, const ShownGeometry &geometry,
+                     const Calibration &calibration, bool withOverlay);
+
 // The whole chain on a loaded source: crop, reduce to fit target, window,
 // gamma, equalisation, sharpening, turn and flip, and the overlay unless
 // withOverlay is false or the user hid it. RGB32 or Grayscale8.
