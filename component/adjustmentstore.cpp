@@ -17,6 +17,12 @@ namespace tovradocs::Internal {
 
 namespace {
 
+// The host link is used on the UI thread only.
+bool onUiThread()
+{
+    return QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
 QString text(const QVariant &v)
 {
     return v.isNull() ? QString() : v.toString();
@@ -131,6 +137,8 @@ void AdjustmentStore::parse(const Record &record, Loaded &loaded) const
 AdjustmentStore::Loaded AdjustmentStore::load(qint32 entryCode, const QString &path)
 {
     Loaded loaded;
+    if (!onUiThread())
+        return loaded;
     checkLink();
     if (!m_link || entryCode <= 0)
         return loaded;
@@ -220,6 +228,8 @@ Outcome AdjustmentStore::save(qint32 entryCode, const QString &path, const Pictu
 
 void AdjustmentStore::preload()
 {
+    if (!onUiThread())
+        return;
     checkLink();
     if (!m_link || m_preloaded)
         return;

@@ -29,6 +29,14 @@ std::optional<PictureState> stateOf(qint32 entryCode, const QString &path)
 
 } // namespace
 
+QSize shownPictureSize(qint32 entryCode, const QString &path, QSize fileSize)
+{
+    const std::optional<PictureState> state = stateOf(entryCode, path);
+    if (!state)
+        return fileSize;
+    return shownGeometry(state->adjust, fileSize, fileSize, {}).shown;
+}
+
 bool hasShownChanges(qint32 entryCode, const QString &path)
 {
     const std::optional<PictureState> state = AdjustmentStore::instance()->knownState(entryCode, path);

@@ -20,6 +20,10 @@ namespace tovradocs::Internal {
 // The result is in a format QPainter draws on.
 Result<QImage> pictureAsShown(qint32 entryCode, const QString &path, QSize target, bool withOverlay = true);
 
+// The size the picture has as shown at full resolution (a crop or a
+// quarter turn changes it), for layouts that place it before decoding.
+QSize shownPictureSize(qint32 entryCode, const QString &path, QSize fileSize);
+
 // True when the entry (or file) has stored adjustments or marks; any thread.
 bool hasShownChanges(qint32 entryCode, const QString &path);
 

@@ -6,6 +6,8 @@
 #include "viewers/adjustpanel.h"
 #include "viewers/singleimageview.h"
 #include "viewers/viewimg.h"
+#include "viewers/scrollpicture.h"
+#include "component/thumbnailprovider.h"
 #include "controls/imgview.h"
 #include "support/dicomfixtures.h"
 #include "viewerfixture.h"
@@ -266,6 +268,61 @@ private Q_SLOTS:
         // Inside the loupe the picture differs; far from it, it does not.
         QVERIFY(plain.pixel(at + QPoint(40, 0)) != loupe.pixel(at + QPoint(40, 0)));
         QCOMPARE(plain.pixel(5, 5), loupe.pixel(5, 5));
+    }
+
+    void thumbnailsFollowTheAdjustments()
+    {
+        // The shared cache holds the file's own thumbnail; once adjusted,
+        // the library's tile shows the picture as the viewer does, and
+        // after "Reset" the file's own again.
+        ThumbnailProvider provider;
+        provider.setThumbnailBaseDir(m_dir.filePath(QStringLiteral("thumbs")));
+        QSignalSpy arrived(&provider, &ThumbnailProvider::thumbnailLoaded);
+        provider.request(m_plainRadiograph, 128);
+        QVERIFY(arrived.wait(10000));
+        const QImage original = arrived.takeFirst().at(1).value<QImage>();
+        PictureState inverted;
+        inverted.adjust.invert = true;
+        QVERIFY(AdjustmentStore::instance()->save(502, m_plainRadiograph, inverted).ok());
+        // The change itself asks again for the size shown.
+        QVERIFY(arrived.wait(10000));
+        const QImage adjusted = arrived.takeFirst().at(1).value<QImage>();
+        QCOMPARE(adjusted.size(), original.size());
+        const QPoint mid(original.width() / 3, original.height() / 2);
+        QVERIFY(std::abs(qGray(adjusted.pixel(mid)) - (255 - qGray(original.pixel(mid)))) <= 2);
+        QVERIFY(provider.cachedThumbnail(m_plainRadiograph, 128).isNull());
+        QVERIFY(AdjustmentStore::instance()->save(502, m_plainRadiograph, {}).ok());
+        QVERIFY(arrived.wait(10000));
+        QCOMPARE(arrived.takeFirst().at(1).value<QImage>(), original);
+        originalsUntouched();
+    }
+
+    void scrollPictureWindowsAndMagnifies()
+    {
+        ScrollPicture control;
+        control.resize(400, 300);
+        QImage picture(800, 600, QImage::Format_RGB32);
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 800; ++x)
+                picture.setPixel(x, y, qRgb(x * 255 / 800, 100, y * 255 / 600));
+        control.setPicture(picture);
+        control.BestFit();
+        control.show();
+        QWidget *surface = control.surface();
+        const QImage before = control.shownPicture();
+        drag(surface, Qt::RightButton, QPointF(100, 100), QPointF(20, 60));
+        QVERIFY(control.windowWidth() > 0 && control.windowWidth() < 256);
+        QVERIFY(control.shownPicture() != before);
+        QCOMPARE(control.picture(), picture); // the picture itself is kept
+        control.setWindow(128, 0);
+        QCOMPARE(control.shownPicture(), before);
+
+        const QImage plain = surface->grab().toImage();
+        control.setLoupe(true, 4);
+        mouse(surface, QEvent::MouseMove, Qt::NoButton, QPointF(150, 120), Qt::NoButton);
+        const QImage loupe = surface->grab().toImage();
+        QVERIFY(plain.pixel(150 + 60, 120) != loupe.pixel(150 + 60, 120));
+        QCOMPARE(plain.pixel(2, 2), loupe.pixel(2, 2));
     }
 
     void enlargedTileIsAdjustable()
