@@ -206,7 +206,11 @@ void drawLabel(QPainter &p, QPointF at, const QString &text, double fontPixels)
     font.setBold(true);
     p.setFont(font);
     const QRectF box = p.fontMetrics().boundingRect(text).adjusted(-3, -1, 3, 1);
-    const QRectF placed = box.translated(at - box.bottomLeft() + QPointF(4, -4));
+    QRectF placed = box.translated(at - box.bottomLeft() + QPointF(4, -4));
+    // Kept on the picture, so a mark near its edge keeps a readable label.
+    const QRectF area = QRectF(QPointF(0, 0), QSizeF(p.device()->width(), p.device()->height()));
+    placed.moveLeft(std::clamp(placed.left(), area.left(), std::max(area.left(), area.right() - placed.width())));
+    placed.moveTop(std::clamp(placed.top(), area.top(), std::max(area.top(), area.bottom() - placed.height())));
     p.fillRect(placed, QColor(0, 0, 0, 160));
     p.setPen(QColor(255, 230, 0));
     p.drawText(placed, Qt::AlignCenter, text);

@@ -111,7 +111,7 @@ int main(int argc, char **argv)
     view->view()->findChild<QWidget *>(QStringLiteral("chkLoupe"))->metaObject()->invokeMethod(
         view->view()->findChild<QWidget *>(QStringLiteral("chkLoupe")), "click");
     wait(500);
-    const QPointF implantTop = canvas->toWidget(QPointF(1250, 470));
+    const QPointF implantTop = canvas->toWidget(QPointF(560, 300));
     QMouseEvent move(QEvent::MouseMove, implantTop, canvas->mapToGlobal(implantTop), Qt::NoButton, Qt::NoButton,
                      Qt::NoModifier);
     QCoreApplication::sendEvent(canvas, &move);
