@@ -257,9 +257,11 @@ void PictureCanvas::finishStroke(QPointF end)
         break;
     case Calibrate: {
         const QPointF start = points.value(0);
+        // A refused line leaves the tool on, so the user draws it again.
         if (QLineF(start, end).length() < 1) {
             tellUser(userCalibration(start, end, 1).error());
-            break;
+            update();
+            return;
         }
         const std::optional<QString> typed = DialogService::input(
             window(), QStringLiteral("Length of the line in mm (for example the implant's length):"),
@@ -271,7 +273,8 @@ void PictureCanvas::finishStroke(QPointF end)
         const Result<double> perPixel = userCalibration(start, end, ok ? mm : (typed->trimmed().toDouble(&ok)));
         if (!perPixel) {
             tellUser(perPixel.error());
-            break;
+            update();
+            return;
         }
         PictureState next = m_state;
         next.userMmPerPixel = *perPixel;

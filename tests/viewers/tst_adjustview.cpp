@@ -206,8 +206,8 @@ private Q_SLOTS:
         QVERIFY(messageTexts(*m_responder).first().startsWith(QLatin1String("The calibration line has no length")));
         QCOMPARE(canvas->state().userMmPerPixel, 0.0);
 
-        // A 10 mm implant over 200 pixels, then a 300-pixel line.
-        calibrate->click();
+        // The tool stays on for the line drawn again: a 10 mm implant over
+        // 200 pixels, then a 300-pixel line.
         QCOMPARE(canvas->tool(), PictureCanvas::Calibrate);
         m_responder->pushText(QStringLiteral("10"));
         drag(canvas, Qt::LeftButton, canvas->toWidget({100, 100}), canvas->toWidget({300, 100}));
@@ -225,6 +225,7 @@ private Q_SLOTS:
         drag(canvas, Qt::LeftButton, canvas->toWidget({100, 100}), canvas->toWidget({300, 100}));
         QVERIFY(messageTexts(*m_responder).last().startsWith(QLatin1String("The known length must be")));
         QCOMPARE(canvas->state().userMmPerPixel, kept);
+        QCOMPARE(canvas->tool(), PictureCanvas::Calibrate);
         originalsUntouched();
 
         // What the printout and thumbnails get carries the measurement.
