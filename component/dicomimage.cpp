@@ -12,10 +12,13 @@
 #include <dcmtk/dcmdata/dcrledrg.h>
 #include <dcmtk/dcmimage/diregist.h>
 #include <dcmtk/dcmimgle/dcmimage.h>
+#include <dcmtk/dcmimgle/dipixel.h>
 #include <dcmtk/dcmjpeg/djdecode.h>
 #include <dcmtk/dcmjpls/djdecode.h>
 #include <dcmtk/oflog/oflog.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -224,6 +227,105 @@ Result<QImage> decode(const QString &path, QSize box)
     } catch (const std::exception &e) {
         return Result<QImage>::failure(QString::fromLocal8Bit(e.what()));
     }
+}
+
+namespace {
+
+template<typename T>
+void copyGrey(const void *data, GreyPixels &out, double low)
+{
+    const auto *in = static_cast<const T *>(data);
+    for (size_t i = 0; i < out.values.size(); ++i)
+        out.values[i] = quint16(std::clamp<double>(double(in[i]) - low, 0, 65535));
+}
+
+} // namespace
+
+Result<GreyPixels> decodeGrey(const QString &path, QSize box)
+{
+    try {
+        auto header = readHeader(path);
+        if (!header)
+            return Result<GreyPixels>::failure(header.error());
+        DcmFileFormat *file = header->file.get();
+        if (firstJpegFrameStalls(file->getDataset()))
+            return Result<GreyPixels>::failure(QStringLiteral("the compressed picture data are damaged"));
+        const E_TransferSyntax syntax = file->getDataset()->getOriginalXfer();
+        DicomImage dicom(file, syntax, CIF_UsePartialAccessToPixelData, 0, 1);
+        if (dicom.getStatus() != EIS_Normal)
+            return Result<GreyPixels>::failure(QString::fromLatin1(DicomImage::getString(dicom.getStatus())));
+        if (!dicom.isMonochrome())
+            return Result<GreyPixels>::failure(QStringLiteral("it is not a grey picture"));
+
+        GreyPixels grey;
+        grey.monochrome1 = dicom.getPhotometricInterpretation() == EPI_Monochrome1;
+        double low = 0, high = 0;
+        dicom.getMinMaxValues(low, high);
+        applyStoredWindow(dicom);
+        double center = 0, width = 0;
+        if (!dicom.getWindow(center, width) || width <= 0) {
+            center = (low + high) / 2;
+            width = std::max(1.0, high - low);
+        }
+        grey.windowCenter = center;
+        grey.windowWidth = width;
+        grey.minimum = low;
+        grey.maximum = high;
+
+        DicomImage *shown = &dicom;
+        std::unique_ptr<DicomImage> reduced;
+        const QSize size(int(dicom.getWidth()), int(dicom.getHeight()));
+        if (box.isValid() && !box.isEmpty() && (size.width() > box.width() || size.height() > box.height())) {
+            const QSize fit = size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+            reduced.reset(dicom.createScaledImage(ulong(fit.width()), ulong(fit.height()), 1, 0));
+            if (reduced && reduced->getStatus() == EIS_Normal)
+                shown = reduced.get();
+        }
+        const DiPixel *inter = shown->getInterData();
+        if (!inter || !inter->getData())
+            return Result<GreyPixels>::failure(QStringLiteral("the pixel data cannot be decoded"));
+        grey.size = QSize(int(shown->getWidth()), int(shown->getHeight()));
+        const size_t count = size_t(grey.size.width()) * size_t(grey.size.height());
+        if (inter->getCount() < count)
+            return Result<GreyPixels>::failure(QStringLiteral("the pixel data are cut short"));
+        // Values are kept from the lowest present up, so signed and rescaled
+        // pictures fit 16 bits whenever their range does.
+        const double base = low >= 0 && high <= 65535 ? 0 : std::floor(low);
+        grey.offset = base;
+        grey.values.resize(count);
+        switch (inter->getRepresentation()) {
+        case EPR_Uint8: copyGrey<Uint8>(inter->getData(), grey, base); break;
+        case EPR_Sint8: copyGrey<Sint8>(inter->getData(), grey, base); break;
+        case EPR_Uint16: copyGrey<Uint16>(inter->getData(), grey, base); break;
+        case EPR_Sint16: copyGrey<Sint16>(inter->getData(), grey, base); break;
+        case EPR_Uint32: copyGrey<Uint32>(inter->getData(), grey, base); break;
+        case EPR_Sint32: copyGrey<Sint32>(inter->getData(), grey, base); break;
+        }
+        return grey;
+    } catch (const std::bad_alloc &) {
+        return Result<GreyPixels>::failure(QStringLiteral("not enough memory"));
+    } catch (const std::exception &e) {
+        return Result<GreyPixels>::failure(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+PixelSpacing pixelSpacing(const QString &path)
+{
+    try {
+        auto header = readHeader(path);
+        if (!header)
+            return {};
+        DcmDataset *data = header->file->getDataset();
+        for (const auto &[tag, source] : {std::pair{DCM_PixelSpacing, PixelSpacing::Patient},
+                                          std::pair{DCM_ImagerPixelSpacing, PixelSpacing::Imager}}) {
+            Float64 rows = 0, columns = 0;
+            if (data->findAndGetFloat64(tag, rows, 0).good() && data->findAndGetFloat64(tag, columns, 1).good()
+                && rows > 0 && columns > 0 && std::isfinite(rows) && std::isfinite(columns))
+                return {source, double(columns), double(rows)};
+        }
+    } catch (const std::exception &) {
+    }
+    return {};
 }
 
 } // namespace tovradocs::Internal::Dicom

@@ -1,6 +1,8 @@
 #include "component/thumbnailprovider.h"
 
+#include "component/adjustmentstore.h"
 #include "component/fileprobe.h"
+#include "component/shownpicture.h"
 #include "component/hostlink.h"
 #include "component/imageloader.h"
 #include "component/pdfpage.h"
@@ -341,6 +343,12 @@ ThumbnailProvider::ThumbnailProvider(QObject *parent)
     , m_failureFolder(QStringLiteral("tovradocs"))
 {
     m_pool.setMaxThreadCount(2);
+    // A picture adjusted in a viewer gets its new thumbnail at once.
+    connect(AdjustmentStore::instance(), &AdjustmentStore::changed, this, [this](qint32, const QString &path) {
+        const auto it = m_asked.constFind(adjustmentPathKey(path));
+        if (it != m_asked.cend())
+            request(path, *it);
+    });
 }
 
 ThumbnailProvider::~ThumbnailProvider()
@@ -412,6 +420,8 @@ QString ThumbnailProvider::failureFileName(const QString &path) const
 
 QImage ThumbnailProvider::cachedThumbnail(const QString &path, int pixels) const
 {
+    if (hasShownChanges(0, path))
+        return {};
     const QString fileName = thumbnailFileName(path, pixels);
     if (fileName.isEmpty())
         return {};
@@ -423,6 +433,9 @@ void ThumbnailProvider::request(const QString &path, int pixels)
 {
     if (pixels <= 0)
         pixels = 128;
+    // Worker threads see adjustments only as the UI thread has read them.
+    AdjustmentStore::instance()->preload();
+    m_asked.insert(adjustmentPathKey(path), pixels);
     {
         QMutexLocker lock(&m_mutex);
         const auto same = [&](const Job &j) { return j.pixels == pixels && j.path == path; };
@@ -505,7 +518,16 @@ void ThumbnailProvider::workLoop()
         const QString failFile = baseDir + QStringLiteral("/fail/") + failureFolder
             + QLatin1Char('/') + src.hash + QStringLiteral(".png");
 
-        if (!src.exists) {
+        if (src.exists && hasShownChanges(0, job.path)) {
+            // An adjusted picture is drawn as the viewers show it and kept
+            // out of the shared cache, which holds other programs' view of
+            // the file.
+            const Result<QImage> shown = pictureAsShown(0, job.path, QSize(job.pixels, job.pixels));
+            if (shown)
+                thumbnail = *shown;
+            else
+                error = shown.error();
+        } else if (!src.exists) {
             error = QStringLiteral("The file \"%1\" does not exist.").arg(job.path);
         } else if (!cacheFile.isEmpty()
                    && !(thumbnail = ThumbCache::readCached(cacheFile, src)).isNull()) {

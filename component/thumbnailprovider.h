@@ -89,6 +89,7 @@ private:
     mutable QMutex m_mutex;
     std::deque<Job> m_pending; // front runs next
     QHash<QString, quint64> m_inFlight; // key -> generation it was started in
+    QHash<QString, int> m_asked; // UI thread: the last size each file was asked for
     quint64 m_generation = 0;
     int m_running = 0;
     QString m_baseDir;

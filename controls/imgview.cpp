@@ -1,4 +1,5 @@
 #include "controls/imgview.h"
+#include "component/shownpicture.h"
 
 #include "component/fileprobe.h"
 #include "component/imageloader.h"
@@ -98,12 +99,12 @@ void ImgView::loadFull()
             m_fittedBox = options.scaledTo.isValid() ? size() * devicePixelRatioF() : QSize();
         }
         m_decoder->setFuture(QtConcurrent::run([path = m_fileName, options] {
-            const Result<QImage> image = loadImage(path, options);
+            const Result<QImage> image = pictureAsShown(0, path, options.scaledTo);
             return image ? Decoded{path, *image, {}} : Decoded{path, {}, image.error()};
         }));
         return;
     }
-    const Result<QImage> image = loadImage(m_fileName);
+    const Result<QImage> image = pictureAsShown(0, m_fileName, {});
     if (!image) {
         noteFailure(image.error());
     } else {
@@ -182,13 +183,17 @@ void ImgView::requestThumbnail()
 
 void ImgView::thumbnailArrived(const QString &path, const QImage &image)
 {
-    if (!m_waiting || path != m_fileName)
+    // A new answer for the shown file (its adjustments changed) replaces
+    // the picture too.
+    if (path != m_fileName || (!m_waiting && (m_thumbnailPixels <= 0 || m_shown.isNull())))
         return;
+    const bool first = m_waiting;
     m_waiting = false;
     m_shown = image;
     m_scaled = QPixmap();
     update();
-    Q_EMIT loaded(true);
+    if (first)
+        Q_EMIT loaded(true);
 }
 
 void ImgView::thumbnailMissing(const QString &path, const QString &message)
@@ -252,7 +257,7 @@ QImage ImgView::picture() const
 {
     // Asked for while the worker still reads it (copy, save): read it here too.
     if (m_full.isNull() && (m_decoding || (!m_shown.isNull() && (m_thumbnailPixels > 0 || m_fit)))) {
-        if (const Result<QImage> image = loadImage(m_fileName))
+        if (const Result<QImage> image = pictureAsShown(0, m_fileName, {}))
             m_full = *image;
     }
     return m_full;

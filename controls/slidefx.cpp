@@ -1,6 +1,8 @@
 #include "controls/slidefx.h"
 
 #include "component/filetypes.h"
+#include "component/shownpicture.h"
+#include "component/adjustmentstore.h"
 #include "component/imageloader.h"
 #include "controls/vidplay.h"
 
@@ -101,7 +103,7 @@ QImage SlideFX::composeSlide(const QString &fileName, QSize size, const QColor &
         options.scaledTo = size;
         options.keepAspect = true;
     }
-    const Result<QImage> picture = loadImage(fileName, options);
+    const Result<QImage> picture = pictureAsShown(0, fileName, options.scaledTo);
     if (!picture) {
         if (error)
             *error = picture.error();

@@ -75,6 +75,9 @@ QList<TableDef> makeTables()
                                     c("BrandVariantCode", K::Long), c("Dosage", K::Text),
                                     c("Days", K::Long)}),
         t("IllustrationTemplates", {c("Description", K::Text), c("IllustrationFile", K::Text)}),
+        // How a picture entry is shown (window, tone, turns, crop) and its
+        // marks; the file itself is never rewritten.
+        t("PictureAdjustments", {c("FileName", K::Text), c("Adjustments", K::Text), c("Overlay", K::Text)}),
     };
 }
 

@@ -4,6 +4,8 @@
 #include "component/filetypes.h"
 #include "component/hostlink.h"
 #include "component/imageloader.h"
+#include "component/shownpicture.h"
+#include "component/adjustmentstore.h"
 #include "printing/clsmultipgpreview.h"
 #include "printing/frmprintersetup.h"
 #include "printing/systemprinter.h"
@@ -88,7 +90,8 @@ private:
         options.keepAspect = true;
         const QString path = cell.path;
         m_futures.push_back(QtConcurrent::run(&m_pool, [path, options] {
-            Result<QImage> image = loadImage(path, options);
+            // As the viewers show it: adjusted, with its marks.
+            Result<QImage> image = pictureAsShown(0, path, options.scaledTo);
             return image ? image.value() : QImage();
         }));
     }
@@ -228,8 +231,10 @@ void Previewer::composeImages(const PageTable &table, int count, bool afterRepor
         cell.caption = table.at(PageTable::DescriptionRow, i);
         const Result<QSize> size = imageSize(path);
         cell.readable = size.ok() && !size->isEmpty();
-        if (cell.readable)
-            cell.natural = QSizeF(size->width() / kNaturalDpi, size->height() / kNaturalDpi);
+        if (cell.readable) {
+            const QSize shown = shownPictureSize(0, path, *size);
+            cell.natural = QSizeF(shown.width() / kNaturalDpi, shown.height() / kNaturalDpi);
+        }
         cells.push_back(cell);
     }
 

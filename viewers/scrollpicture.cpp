@@ -1,10 +1,13 @@
 #include "viewers/scrollpicture.h"
 
+#include "component/pictureadjust.h"
+
 #include "component/dialogservice.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 
 #include <cmath>
 
@@ -16,11 +19,13 @@ namespace {
 class PictureSurface : public QWidget
 {
 public:
-    explicit PictureSurface(const QImage &image, QWidget *parent)
+    explicit PictureSurface(const QImage &image, ScrollPicture *parent)
         : QWidget(parent)
         , m_image(image)
+        , m_owner(parent)
     {
         setAttribute(Qt::WA_OpaquePaintEvent);
+        setMouseTracking(true);
     }
 
 protected:
@@ -28,11 +33,15 @@ protected:
     {
         QPainter p(this);
         p.drawImage(event->rect().topLeft(), m_image, event->rect());
+        m_owner->paintLoupe(p);
     }
 
 private:
     const QImage &m_image;
+    ScrollPicture *m_owner;
 };
+
+constexpr int kScrollLoupeRadius = 100;
 
 int roundHalfEven(double value)
 {
@@ -73,6 +82,7 @@ void ScrollPicture::setPicture(const QImage &picture)
 {
     m_scroll->hide();
     m_loaded = picture;
+    m_scaledBase = picture;
     m_scaled = picture;
     if (!hasPicture()) {
         m_scroll->resize(0, 0);
@@ -165,19 +175,80 @@ void ScrollPicture::applySize(int width, int height)
     width = std::max(1, width);
     height = std::max(1, height);
     if (QSize(width, height) == m_loaded.size()) {
-        m_scaled = m_loaded;
+        m_scaledBase = m_loaded;
     } else {
-        m_scaled = m_loaded.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        if (m_scaled.isNull()) {
+        m_scaledBase = m_loaded.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (m_scaledBase.isNull()) {
             // Too large to scale: show the picture as it is.
             m_zoomIndex = kActualPixelsIndex;
-            m_scaled = m_loaded;
+            m_scaledBase = m_loaded;
         }
     }
+    m_scaled = m_scaledBase;
+    if (m_windowWidth > 0)
+        applyTone();
     m_scroll->resize(m_scaled.size());
     m_scroll->update();
     layoutPicture();
     QGuiApplication::restoreOverrideCursor();
+}
+
+void ScrollPicture::setWindow(double center, double width)
+{
+    m_windowCenter = center;
+    m_windowWidth = std::max(0.0, width);
+    m_scaled = m_scaledBase;
+    if (m_windowWidth > 0)
+        applyTone();
+    m_scroll->update();
+}
+
+// Through a table on the shown size only, never the whole picture.
+void ScrollPicture::applyTone()
+{
+    Adjustments a;
+    a.windowCenter = m_windowCenter;
+    a.windowWidth = m_windowWidth;
+    m_scaled = toneBase(m_scaledBase.format() == QImage::Format_Grayscale8
+                            ? m_scaledBase
+                            : m_scaledBase.convertToFormat(QImage::Format_RGB32),
+                        a);
+}
+
+void ScrollPicture::setLoupe(bool on, int factor)
+{
+    m_loupe = on;
+    m_loupeFactor = std::clamp(factor, 2, 8);
+    m_scroll->update();
+}
+
+void ScrollPicture::paintLoupe(QPainter &p) const
+{
+    if (!m_loupe || m_scaled.isNull() || !m_scroll->rect().contains(m_pointer))
+        return;
+    const double perShown = double(m_loaded.width()) / std::max(1, m_scaled.width());
+    const double half = kScrollLoupeRadius / double(m_loupeFactor) * perShown;
+    const QRectF from(m_pointer.x() * perShown - half, m_pointer.y() * perShown - half, half * 2, half * 2);
+    QImage part = m_loaded.copy(from.toAlignedRect());
+    if (m_windowWidth > 0) {
+        Adjustments a;
+        a.windowCenter = m_windowCenter;
+        a.windowWidth = m_windowWidth;
+        part = toneBase(part.format() == QImage::Format_Grayscale8 ? part : part.convertToFormat(QImage::Format_RGB32), a);
+    }
+    const QRectF to(m_pointer.x() - kScrollLoupeRadius, m_pointer.y() - kScrollLoupeRadius, kScrollLoupeRadius * 2, kScrollLoupeRadius * 2);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    QPainterPath circle;
+    circle.addEllipse(to);
+    p.setClipPath(circle);
+    p.fillRect(to, Qt::black);
+    p.drawImage(to, part, QRectF(from.topLeft() - from.toAlignedRect().topLeft(), from.size()));
+    p.setClipping(false);
+    p.setPen(QPen(QColor(255, 255, 255, 200), 2));
+    p.drawEllipse(to);
+    p.restore();
 }
 
 QPoint ScrollPicture::clamped(QPoint position) const
@@ -222,6 +293,12 @@ bool ScrollPicture::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseButtonPress: {
         auto *mouse = static_cast<QMouseEvent *>(event);
         const QPoint at = mouse->position().toPoint();
+        if (mouse->button() == Qt::RightButton) {
+            m_windowDrag = true;
+            m_windowFrom = mouse->globalPosition().toPoint();
+            m_dragCenter = m_windowWidth > 0 ? m_windowCenter : 128;
+            m_dragWidth = m_windowWidth > 0 ? m_windowWidth : 256;
+        }
         if (mouse->button() == Qt::LeftButton) {
             m_dragging = true;
             m_dragCursor = mouse->globalPosition().toPoint();
@@ -236,12 +313,23 @@ bool ScrollPicture::eventFilter(QObject *watched, QEvent *event)
         if (m_dragging)
             m_scroll->move(clamped(m_dragPicture + mouse->globalPosition().toPoint() - m_dragCursor));
         const QPoint at = mouse->position().toPoint();
+        if (m_windowDrag && (mouse->buttons() & Qt::RightButton)) {
+            const QPoint d = mouse->globalPosition().toPoint() - m_windowFrom;
+            setWindow(m_dragCenter + d.y() * 256.0 / std::max(1, height()),
+                      std::clamp(m_dragWidth + d.x() * 256.0 / std::max(1, width()), 1.0, 512.0));
+        }
+        if (m_loupe) {
+            m_pointer = at;
+            m_scroll->update();
+        }
         Q_EMIT MouseMove(mouse->buttons(), mouse->modifiers(), at.x(), at.y());
         return true;
     }
     case QEvent::MouseButtonRelease: {
         auto *mouse = static_cast<QMouseEvent *>(event);
         const QPoint at = mouse->position().toPoint();
+        if (mouse->button() == Qt::RightButton)
+            m_windowDrag = false;
         if (mouse->button() == Qt::LeftButton && m_dragging) {
             m_dragging = false;
             layoutPicture();
@@ -254,6 +342,11 @@ bool ScrollPicture::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseButtonDblClick:
         Q_EMIT DblClick();
         return true;
+    case QEvent::Leave:
+        m_pointer = QPoint(-1, -1);
+        if (m_loupe)
+            m_scroll->update();
+        return QWidget::eventFilter(watched, event);
     default:
         return QWidget::eventFilter(watched, event);
     }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QImage>
+
+class QPainter;
 #include <QPoint>
 #include <QWidget>
 
@@ -44,6 +46,19 @@ public:
     void z_ZoomActualPixels();
     void About();
 
+    // Window and level of the shown picture, set by dragging with the right
+    // button (sideways: width, up and down: level), on the grey values 0..255
+    // of every channel; the picture itself is kept. Width 0: as it is.
+    double windowCenter() const { return m_windowCenter; }
+    double windowWidth() const { return m_windowWidth; }
+    void setWindow(double center, double width);
+    // A magnifier of the unscaled picture that follows the pointer.
+    bool loupe() const { return m_loupe; }
+    void setLoupe(bool on, int factor = 3);
+    int loupeFactor() const { return m_loupeFactor; }
+    // Paints the loupe over the surface; the surface calls it.
+    void paintLoupe(QPainter &p) const;
+
     // The scaled picture and where it stands in the area.
     QWidget *surface() const { return m_scroll; }
     QImage shownPicture() const { return m_scaled; }
@@ -68,8 +83,20 @@ private:
 
     QWidget *m_scroll;
     QWidget *m_loadedHolder;
+    void applyTone();
+
     QImage m_loaded;
+    QImage m_scaledBase; // m_loaded at the zoom, before the window
     QImage m_scaled;
+    double m_windowCenter = 128;
+    double m_windowWidth = 0;
+    bool m_windowDrag = false;
+    QPoint m_windowFrom;
+    double m_dragCenter = 128;
+    double m_dragWidth = 256;
+    bool m_loupe = false;
+    int m_loupeFactor = 3;
+    QPoint m_pointer{-1, -1};
     qint32 m_backColor = kButtonFace;
     int m_zoomIndex = kActualPixelsIndex;
     bool m_dragging = false;

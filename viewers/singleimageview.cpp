@@ -3,7 +3,7 @@
 #include "component/hostlink.h"
 #include "component/keyhandler.h"
 #include "component/mediaicons.h"
-#include "controls/imgview.h"
+#include "viewers/adjustpanel.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -46,7 +46,7 @@ double singleViewFraction(qint32 setting)
 
 SingleImageView::SingleImageView(QWidget *owner)
     : QDialog(owner)
-    , m_view(new ImgView(this))
+    , m_view(new AdjustableView(this))
 {
     setObjectName(SingleImageViewDetail::windowName);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -54,8 +54,7 @@ SingleImageView::SingleImageView(QWidget *owner)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Image Viewer"));
     setWindowIcon(QIcon(QPixmap::fromImage(mediaIcon(ImageViewerIcon))));
-    m_view->setObjectName(QStringLiteral("ImxView"));
-    m_view->setBackgroundLoading(true);
+    m_view->canvas()->setObjectName(QStringLiteral("ImxView"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
@@ -86,7 +85,7 @@ void SingleImageView::ViewSingleImage(const QString &path, const QString &captio
             const QSize area = s->availableGeometry().size();
             resize(int(area.width() * share), int(area.height() * share));
         }
-        m_view->setFileName(file);
+        m_view->canvas()->openPicture(0, file);
         centreOverHost();
     }
     show();

@@ -5,7 +5,7 @@
 
 namespace tovradocs::Internal {
 
-class ImgView;
+class AdjustableView;
 
 // The share of the screen's width and height the single picture window takes
 // for a value of setting 132; unknown values take the largest.
@@ -13,7 +13,7 @@ double singleViewFraction(qint32 setting);
 
 // "Image Viewer" for one picture: a window sized to a share of the screen
 // chosen by the host's setting 132, centred over the host's window, with the
-// picture filling it. Modeless, owned by the host's parent window; deletes
+// picture filling it under its adjustment commands. Modeless, owned by the host's parent window; deletes
 // itself when closed. UI thread only.
 class SingleImageView : public QDialog
 {
@@ -25,12 +25,12 @@ public:
 
     void ViewSingleImage(const QString &path, const QString &caption);
 
-    ImgView *view() const { return m_view; }
+    AdjustableView *view() const { return m_view; }
 
 private:
     void centreOverHost();
 
-    ImgView *m_view;
+    AdjustableView *m_view;
 };
 
 } // namespace tovradocs::Internal

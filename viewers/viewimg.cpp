@@ -5,6 +5,7 @@
 #include "component/mediaicons.h"
 #include "component/twips.h"
 #include "controls/imgview.h"
+#include "viewers/adjustpanel.h"
 
 #include <tovradocs/datalink.h>
 #include <tovradocs/recordset.h>
@@ -175,6 +176,8 @@ QSize ViewImg::clientTwips() const
 
 void ViewImg::tile()
 {
+    if (m_adjustable)
+        m_adjustable->hide();
     const QList<QRect> rects = tilePanes(m_count, clientTwips());
     for (int i = 0; i < m_panes.size(); ++i) {
         ImgView *view = m_panes.at(i);
@@ -193,6 +196,8 @@ void ViewImg::layoutPanes()
     if (m_enlarged && pane(m_enlargedPane)) {
         const QSize c = clientTwips();
         pane(m_enlargedPane)->setGeometry(twipsToPixels(QRect(1, 1, c.width() - 1, c.height() - 1)));
+        if (m_adjustable && m_adjustable->isVisible())
+            m_adjustable->setGeometry(pane(m_enlargedPane)->geometry());
     } else {
         tile();
     }
@@ -256,6 +261,7 @@ void ViewImg::paneReleased(int index, Qt::MouseButton button, const QPoint &pos)
             const QSize c = clientTwips();
             view->setGeometry(twipsToPixels(QRect(1, 1, c.width() - 1, c.height() - 1)));
             view->raise();
+            showEnlarged(index);
         }
         m_enlarged = !m_enlarged;
     } else if (button == Qt::RightButton) {
@@ -266,6 +272,31 @@ void ViewImg::paneReleased(int index, Qt::MouseButton button, const QPoint &pos)
             });
         }
     }
+}
+
+// The enlarged picture is shown adjustable over its pane; its clicks act as
+// the pane's would (tile again, the library's menu).
+void ViewImg::showEnlarged(int index)
+{
+    ImgView *view = pane(index);
+    if (!view || view->fileName().isEmpty() || !view->problem().isEmpty())
+        return;
+    if (!m_adjustable) {
+        m_adjustable = new AdjustableView(this);
+        m_adjustable->canvas()->setObjectName(QStringLiteral("ImxEnlarged"));
+        connect(m_adjustable->canvas(), &PictureCanvas::clicked, this, [this](Qt::MouseButton button, const QPoint &pos) {
+            if (m_enlargedPane < 0)
+                return;
+            ImgView *enlarged = pane(m_enlargedPane);
+            paneReleased(m_enlargedPane, button,
+                         enlarged ? enlarged->mapFromGlobal(m_adjustable->canvas()->mapToGlobal(pos)) : pos);
+        });
+    }
+    m_adjustable->setGeometry(view->geometry());
+    m_adjustable->canvas()->openPicture(0, view->fileName());
+    m_adjustable->show();
+    m_adjustable->raise();
+    m_adjustable->canvas()->setFocus();
 }
 
 void ViewImg::adoptOwner()

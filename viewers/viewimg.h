@@ -14,6 +14,7 @@
 namespace tovradocs::Internal {
 
 class ImgView;
+class AdjustableView;
 
 // Pane rectangles, in twips, for n pictures in a client area of clientTwips:
 // two pictures are stacked, any other count goes into a near-square grid
@@ -58,6 +59,9 @@ public:
     int pictureCount() const { return m_count; }
     bool isEnlarged() const { return m_enlarged; }
     ImgView *pane(int index) const;
+    // The enlarged picture with its adjustment commands; null until a pane
+    // was first enlarged.
+    AdjustableView *enlargedView() const { return m_adjustable; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -79,7 +83,10 @@ private:
     QSize windowSizeForPicture(const QSize &picturePixels) const;
     QSize clientTwips() const;
 
+    void showEnlarged(int index);
+
     QList<ImgView *> m_panes;
+    AdjustableView *m_adjustable = nullptr;
     QStringList m_descriptions; // per pane, handed to the popup menu
     int m_count = 0;
     int m_enlargedPane = -1;

@@ -70,7 +70,9 @@ private Q_SLOTS:
     {
         QList<QFuture<VideoFrame>> grabs;
         for (int i = 0; i < 6; ++i)
-            grabs << QtConcurrent::run(grabVideoFrame, i % 2 ? m_avi : m_mp4, 0.0, QSize(64, 64), 10000);
+            grabs << QtConcurrent::run([path = i % 2 ? m_avi : m_mp4] {
+                return grabVideoFrame(path, 0.0, QSize(64, 64), 10000);
+            });
         for (auto &grab : grabs) {
             const VideoFrame frame = grab.result();
             QVERIFY2(frame.ok(), qPrintable(frame.error));

@@ -1,3 +1,4 @@
+#include "component/adjustmentstore.h"
 #include "pdfcheck.h"
 #include "reportrun.h"
 #include "support/recordingdatalink.h"
@@ -130,6 +131,7 @@ private Q_SLOTS:
     void layoutsPagesAndSize();
     void placementInCells_data();
     void placementInCells();
+    void adjustedPicturePrintsAsShown();
     void namesAndDescriptionsOnlyThroughPreview();
     void copiesAndPageRanges();
     void badInputAndCancelling();
@@ -356,6 +358,29 @@ void TestImagePrinting::placementInCells()
                                        .arg(found.width()).arg(found.height()).arg(want.left()).arg(want.top())
                                        .arg(want.width()).arg(want.height())));
     }
+}
+
+void TestImagePrinting::adjustedPicturePrintsAsShown()
+{
+    // Inverted and turned upright in the viewer: the page carries the
+    // picture as shown, placed by its shown shape; the file stays red.
+    const QString file = picture(QStringLiteral("turned.png"), {300, 200}, Qt::red);
+    const QByteArray before = fileContents(file);
+    PictureState state;
+    state.adjust.invert = true;
+    state.adjust.quarterTurns = 1;
+    QVERIFY(AdjustmentStore::instance()->save(77, file, state).ok());
+    SetupChoice choice;
+    choice.layout = 1;
+    const QString out = print(QStringLiteral("adjusted"), choice, table({file}));
+    QVERIFY(AdjustmentStore::instance()->save(77, file, {}).ok());
+    const QImage page = pdfcheck::render(out, 1, kRenderDpi);
+    const QRectF cyan = pdfcheck::inkBox(page, kRenderDpi, [](QRgb p) { return pdfcheck::near(p, Qt::cyan); });
+    const QRectF red = pdfcheck::inkBox(page, kRenderDpi, [](QRgb p) { return pdfcheck::near(p, Qt::red); });
+    QVERIFY(!cyan.isEmpty());
+    QVERIFY(red.isEmpty());
+    QVERIFY2(cyan.height() > cyan.width() * 1.3, qPrintable(QStringLiteral("%1 x %2").arg(cyan.width()).arg(cyan.height())));
+    QCOMPARE(fileContents(file), before);
 }
 
 void TestImagePrinting::namesAndDescriptionsOnlyThroughPreview()

@@ -33,6 +33,10 @@ QString makeDicomPicture(const QString &path, const DicomSpec &spec)
         data->putAndInsertString(DCM_WindowCenter, QByteArray::number(*spec.windowCenter).constData());
         data->putAndInsertString(DCM_WindowWidth, QByteArray::number(*spec.windowWidth).constData());
     }
+    if (!spec.pixelSpacing.isEmpty())
+        data->putAndInsertString(DCM_PixelSpacing, spec.pixelSpacing.toLatin1().constData());
+    if (!spec.imagerPixelSpacing.isEmpty())
+        data->putAndInsertString(DCM_ImagerPixelSpacing, spec.imagerPixelSpacing.toLatin1().constData());
     if (!spec.voiLut.isEmpty()) {
         DcmItem *item = nullptr;
         if (data->findOrCreateSequenceItem(DCM_VOILUTSequence, item, -2).bad() || !item)

@@ -21,6 +21,9 @@ struct DicomSpec
     QList<quint16> voiLut; // a VOI LUT Sequence with this table when not empty
     int voiLutFirst = 0; // the first stored value the table maps
     bool pixelData = true; // false: the header alone, as a broken export leaves it
+    // Millimetres between rows and columns as written ("0.1\\0.1"); empty: absent.
+    QString pixelSpacing;
+    QString imagerPixelSpacing;
     // The stored value of each pixel; the default is 0.
     std::function<int(int x, int y)> value;
 };

@@ -1,4 +1,5 @@
 #include "viewers/singleimageview.h"
+#include "viewers/adjustpanel.h"
 #include "viewers/viewimg.h"
 
 #include "component/twips.h"
@@ -262,9 +263,9 @@ private Q_SLOTS:
         QCOMPARE(view->windowTitle(), QStringLiteral("Front view"));
         const QSize area = view->screen()->availableGeometry().size();
         QCOMPARE(view->size(), QSize(int(area.width() * share), int(area.height() * share)));
-        QSignalSpy loaded(view->view(), &ImgView::loaded);
+        QSignalSpy loaded(view->view()->canvas(), &PictureCanvas::loaded);
         QVERIFY(loaded.wait(5000)); // read off the UI thread
-        QVERIFY(view->view()->hasPicture());
+        QVERIFY(view->view()->canvas()->hasPicture());
         QCOMPARE(view->view()->geometry(), view->rect());
     }
 
