@@ -4,6 +4,7 @@
 #include "capture/smartgrab_p.h"
 
 #include "capture/capturedialogs.h"
+#include "component/entrynotifier.h"
 #include "capture/captureenvironment.h"
 #include "capture/capturelogging.h"
 #include "component/dialogservice.h"
@@ -247,6 +248,7 @@ void SmartGrab::addEntry(qint16 entryType, const QString &fileName, const QStrin
         trapErrors(smartgrab::kWindowName, [&] { m_set->cancelUpdate(); });
         return;
     }
+    Q_EMIT EntryNotifier::instance()->entryAdded(qAbs(m_bookCode), entryCode, entryTypeFor(fileName, entryType));
     if (Capturer *capturer = currentCapturer())
         capturer->TransferFileEntryToDB(entryType == 2, fileName, QString::number(entryCode));
 }

@@ -13,6 +13,8 @@
 #include "library/entryopeners.h"
 #include "library/librarydata.h"
 #include "library/menuman.h"
+#include "library/entrydrag.h"
+#include "library/mountcommands.h"
 #include "library/toolbaricons.h"
 #include "viewers/viewimg.h"
 #include "viewers/singleimageview.h"
@@ -384,6 +386,8 @@ void TovraLib::buildToolbars()
                QStringLiteral("Send Selected Documents as email attachments"), true);
     addCommand(out, QStringLiteral("SelPrint"), QStringLiteral("Print"),
                QStringLiteral("Print Selected Images"), true);
+    addCommand(out, QStringLiteral("Export DICOM"), QStringLiteral("Export as DICOM"),
+               QStringLiteral("Save the selected pictures and mounts as DICOM files"), true);
     out->addSeparator();
     addCommand(out, QStringLiteral("SelViewShow"), QStringLiteral("Slide Show"),
                QStringLiteral("View Selected images as Slideshow"), true);
@@ -417,6 +421,7 @@ void TovraLib::buildMenu()
     add(QStringLiteral("Edit &Selected"), QStringLiteral("Edit Selected"), QKeySequence());
     add(QStringLiteral("Edit Page &Details"), QStringLiteral("Edit Page Details"), QKeySequence());
     add(QStringLiteral("Edit Slide S&how"), QStringLiteral("Edit Slideshow"), QKeySequence());
+    add(QStringLiteral("New &Mount..."), QStringLiteral("New Mount"), QKeySequence());
     menu->addSeparator();
     add(QStringLiteral("Select &All"), QStringLiteral("Select All"), QKeySequence::SelectAll);
     add(QStringLiteral("D&eselect All"), QStringLiteral("DeSelect All"), QKeySequence());
@@ -470,6 +475,7 @@ void TovraLib::layoutGrid()
             slot.picture->setObjectName(QStringLiteral("ImxPics_") + QString::number(i));
             slot.picture->setThumbnailMode(std::max(m_thumbWidth, m_thumbHeight));
             slot.picture->setCursor(Qt::PointingHandCursor);
+            enableEntryDrag(slot.picture);
             slot.picture->hide();
             slot.check = new QCheckBox(m_pageArea);
             slot.check->setObjectName(QStringLiteral("chkEntries_") + QString::number(i));
@@ -563,7 +569,7 @@ void TovraLib::drawGrid()
             slot.picture->setFileName(file);
         } else {
             slot.picture->setFileName(QString());
-            slot.picture->setCaption(QStringLiteral("Document"));
+            slot.picture->setCaption(isMountFile(file) ? QStringLiteral("Mount") : QStringLiteral("Document"));
         }
         slot.picture->setPlayMark(type == 2);
         slot.picture->setToolTip(description);
@@ -1067,6 +1073,8 @@ void TovraLib::ViewEntry(const QString &FileName, const QString &Description, qi
             }
         } else if (EntryType == 2) {
             openInVideoPlayer(FileName, Description, this);
+        } else if (isMountFile(FileName)) {
+            openMountEntry(this, currentBookCode(), FileName);
         } else {
             openOtherDocument(FileName, Description);
         }
@@ -1448,6 +1456,9 @@ void TovraLib::tbrLibCommand(const QString &key)
         return;
     if (key == QLatin1String("Refresh")) {
         booksClicked();
+    } else if (key == QLatin1String("New Mount")) {
+        if (newMount(this, currentBookCode()))
+            RefreshDocuments();
     } else if (key == QLatin1String("Edit Slideshow")) {
         trapErrors(tovralib::kWindowName, [&] { editSlideShow(currentBookCode(), this); });
     } else if (key == QLatin1String("Copy")) {
@@ -1531,6 +1542,8 @@ void TovraLib::tbrExportCommand(const QString &key)
         PrintImages(-1, false);
     } else if (key == QLatin1String("CopyToExplorer")) {
         copyToFileManager();
+    } else if (key == QLatin1String("Export DICOM")) {
+        exportSelectedAsDicom(this, currentBookCode(), m_pages, selectedPages());
     } else if (key == QLatin1String("PhotoPrintingWizard")) {
         const QList<int> pages = selectedPages();
         const bool anyImage = std::any_of(pages.begin(), pages.end(), [this](int page) {

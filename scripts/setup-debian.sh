@@ -19,7 +19,7 @@ packages=(
   libjpeg-turbo-progs libvips-tools clang libclang-rt-14-dev
   img2pdf sane-airscan adwaita-icon-theme libheif-examples
   libjpeg-dev libwebp-dev libtiff-dev libheif-dev libpoppler-qt6-dev
-  desktop-file-utils appstream
+  desktop-file-utils appstream dicom3tools
 )
 
 missing=()

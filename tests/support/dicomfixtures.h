@@ -21,6 +21,10 @@ struct DicomSpec
     QList<quint16> voiLut; // a VOI LUT Sequence with this table when not empty
     int voiLutFirst = 0; // the first stored value the table maps
     bool pixelData = true; // false: the header alone, as a broken export leaves it
+    QString patientName = QStringLiteral("Test^Patient");
+    QString patientId;
+    std::optional<double> pixelSpacing; // mm, the same across and down
+    QString patientOrientation;         // "A\R"; empty leaves it out
     // The stored value of each pixel; the default is 0.
     std::function<int(int x, int y)> value;
 };
