@@ -54,6 +54,16 @@ QSet<QString> nameWords(const QString &name)
     return words;
 }
 
+// "Family^Given^Middle^Prefix^Suffix" as people write it: "Prefix Given Middle Family Suffix".
+QString readableName(const QString &personName)
+{
+    QStringList parts = personName.split(u'^');
+    parts.resize(5);
+    return QStringList{parts.at(3), parts.at(1), parts.at(2), parts.at(0), parts.at(4)}
+        .join(u' ')
+        .simplified();
+}
+
 } // namespace
 
 QString Patient::dicomName() const
@@ -228,7 +238,7 @@ QString patientMismatch(const SourceInfo &file, const Patient &book)
         return text;
     };
     return QStringLiteral("This DICOM file is of another patient: it names %1, the book is of %2.")
-        .arg(who(QString(file.patientName).replace(u'^', u' ').simplified(), file.patientId),
+        .arg(who(readableName(file.patientName), file.patientId),
              who(QString(book.givenName + u' ' + book.familyName).simplified(), book.id));
 }
 

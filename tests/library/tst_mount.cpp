@@ -8,12 +8,15 @@
 #include "host/fditoothnotation.h"
 #include "host/universaltoothnotation.h"
 #include "library/acquisitionhooks.h"
+#include "library/addmultipledocs.h"
+#include "library/importitemsmodel.h"
 #include "library/entrydetails.h"
 #include "library/entrydrag.h"
 #include "library/mountcommands.h"
 #include "library/mountwindow.h"
 #include "printing/systemprinter.h"
 
+#include <tovradocs/dokumentz.h>
 #include <tovradocs/hostobjects.h>
 
 #include <QCheckBox>
@@ -25,6 +28,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QStandardPaths>
 
 #include <dcmtk/config/osconfig.h>
@@ -122,6 +126,7 @@ private Q_SLOTS:
     void exportedDicomCarriesThePatient();
     void importWarnsAboutAnotherPatient_data();
     void importWarnsAboutAnotherPatient();
+    void batchImportMarksAnotherPatient();
 
 private:
     // A book of patient 41 with four coloured pictures and a 2 x 2 mount of
@@ -734,6 +739,42 @@ void TestMount::importWarnsAboutAnotherPatient()
     QCOMPARE(added != 0, !warned || answerYes);
     QCOMPARE(m_fx.pageCount(), qint64(added != 0 ? 1 : 0));
     QCOMPARE(sha256(file), before);
+}
+
+void TestMount::batchImportMarksAnotherPatient()
+{
+    DicomSpec spec;
+    spec.value = [](int x, int y) { return x + y; };
+    spec.patientName = QStringLiteral("Babbage^Charles");
+    const QString other = makeDicomPicture(m_fx.path(QStringLiteral("other.dcm")), spec);
+    spec.patientName = QStringLiteral("Lovelace^Ada");
+    spec.value = [](int x, int y) { return x * y; };
+    const QString same = makeDicomPicture(m_fx.path(QStringLiteral("same.dcm")), spec);
+    QStringList shown;
+    m_fx.dialogs->pushModal([&](QDialog *d) {
+        auto *window = static_cast<AddMultipleDocs *>(d);
+        QSignalSpy checked(window, &AddMultipleDocs::checksFinished);
+        if (window->isChecking())
+            checked.wait(20000);
+        auto *model = child<QTableView>(d, "tgFiles")->model();
+        for (int row = 0; row < 2; ++row)
+            shown << QStringLiteral("%1 | %2")
+                         .arg(model->index(row, ImportItemsModel::SelectColumn).data(Qt::CheckStateRole).toInt()
+                                      == Qt::Checked
+                                  ? "ticked"
+                                  : "unticked",
+                              model->index(row, ImportItemsModel::CheckColumn).data().toString());
+        child<QPushButton>(d, "cbClose")->click();
+        return d->result();
+    });
+    Dokumentz docs;
+    docs.DefDocumentType = 1;
+    docs.DefSourceID = kBook;
+    AddMultipleDocs importer;
+    importer.AddMultipleFiles({other, same}, docs);
+    QCOMPARE(shown, (QStringList{"unticked | This DICOM file is of another patient: it names \"Charles Babbage\", "
+                                 "the book is of \"Ada Lovelace\" (ID 41).",
+                                 "ticked | "}));
 }
 
 QTEST_MAIN(TestMount)
