@@ -57,7 +57,10 @@ MountView::MountView(QWidget *parent) : QWidget(parent)
 
 void MountView::setDrawing(const MountDrawing &drawing)
 {
+    // The chosen slot is the view's own; a new drawing of the same mount keeps it.
+    const int selected = m_drawing.selected;
     m_drawing = drawing;
+    m_drawing.selected = drawing.mount && selected < drawing.mount->slots.size() ? selected : -1;
     update();
 }
 

@@ -1,6 +1,7 @@
 #include "printing/mountprinting.h"
 
 #include "printing/clsmultipgpreview.h"
+#include "printing/systemprinter.h"
 
 #include <QApplication>
 
@@ -36,7 +37,10 @@ void composeMount(clsMultiPgPreview &e, const MountPrint &job)
     if (!job.subtitle.isEmpty())
         e.pCenter(job.subtitle);
     const float top = e.CurrentY() + 0.1f;
-    const QRectF area(kMargin, top, W - 2 * kMargin, H - top - kMargin);
+    // The board hangs under the title rather than floating mid-page.
+    QRectF area(kMargin, top, W - 2 * kMargin, H - top - kMargin);
+    const qreal unit = std::min(area.width() / job.mount.grid.width(), area.height() / job.mount.grid.height());
+    area.setHeight(unit * job.mount.grid.height());
     const QList<QRectF> rects = slotRects(job.mount, area, 0.08);
     const double dpi = std::min(kMaxPictureDpi, std::max(e.dpiX(), e.dpiY()));
     e.setFontSize(9);
@@ -65,6 +69,10 @@ void previewMount(const MountPrint &job, QWidget *owner)
     clsMultiPgPreview::setShared(std::make_unique<clsMultiPgPreview>());
     clsMultiPgPreview *engine = clsMultiPgPreview::shared();
     engine->setReportTitle(job.title);
+    // A mount wider than tall fills a landscape sheet; the printer's own
+    // orientation comes back afterwards.
+    const int orientation = SystemPrinter::orientation();
+    engine->setOrientation(job.mount.grid.width() > job.mount.grid.height() ? 2 : 1);
     // The preview's Print switches the engine to the printer; the page is
     // then composed once more there.
     do {
@@ -75,6 +83,7 @@ void previewMount(const MountPrint &job, QWidget *owner)
         QApplication::restoreOverrideCursor();
         engine->pEndDoc(1, owner);
     } while (engine->SendToPrinter());
+    SystemPrinter::setOrientation(orientation);
     clsMultiPgPreview::releaseShared();
 }
 
