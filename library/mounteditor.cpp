@@ -116,7 +116,9 @@ MountEditor::MountEditor(const Mount &mount, QWidget *parent) : QDialog(parent),
     grid->addWidget(m_rows);
     grid->addWidget(new QLabel(QStringLiteral("rows"), this));
     grid->addStretch(1);
-    form->addRow(QStringLiteral("&Grid:"), grid);
+    auto *gridLabel = new QLabel(QStringLiteral("&Grid:"), this);
+    gridLabel->setBuddy(m_columns);
+    form->addRow(gridLabel, grid);
     auto *row = new QHBoxLayout;
     row->addWidget(add);
     row->addWidget(remove);

@@ -23,6 +23,8 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QScreen>
+#include <QGuiApplication>
 #include <QToolBar>
 #include <QtConcurrent>
 
@@ -305,6 +307,9 @@ bool MountWindow::openMount(qint32 bookCode, qint32 mountEntryCode, const QStrin
     m_view->select(std::max(0, m_mount.nextEmptySlot()));
     if (!shown)
         return true;
+    // Never larger than the screen it opens on.
+    if (const QScreen *screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen())
+        resize(size().boundedTo(screen->availableGeometry().size() * 9 / 10));
     show();
     raise();
     activateWindow();
@@ -571,6 +576,9 @@ MountPrint MountWindow::printJob() const
 void MountWindow::print()
 {
     trapErrors(kMountWindowName, [&] { previewMount(printJob(), this); });
+    // The printer's file question belongs to the host's window; come back on top.
+    raise();
+    activateWindow();
 }
 
 namespace {

@@ -69,6 +69,7 @@ void previewMount(const MountPrint &job, QWidget *owner)
     clsMultiPgPreview::setShared(std::make_unique<clsMultiPgPreview>());
     clsMultiPgPreview *engine = clsMultiPgPreview::shared();
     engine->setReportTitle(job.title);
+    engine->setSendToPrinter(false); // the preview first; its Print comes back here
     // A mount wider than tall fills a landscape sheet; the printer's own
     // orientation comes back afterwards.
     const int orientation = SystemPrinter::orientation();
