@@ -219,6 +219,9 @@ MountWindow::MountWindow(QWidget *owner) : QMainWindow(owner, Qt::Window)
                 if (type == 1)
                     entryAdded(book, entry);
             });
+    m_partialPaint.setSingleShot(true);
+    m_partialPaint.setInterval(120);
+    connect(&m_partialPaint, &QTimer::timeout, this, [this] { m_view->setDrawing(m_drawing); });
     m_resizeReload.setSingleShot(true);
     m_resizeReload.setInterval(250);
     connect(&m_resizeReload, &QTimer::timeout, this, [this] {
@@ -416,11 +419,14 @@ void MountWindow::loadPictures(const QList<int> &slots)
                 m_decodedFor[job.slot] = job.box;
             }
             if (--m_pending == 0) {
+                m_partialPaint.stop();
                 m_view->setDrawing(m_drawing);
                 m_view->repaint();
                 Q_EMIT slotsDrawn();
-            } else {
-                m_view->setDrawing(m_drawing);
+            } else if (!m_partialPaint.isActive()) {
+                // Pictures still coming show a few times a second, not once each:
+                // a paint of the whole board costs as much as decoding several.
+                m_partialPaint.start();
             }
         });
         watcher->setFuture(QtConcurrent::run([job] {

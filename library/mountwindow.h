@@ -142,6 +142,7 @@ private:
     quint64 m_generation = 0;
     int m_pending = 0;
     QTimer m_resizeReload;
+    QTimer m_partialPaint;
 };
 
 } // namespace tovradocs::Internal
