@@ -451,7 +451,7 @@ qint32 EntryDetails::AddLibraryEntry(qint16 EntryType, const QString &BookName, 
                                      const QString &FileName, QString &Description, QWidget *Owner)
 {
     // A radiograph of another patient is caught before anything is stored.
-    if (!confirmDicomPatient(Owner, FileName, BookCode))
+    if (!confirmDicomPatient(Owner, FileName, qAbs(BookCode)))
         return 0;
     loadWindow();
     m_entryCode = 0;

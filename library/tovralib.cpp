@@ -422,6 +422,7 @@ void TovraLib::buildMenu()
     add(QStringLiteral("Edit Page &Details"), QStringLiteral("Edit Page Details"), QKeySequence());
     add(QStringLiteral("Edit Slide S&how"), QStringLiteral("Edit Slideshow"), QKeySequence());
     add(QStringLiteral("New &Mount..."), QStringLiteral("New Mount"), QKeySequence());
+    add(QStringLiteral("E&xport as DICOM..."), QStringLiteral("Export DICOM"), QKeySequence());
     menu->addSeparator();
     add(QStringLiteral("Select &All"), QStringLiteral("Select All"), QKeySequence::SelectAll);
     add(QStringLiteral("D&eselect All"), QStringLiteral("DeSelect All"), QKeySequence());
@@ -1456,6 +1457,8 @@ void TovraLib::tbrLibCommand(const QString &key)
         return;
     if (key == QLatin1String("Refresh")) {
         booksClicked();
+    } else if (key == QLatin1String("Export DICOM")) {
+        tbrExportCommand(key);
     } else if (key == QLatin1String("New Mount")) {
         if (newMount(this, currentBookCode()))
             RefreshDocuments();
