@@ -31,6 +31,9 @@ struct Options
                                QStringLiteral("folder")};
     QCommandLineOption demo{QStringLiteral("demo"),
                             QStringLiteral("Fill an empty --database with the demo practice.")};
+    QCommandLineOption teeth{QStringLiteral("teeth"),
+                             QStringLiteral("Tooth numbering: fdi (default) or universal."),
+                             QStringLiteral("system"), QStringLiteral("fdi")};
 };
 
 void describe(QCommandLineParser &parser, const Options &options)
@@ -42,6 +45,7 @@ void describe(QCommandLineParser &parser, const Options &options)
     parser.addOption(options.database);
     parser.addOption(options.library);
     parser.addOption(options.demo);
+    parser.addOption(options.teeth);
 }
 
 void nameApplication()
@@ -128,7 +132,10 @@ int main(int argc, char **argv)
             tovradocs::Internal::Severity::Critical);
         return 1;
     }
-    tovradocs::registerHostObjects();
+    tovradocs::registerHostObjects(
+        parser.value(cli.teeth).compare(QLatin1String("universal"), Qt::CaseInsensitive) == 0
+            ? tovradocs::ToothSystem::Universal
+            : tovradocs::ToothSystem::Fdi);
 
     tovradocs::MediaManager manager;
     const QString where = QStringLiteral("Database: ") + options.database

@@ -4,6 +4,7 @@
 #include "capture/capturesettings.h"
 #include "capture/smartgrab_p.h"
 #include "component/dialogservice.h"
+#include "component/entrynotifier.h"
 #include "component/filetypes.h"
 #include "component/hostlink.h"
 #include "library/librarycopier.h"
@@ -98,6 +99,8 @@ bool CaptureEntries::add(qint16 entryType, const QString &fileName, const QStrin
     m_unsynced.append(fileName);
     if (m_detached)
         sync();
+    // An open mount fills its next empty slot with it.
+    Q_EMIT EntryNotifier::instance()->entryAdded(qAbs(m_bookCode), entryCode, entryTypeFor(fileName, entryType));
     if (capturer)
         capturer->TransferFileEntryToDB(entryType == 2, fileName, QString::number(entryCode));
     return true;

@@ -69,6 +69,7 @@ const KindTable kKinds[] = {
     {7, {QLatin1StringView("DOC")}},
     {8, {QLatin1StringView("XLS")}},
     {9, {QLatin1StringView("PPT")}},
+    {10, {QLatin1StringView("MOUNT")}}, // our own radiograph mounts
     {100, {QLatin1StringView("TGA"), QLatin1StringView("3DS")}},
 };
 

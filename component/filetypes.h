@@ -11,7 +11,10 @@ namespace tovradocs::Internal {
 // and the small file utilities every window uses. None of these throws.
 
 QString fileExtension(const QString &fileName);    // upper case, no dot; "" when none
-qint32 fileViewer(const QString &extension);       // viewer kind 1..9, 100, 101
+qint32 fileViewer(const QString &extension);       // viewer kind 1..10, 100, 101
+// Radiograph mounts (component/mount.h): stored as documents, opened by the
+// mount window rather than handed to the host.
+inline constexpr qint32 kMountKind = 10;
 
 // The one classification every writer and reader of entries uses. A known
 // extension decides; a file with none or an unknown one is recognised by its

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Writes the seed corpora into $1/corpus-sql, $1/corpus-images, $1/corpus-thumbs,
-# $1/corpus-probe and $1/corpus-files.
+# $1/corpus-probe, $1/corpus-files and $1/corpus-mount.
 # An image seed's first byte picks the file suffix the fuzz target uses
 # (0 .img, 1 .dcm, 2 .tga, 3 .pct, 4 .jpg, 5 .png, 6 .bmp, 7 .gif).
 set -eu
@@ -172,4 +172,16 @@ seed_imp 11 9 "$tmp/open.mkv"
 # JPEG segments whose lengths are 0 and 1.
 printf '\377\330\377\340\000\000\377\333\000\001' > "$tmp/zero.jpg"
 seed_imp 12 1 "$tmp/zero.jpg"
+
+# Mounts: a plain one, and ones whose grid, cells and slot count claim far
+# more than a layout holds.
+mnt=$out/corpus-mount
+mkdir -p "$mnt"
+printf '{"kind":"tovradocs.mount","version":1,"name":"2 x 2","grid":[8,6],"slots":[{"cell":[0,0,4,3],"teeth":[1816,4846],"entry":12},{"cell":[4,0,4,3],"teeth":[13],"label":"x","entry":0}]}' > "$mnt/seed1"
+printf '{"kind":"tovradocs.mount","version":1,"grid":[4294967296,3],"slots":[{"cell":[0,0,1,1]}]}' > "$mnt/seed2"
+printf '{"kind":"tovradocs.mount","version":1,"grid":[4,3],"slots":[{"cell":[2147483647,2147483647,2147483647,2147483647]}]}' > "$mnt/seed3"
+printf '{"kind":"tovradocs.mount","version":1,"grid":[200,200],"slots":[' > "$mnt/seed4"
+i=0; while [ $i -lt 70 ]; do printf '{"cell":[0,0,1,1]},' >> "$mnt/seed4"; i=$((i + 1)); done
+printf '{"cell":[0,0,1,1]}]}' >> "$mnt/seed4"
+printf '{"kind":"tovradocs.mount","version":1,"grid":[4,3],"slots":[{"cell":[0,0,1,1],"teeth":[1e308,-1,0.5],"entry":-5}]}' > "$mnt/seed5"
 exit 0

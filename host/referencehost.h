@@ -104,8 +104,11 @@ private:
     std::unique_ptr<Private> d;
 };
 
+// How the practice numbers teeth; the tooth-notation object answers in it.
+enum class ToothSystem { Fdi, Universal };
+
 // Registers the host's image editor and tooth notation in
 // hostObjectFactories().
-void registerHostObjects();
+void registerHostObjects(ToothSystem teeth = ToothSystem::Fdi);
 
 } // namespace tovradocs

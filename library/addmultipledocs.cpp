@@ -1,4 +1,5 @@
 #include "library/addmultipledocs.h"
+#include "library/bookpatient.h"
 
 #include "component/dialogservice.h"
 #include "component/filetypes.h"
@@ -252,6 +253,7 @@ void AddMultipleDocs::startChecks()
         paths << item.fileName;
     // The book's entries, for the duplicate check; without them it is skipped.
     QList<BookEntryFile> book;
+    Dicom::Patient patient;
     DataLink *link = dataLink();
     if (link && m_docs && m_docs->DefSourceID != 0) {
         try {
@@ -265,11 +267,12 @@ void AddMultipleDocs::startChecks()
             }
             if (rs)
                 rs->close();
+            patient = bookPatient(*link, qAbs(m_docs->DefSourceID));
         } catch (const std::exception &e) {
             qCWarning(lcLibrary) << "reading the book for the duplicate check:" << e.what();
         }
     }
-    m_checker->start(paths, book);
+    m_checker->start(paths, book, patient);
 }
 
 void AddMultipleDocs::fileChecked(int row, const ImportCheckResult &result)
@@ -290,6 +293,9 @@ void AddMultipleDocs::fileChecked(int row, const ImportCheckResult &result)
         item.reason = QStringLiteral("The same file as row %1 (%2).")
                           .arg(result.sameAsRow + 1)
                           .arg(fileTitle(m_model->item(result.sameAsRow).fileName));
+    } else if (!result.otherPatient.isEmpty()) {
+        item.mark = ImportItem::OtherPatient;
+        item.reason = result.otherPatient;
     } else {
         item.mark = ImportItem::Fine;
         item.reason.clear();
@@ -425,7 +431,7 @@ void AddMultipleDocs::save()
     QList<int> marked;
     for (int row = 0; row < m_model->rowCount(); ++row) {
         const ImportItem &item = m_model->item(row);
-        if (item.select && (item.mark == ImportItem::Broken || item.mark == ImportItem::Duplicate))
+        if (item.select && item.mark != ImportItem::Fine && item.mark != ImportItem::Unchecked)
             marked << row;
     }
     if (!marked.isEmpty()) {

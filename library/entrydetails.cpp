@@ -1,4 +1,5 @@
 #include "library/entrydetails.h"
+#include "library/bookpatient.h"
 
 #include "component/dialogservice.h"
 #include "component/filetypes.h"
@@ -495,6 +496,9 @@ int EntryDetails::runModal(QWidget *owner)
 qint32 EntryDetails::AddLibraryEntry(qint16 EntryType, const QString &BookName, qint32 BookCode,
                                      const QString &FileName, QString &Description, QWidget *Owner)
 {
+    // A radiograph of another patient is caught before anything is stored.
+    if (!confirmDicomPatient(Owner, FileName, qAbs(BookCode)))
+        return 0;
     loadWindow();
     m_entryCode = 0;
     m_entryType = EntryType;

@@ -1,5 +1,6 @@
 #include "library/importchecker.h"
 
+#include "component/dicomimage.h"
 #include "library/librarylogging.h"
 
 #include <QCryptographicHash>
@@ -31,6 +32,18 @@ struct ImportChecker::Run
     quint64 generation = 0;
     QStringList paths;
     QList<BookEntryFile> book;
+    Dicom::Patient patient;
+
+    // Empty unless the file is DICOM and names another patient than the book's.
+    static QString otherPatientOf(const QString &path, const Dicom::Patient &patient)
+    {
+        const QString local = QDir::fromNativeSeparators(path);
+        QFile file(local);
+        if (!file.open(QIODevice::ReadOnly) || !Dicom::looksLikeDicom(local, file.read(132)))
+            return QString();
+        const Result<Dicom::SourceInfo> info = Dicom::readSourceInfo(local);
+        return info ? Dicom::patientMismatch(*info, patient) : QString();
+    }
 
     // The SHA-256 of a file, read in pieces so a stop is seen soon; empty
     // when it cannot be read or the run was stopped.
@@ -117,6 +130,8 @@ struct ImportChecker::Run
                     }
                 }
             }
+            if (fine[row] && !patient.isEmpty())
+                result.otherPatient = otherPatientOf(paths.at(row), patient);
             if (stopped)
                 return;
             QMetaObject::invokeMethod(
@@ -142,12 +157,14 @@ void ImportChecker::setBeforeEachFileHook(std::function<void(int)> hook)
     importchecker::beforeEachFile() = std::move(hook);
 }
 
-void ImportChecker::start(const QStringList &paths, const QList<BookEntryFile> &book)
+void ImportChecker::start(const QStringList &paths, const QList<BookEntryFile> &book,
+                          const Dicom::Patient &patient)
 {
     stop();
     auto run = std::make_shared<Run>();
     run->paths = paths;
     run->book = book;
+    run->patient = patient;
     run->generation = ++m_generation;
     m_run = run;
     m_running = true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "component/dicomexport.h"
 #include "library/importcheck.h"
 
 #include <QFuture>
@@ -28,6 +29,7 @@ struct ImportCheckResult
     qint32 duplicateOf = 0;       // entry of the book with the same content, 0 when none
     QString duplicateDescription; // that entry's description
     int sameAsRow = -1;           // an earlier row of the list with the same content
+    QString otherPatient;         // why a DICOM file is of another patient than the book's
 };
 
 // Checks the files of an import on a worker thread, a file at a time, and
@@ -44,7 +46,9 @@ public:
     ~ImportChecker() override;
 
     // Checks paths (one per row, in order); a run still going is dropped.
-    void start(const QStringList &paths, const QList<BookEntryFile> &book);
+    // DICOM files are compared with the book's patient when one is given.
+    void start(const QStringList &paths, const QList<BookEntryFile> &book,
+               const Dicom::Patient &patient = {});
     void stop();
     bool isRunning() const { return m_running; }
 

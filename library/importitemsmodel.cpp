@@ -61,6 +61,7 @@ QIcon ImportItemsModel::markIcon(ImportItem::Mark mark)
 {
     switch (mark) {
     case ImportItem::Broken:
+    case ImportItem::OtherPatient:
         return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
     case ImportItem::Duplicate:
         return QApplication::style()->standardIcon(QStyle::SP_MessageBoxInformation);

@@ -35,7 +35,8 @@ struct ImportItem
     bool isTempfile = false; // made by the caller; copied and then deleted
 
     // Filled in by the checks while the list is shown.
-    enum Mark { Unchecked, Fine, Broken, Duplicate };
+    // OtherPatient: a DICOM file naming another patient than the book's.
+    enum Mark { Unchecked, Fine, Broken, Duplicate, OtherPatient };
     Mark mark = Unchecked;
     QString reason;          // why the row is marked, for the grid
     bool selectSet = false;  // the user ticked or unticked the row himself

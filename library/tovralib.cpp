@@ -343,6 +343,8 @@ void TovraLib::buildToolbars()
                QStringLiteral("Send Selected Documents as email attachments"), true);
     addCommand(out, QStringLiteral("SelPrint"), QStringLiteral("Print"),
                QStringLiteral("Print Selected Images"), true);
+    addCommand(out, QStringLiteral("Export DICOM"), QStringLiteral("Export as DICOM"),
+               QStringLiteral("Save the selected pictures and mounts as DICOM files"), true);
     out->addSeparator();
     addCommand(out, QStringLiteral("SelViewShow"), QStringLiteral("Slide Show"),
                QStringLiteral("View Selected images as Slideshow"), true);
@@ -376,6 +378,8 @@ void TovraLib::buildMenu()
     add(QStringLiteral("Edit &Selected"), QStringLiteral("Edit Selected"), QKeySequence());
     add(QStringLiteral("Edit Page &Details"), QStringLiteral("Edit Page Details"), QKeySequence());
     add(QStringLiteral("Edit Slide S&how"), QStringLiteral("Edit Slideshow"), QKeySequence());
+    add(QStringLiteral("New &Mount..."), QStringLiteral("New Mount"), QKeySequence());
+    add(QStringLiteral("E&xport as DICOM..."), QStringLiteral("Export DICOM"), QKeySequence());
     menu->addSeparator();
     add(QStringLiteral("Select &All"), QStringLiteral("Select All"), QKeySequence::SelectAll);
     add(QStringLiteral("D&eselect All"), QStringLiteral("DeSelect All"), QKeySequence());

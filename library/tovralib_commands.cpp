@@ -10,6 +10,7 @@
 #include "library/clipboardfiles.h"
 #include "library/entrydetails.h"
 #include "library/entryopeners.h"
+#include "library/mountcommands.h"
 #include "library/librarydata.h"
 #include "library/picselector.h"
 #include "library/serialgrabber.h"
@@ -212,6 +213,11 @@ void TovraLib::tbrLibCommand(const QString &key)
         return;
     if (key == QLatin1String("Refresh")) {
         booksClicked();
+    } else if (key == QLatin1String("Export DICOM")) {
+        tbrExportCommand(key);
+    } else if (key == QLatin1String("New Mount")) {
+        if (newMount(this, currentBookCode()))
+            RefreshDocuments();
     } else if (key == QLatin1String("Edit Slideshow")) {
         trapErrors(tovralib::kWindowName, [&] { editSlideShow(currentBookCode(), this); });
     } else if (key == QLatin1String("Copy")) {

@@ -6,6 +6,7 @@
 #include "component/hostlink.h"
 #include "library/clipboardfiles.h"
 #include "library/entryopeners.h"
+#include "library/mountcommands.h"
 #include "library/librarydata.h"
 #include "viewers/showman.h"
 #include "viewers/viewimg.h"
@@ -157,6 +158,8 @@ void TovraLib::tbrExportCommand(const QString &key)
         PrintImages(-1, false);
     } else if (key == QLatin1String("CopyToExplorer")) {
         copyToFileManager();
+    } else if (key == QLatin1String("Export DICOM")) {
+        exportSelectedAsDicom(this, currentBookCode(), m_pages, selectedPages());
     } else if (key == QLatin1String("PhotoPrintingWizard")) {
         const QList<int> pages = selectedPages();
         const bool anyImage = std::any_of(pages.begin(), pages.end(), [this](int page) {

@@ -6,7 +6,9 @@
 #include "component/filetypes.h"
 #include "component/twips.h"
 #include "controls/imgview.h"
+#include "library/entrydrag.h"
 #include "library/entryopeners.h"
+#include "library/mountcommands.h"
 #include "library/librarydata.h"
 #include "library/menuman.h"
 
@@ -52,6 +54,7 @@ void TovraLib::layoutGrid()
             slot.picture->setObjectName(QStringLiteral("ImxPics_") + QString::number(i));
             slot.picture->setThumbnailMode(std::max(m_thumbWidth, m_thumbHeight));
             slot.picture->setCursor(Qt::PointingHandCursor);
+            enableEntryDrag(slot.picture);
             slot.picture->hide();
             slot.check = new QCheckBox(m_pageArea);
             slot.check->setObjectName(QStringLiteral("chkEntries_") + QString::number(i));
@@ -145,7 +148,7 @@ void TovraLib::drawGrid()
             slot.picture->setFileName(file);
         } else {
             slot.picture->setFileName(QString());
-            slot.picture->setCaption(QStringLiteral("Document"));
+            slot.picture->setCaption(isMountFile(file) ? QStringLiteral("Mount") : QStringLiteral("Document"));
         }
         slot.picture->setPlayMark(type == 2);
         slot.picture->setToolTip(description);

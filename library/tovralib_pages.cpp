@@ -9,6 +9,7 @@
 #include "controls/imgview.h"
 #include "library/entrydetails.h"
 #include "library/entryopeners.h"
+#include "library/mountcommands.h"
 #include "library/librarydata.h"
 #include "printing/previewer.h"
 #include "viewers/singleimageview.h"
@@ -56,6 +57,8 @@ void TovraLib::ViewEntry(const QString &FileName, const QString &Description, qi
             }
         } else if (EntryType == 2) {
             openInVideoPlayer(FileName, Description, this);
+        } else if (isMountFile(FileName)) {
+            openMountEntry(this, currentBookCode(), FileName);
         } else {
             openOtherDocument(FileName, Description);
         }

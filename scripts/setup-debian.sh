@@ -20,7 +20,7 @@ packages=(
   img2pdf sane-airscan adwaita-icon-theme libheif-examples
   libjpeg-dev libwebp-dev libtiff-dev libheif-dev libpoppler-qt6-dev
   ffmpegthumbnailer heif-thumbnailer
-  desktop-file-utils appstream
+  desktop-file-utils appstream dicom3tools
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #include "icons/colorpalette.h"
 #include "icons/iconeditor.h"
 #include "icons/iconkit.h"
+#include "library/mountwindow.h"
 #include "library/picselector.h"
 #include "library/tovralib.h"
 #include "library/vidselector.h"
@@ -67,6 +68,7 @@ const QList<HelpWindow> &helpWindows()
         {"TovraTutor", 205, [] { return new TovraTutor(nullptr); }},
         {"TovraBrowser", 206, [] { return new TovraBrowser(nullptr); }},
         {"PicSelector", 208, [] { return new PicSelector(nullptr); }},
+        {"MountWindow", 290, [] { return new MountWindow(nullptr); }},
         {"ColorPalette", 230,
          [] {
              g_board = std::make_unique<QLabel>();

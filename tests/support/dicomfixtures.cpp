@@ -19,7 +19,11 @@ QString makeDicomPicture(const QString &path, const DicomSpec &spec)
     data->putAndInsertString(DCM_SOPClassUID, UID_DigitalIntraOralXRayImageStorageForPresentation);
     data->putAndInsertString(DCM_SOPInstanceUID, "1.2.826.0.1.3680043.2.1143.1");
     data->putAndInsertString(DCM_Modality, "IO");
-    data->putAndInsertString(DCM_PatientName, "Test^Patient");
+    data->putAndInsertString(DCM_PatientName, spec.patientName.toLatin1().constData());
+    if (!spec.patientId.isEmpty())
+        data->putAndInsertString(DCM_PatientID, spec.patientId.toLatin1().constData());
+    if (!spec.patientOrientation.isEmpty())
+        data->putAndInsertString(DCM_PatientOrientation, spec.patientOrientation.toLatin1().constData());
     data->putAndInsertUint16(DCM_Rows, Uint16(height));
     data->putAndInsertUint16(DCM_Columns, Uint16(width));
     data->putAndInsertUint16(DCM_SamplesPerPixel, 1);

@@ -24,6 +24,9 @@ struct DicomSpec
     // Millimetres between rows and columns as written ("0.1\\0.1"); empty: absent.
     QString pixelSpacing;
     QString imagerPixelSpacing;
+    QString patientName = QStringLiteral("Test^Patient");
+    QString patientId;
+    QString patientOrientation; // "A\\R"; empty leaves it out
     // The stored value of each pixel; the default is 0.
     std::function<int(int x, int y)> value;
 };
