@@ -181,20 +181,40 @@ Result<QSize> pictureSize(const QString &path)
     }
 }
 
+namespace {
+
+struct FirstFrame
+{
+    Header header; // owns the file the image reads from
+    std::unique_ptr<DicomImage> image;
+};
+
+// The first frame, opened for decoding; the file object stays ours.
+Result<FirstFrame> openFirstFrame(const QString &path)
+{
+    auto header = readHeader(path);
+    if (!header)
+        return Result<FirstFrame>::failure(header.error());
+    DcmFileFormat *file = header.value().file.get();
+    if (firstJpegFrameStalls(file->getDataset()))
+        return Result<FirstFrame>::failure(QStringLiteral("the compressed picture data are damaged"));
+    FirstFrame frame{std::move(header.value()), nullptr};
+    frame.image = std::make_unique<DicomImage>(file, file->getDataset()->getOriginalXfer(),
+                                               CIF_UsePartialAccessToPixelData, 0, 1);
+    if (frame.image->getStatus() != EIS_Normal)
+        return Result<FirstFrame>::failure(QString::fromLatin1(DicomImage::getString(frame.image->getStatus())));
+    return frame;
+}
+
+} // namespace
+
 Result<QImage> decode(const QString &path, QSize box)
 {
     try {
-        auto header = readHeader(path);
-        if (!header)
-            return Result<QImage>::failure(header.error());
-        DcmFileFormat *file = header->file.get();
-        if (firstJpegFrameStalls(file->getDataset()))
-            return Result<QImage>::failure(QStringLiteral("the compressed picture data are damaged"));
-        const E_TransferSyntax syntax = file->getDataset()->getOriginalXfer();
-        // Only the first frame; the file object stays ours.
-        DicomImage dicom(file, syntax, CIF_UsePartialAccessToPixelData, 0, 1);
-        if (dicom.getStatus() != EIS_Normal)
-            return Result<QImage>::failure(QString::fromLatin1(DicomImage::getString(dicom.getStatus())));
+        auto opened = openFirstFrame(path);
+        if (!opened)
+            return Result<QImage>::failure(opened.error());
+        DicomImage &dicom = *opened.value().image;
 
         const bool mono = dicom.isMonochrome();
         if (mono)
@@ -244,16 +264,10 @@ void copyGrey(const void *data, GreyPixels &out, double low)
 Result<GreyPixels> decodeGrey(const QString &path, QSize box)
 {
     try {
-        auto header = readHeader(path);
-        if (!header)
-            return Result<GreyPixels>::failure(header.error());
-        DcmFileFormat *file = header->file.get();
-        if (firstJpegFrameStalls(file->getDataset()))
-            return Result<GreyPixels>::failure(QStringLiteral("the compressed picture data are damaged"));
-        const E_TransferSyntax syntax = file->getDataset()->getOriginalXfer();
-        DicomImage dicom(file, syntax, CIF_UsePartialAccessToPixelData, 0, 1);
-        if (dicom.getStatus() != EIS_Normal)
-            return Result<GreyPixels>::failure(QString::fromLatin1(DicomImage::getString(dicom.getStatus())));
+        auto opened = openFirstFrame(path);
+        if (!opened)
+            return Result<GreyPixels>::failure(opened.error());
+        DicomImage &dicom = *opened.value().image;
         if (!dicom.isMonochrome())
             return Result<GreyPixels>::failure(QStringLiteral("it is not a grey picture"));
 

@@ -792,7 +792,8 @@ void TestTovraLib::openingABookReadsEachRowOnce()
         books->setCurrentIndex(-1);
         m_fx.link->clear();
         books->setCurrentIndex(books->findData(book));
-        return m_fx.link->sqlTexts();
+        // The book's rows; the adjustments table is read once per link.
+        return m_fx.link->sqlTexts().filter(QStringLiteral("BookContents"));
     };
     const QString index = QStringLiteral("Select Filename From BookContents where (BookCode = %1 ) "
                                          "And ( EntryType = 1 ) Order by IndexImage");
