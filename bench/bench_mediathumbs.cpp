@@ -232,16 +232,16 @@ QString ensureDicom(const QString &dir)
     if (QFile::exists(dcm))
         return dcm;
     const QImage film = radiograph(3, QSize(3000, 2400));
-    tovradocs::Testing::DicomSpec spec;
-    spec.size = film.size();
-    spec.bitsStored = 16;
-    spec.windowCenter = 30000;
-    spec.windowWidth = 50000;
+    tovradocs::Testing::DicomContent content;
+    content.size = film.size();
+    content.bitsStored = 16;
+    content.windowCenter = 30000;
+    content.windowWidth = 50000;
     quint32 rng = 12345;
-    spec.value = [&](int x, int y) {
+    content.value = [&](int x, int y) {
         return std::clamp(qGray(film.pixel(x, y)) * 240 + int(nextRandom(rng) % 200), 0, 65535);
     };
-    return tovradocs::Testing::makeDicomPicture(dcm, spec);
+    return tovradocs::Testing::makeDicomPicture(dcm, content);
 }
 
 void videoSet(const QString &dir, int repeat)

@@ -126,12 +126,12 @@ int main(int argc, char **argv)
               benchpictures::ensureSet(pictures, QStringLiteral("ray"), QStringLiteral("dcm"), 18, 18,
                                        [](int i, const QString &path) {
                                            const QImage grey = benchpictures::radiograph(i, kRadiograph);
-                                           Testing::DicomSpec spec;
-                                           spec.size = kRadiograph;
-                                           spec.bitsStored = 12;
-                                           spec.value = [&grey](int x, int y) { return grey.pixelColor(x, y).value() * 16; };
+                                           Testing::DicomContent content;
+                                           content.size = kRadiograph;
+                                           content.bitsStored = 12;
+                                           content.value = [&grey](int x, int y) { return grey.pixelColor(x, y).value() * 16; };
                                            // The writer names its file; ensureSet wants it at path.
-                                           return !Testing::makeDicomPicture(path, spec).isEmpty();
+                                           return !Testing::makeDicomPicture(path, content).isEmpty();
                                        })};
 
     std::printf("bench_mount: 18-slot full-mouth series, %dx%d radiographs, window 1440x900, "

@@ -65,13 +65,13 @@ QString referralLetter(const QString &path)
 QString radiograph(const QString &path)
 {
     const QImage film = benchpictures::radiograph(4, QSize(1200, 900));
-    tovradocs::Testing::DicomSpec spec;
-    spec.size = film.size();
-    spec.bitsStored = 16;
-    spec.windowCenter = 32000;
-    spec.windowWidth = 40000;
-    spec.value = [&](int x, int y) { return 12000 + qGray(film.pixel(x, y)) * 157; };
-    return tovradocs::Testing::makeDicomPicture(path, spec);
+    tovradocs::Testing::DicomContent content;
+    content.size = film.size();
+    content.bitsStored = 16;
+    content.windowCenter = 32000;
+    content.windowWidth = 40000;
+    content.value = [&](int x, int y) { return 12000 + qGray(film.pixel(x, y)) * 157; };
+    return tovradocs::Testing::makeDicomPicture(path, content);
 }
 
 } // namespace

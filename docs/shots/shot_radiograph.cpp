@@ -75,14 +75,14 @@ int main(int argc, char **argv)
     MediaManager manager;
     manager.SetDataLink(host, nullptr);
 
-    Testing::DicomSpec spec;
-    spec.size = {1500, 1200};
-    spec.bitsStored = 14;
-    spec.windowCenter = 8000;
-    spec.windowWidth = 16000;
-    spec.pixelSpacing = QStringLiteral("0.02\\0.02");
-    spec.value = radiograph;
-    const QString file = Testing::makeDicomPicture(dir.filePath(QStringLiteral("Library/IO-36.dcm")), spec);
+    Testing::DicomContent content;
+    content.size = {1500, 1200};
+    content.bitsStored = 14;
+    content.windowCenter = 8000;
+    content.windowWidth = 16000;
+    content.pixelSpacing = QStringLiteral("0.02\\0.02");
+    content.value = radiograph;
+    const QString file = Testing::makeDicomPicture(dir.filePath(QStringLiteral("Library/IO-36.dcm")), content);
     std::unique_ptr<Recordset> rs;
     host->FillRecordSet(rs, QStringLiteral("SELECT * FROM BookContents WHERE Entry_Code = 0"));
     rs->addNew();

@@ -133,15 +133,15 @@ class TestAdjustmentStore : public QObject
         }
         if (!openHost(backend))
             return false;
-        DicomSpec spec;
-        spec.size = {300, 200};
-        spec.bitsStored = 12;
-        spec.windowCenter = 2048;
-        spec.windowWidth = 4096;
-        spec.pixelSpacing = QStringLiteral("0.1\\0.1");
-        spec.value = [](int x, int y) { return (x * 13 + y * 7) % 4096; };
+        DicomContent content;
+        content.size = {300, 200};
+        content.bitsStored = 12;
+        content.windowCenter = 2048;
+        content.windowWidth = 4096;
+        content.pixelSpacing = QStringLiteral("0.1\\0.1");
+        content.value = [](int x, int y) { return (x * 13 + y * 7) % 4096; };
         QDir().mkpath(m_dir->filePath(QStringLiteral("Library")));
-        m_picture = makeDicomPicture(m_dir->filePath(QStringLiteral("Library/RVG00042.dcm")), spec);
+        m_picture = makeDicomPicture(m_dir->filePath(QStringLiteral("Library/RVG00042.dcm")), content);
         m_hash = sha256(m_picture);
         return !m_picture.isEmpty();
     }

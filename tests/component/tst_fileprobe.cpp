@@ -138,7 +138,7 @@ void TestFileProbe::brokenFilesSayWhy_data()
 
     const QString noPixels = makeDicomPicture(path("header-only.dcm"), {.pixelData = false});
     QTest::newRow("dicom without pixel data") << noPixels << int(FileProbe::NoPicture) << "no pixel data";
-    DicomSpec cut;
+    DicomContent cut;
     cut.size = QSize(200, 100);
     const QString whole = makeDicomPicture(path("whole.dcm"), cut);
     QTest::newRow("dicom cut short") << truncatedCopy(whole, path("cut.dcm"), 30000)

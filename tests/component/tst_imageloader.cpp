@@ -147,18 +147,18 @@ bool writeTurnedHeic(const QString &path, const QImage &source)
 }
 
 // Two halves of stored values, for windows that map each to a known grey.
-DicomSpec twoValues(int bits, int left, int right)
+DicomContent twoValues(int bits, int left, int right)
 {
-    DicomSpec spec;
-    spec.size = QSize(96, 64);
-    spec.bitsStored = bits;
-    spec.value = [left, right](int x, int) { return x < 48 ? left : right; };
-    return spec;
+    DicomContent content;
+    content.size = QSize(96, 64);
+    content.bitsStored = bits;
+    content.value = [left, right](int x, int) { return x < 48 ? left : right; };
+    return content;
 }
 
 } // namespace
 
-Q_DECLARE_METATYPE(DicomSpec)
+Q_DECLARE_METATYPE(DicomContent)
 
 class tst_ImageLoader : public QObject
 {
@@ -267,40 +267,40 @@ private Q_SLOTS:
 
     void dicomShowsItsStoredWindow_data()
     {
-        QTest::addColumn<DicomSpec>("spec");
+        QTest::addColumn<DicomContent>("content");
         QTest::addColumn<int>("leftGrey");
         QTest::addColumn<int>("rightGrey");
 
-        DicomSpec spec = twoValues(16, 30000, 45000);
-        spec.windowCenter = 30000;
-        spec.windowWidth = 20001;
-        QTest::newRow("16-bit, window centred on 30000") << spec << 128 << 255;
-        spec = twoValues(12, 2048, 0);
-        spec.windowCenter = 2048;
-        spec.windowWidth = 4096;
-        QTest::newRow("12-bit, window centred on 2048") << spec << 128 << 0;
+        DicomContent content = twoValues(16, 30000, 45000);
+        content.windowCenter = 30000;
+        content.windowWidth = 20001;
+        QTest::newRow("16-bit, window centred on 30000") << content << 128 << 255;
+        content = twoValues(12, 2048, 0);
+        content.windowCenter = 2048;
+        content.windowWidth = 4096;
+        QTest::newRow("12-bit, window centred on 2048") << content << 128 << 0;
         // Without a window the pixels' own range is used; read as 16-bit,
         // 3000 would be nearly black.
         QTest::newRow("12-bit without a window") << twoValues(12, 1000, 3000) << 0 << 255;
-        spec = twoValues(12, 0, 4095);
-        spec.monochrome1 = true;
-        spec.windowCenter = 2048;
-        spec.windowWidth = 4096;
-        QTest::newRow("MONOCHROME1 is inverted") << spec << 255 << 0;
+        content = twoValues(12, 0, 4095);
+        content.monochrome1 = true;
+        content.windowCenter = 2048;
+        content.windowWidth = 4096;
+        QTest::newRow("MONOCHROME1 is inverted") << content << 255 << 0;
         // A bent curve only the table gives: 512 reaches mid-grey, where the
         // pixels' range would give 32.
-        spec = twoValues(12, 512, 4095);
+        content = twoValues(12, 512, 4095);
         for (int i = 0; i < 4096; ++i)
-            spec.voiLut.append(quint16(std::min(65535, i * 64)));
-        QTest::newRow("VOI LUT") << spec << 128 << 255;
+            content.voiLut.append(quint16(std::min(65535, i * 64)));
+        QTest::newRow("VOI LUT") << content << 128 << 255;
     }
 
     void dicomShowsItsStoredWindow()
     {
-        QFETCH(DicomSpec, spec);
+        QFETCH(DicomContent, content);
         QFETCH(int, leftGrey);
         QFETCH(int, rightGrey);
-        const QString path = makeDicomPicture(file(QStringLiteral("window-%1.dcm").arg(QTest::currentDataTag()).replace(' ', '-')), spec);
+        const QString path = makeDicomPicture(file(QStringLiteral("window-%1.dcm").arg(QTest::currentDataTag()).replace(' ', '-')), content);
         QVERIFY(!path.isEmpty());
         // The viewer's picture and a thumbnail's alike.
         for (const ImageLoadOptions &options : {ImageLoadOptions(), box(24)}) {

@@ -154,12 +154,12 @@ void TestMediaThumbnails::radiographKeepsItsWindow()
 {
     // A 16-bit sensor picture with no extension, as sensors save them: the
     // left half at the window's centre (mid-grey), the right half above it.
-    DicomSpec spec;
-    spec.size = QSize(1200, 960);
-    spec.windowCenter = 30000;
-    spec.windowWidth = 20001;
-    spec.value = [](int x, int) { return x < 600 ? 30000 : 50000; };
-    const QString file = makeDicomPicture(path(QStringLiteral("RVG00042")), spec);
+    DicomContent content;
+    content.size = QSize(1200, 960);
+    content.windowCenter = 30000;
+    content.windowWidth = 20001;
+    content.value = [](int x, int) { return x < 600 ? 30000 : 50000; };
+    const QString file = makeDicomPicture(path(QStringLiteral("RVG00042")), content);
     QVERIFY(!file.isEmpty());
     QString why;
     const QImage thumbnail = thumbnailOf(file, 256, &why);

@@ -8,11 +8,11 @@
 #include <QTest>
 
 using namespace tovradocs::Internal;
-using tovradocs::Testing::DicomSpec;
+using tovradocs::Testing::DicomContent;
 using tovradocs::Testing::makeDicomPicture;
 
 Q_DECLARE_METATYPE(tovradocs::Internal::Adjustments)
-Q_DECLARE_METATYPE(tovradocs::Testing::DicomSpec)
+Q_DECLARE_METATYPE(tovradocs::Testing::DicomContent)
 
 class TestPictureAdjust : public QObject
 {
@@ -22,13 +22,13 @@ class TestPictureAdjust : public QObject
     QString file(const QString &name) const { return m_dir.filePath(name); }
 
     // A 16-bit radiograph: left half one value, right half another.
-    static DicomSpec twoValues(int left, int right, QSize size = {64, 48})
+    static DicomContent twoValues(int left, int right, QSize size = {64, 48})
     {
-        DicomSpec spec;
-        spec.size = size;
-        spec.bitsStored = 16;
-        spec.value = [=](int x, int) { return x < size.width() / 2 ? left : right; };
-        return spec;
+        DicomContent content;
+        content.size = size;
+        content.bitsStored = 16;
+        content.value = [=](int x, int) { return x < size.width() / 2 ? left : right; };
+        return content;
     }
 
 private Q_SLOTS:
@@ -89,33 +89,33 @@ private Q_SLOTS:
 
     void unadjustedRadiographMatchesTheDecoder_data()
     {
-        QTest::addColumn<DicomSpec>("spec");
-        DicomSpec spec = twoValues(1000, 3000);
-        spec.bitsStored = 12;
-        spec.windowCenter = 2000;
-        spec.windowWidth = 2500;
-        QTest::newRow("12-bit with a window") << spec;
+        QTest::addColumn<DicomContent>("content");
+        DicomContent content = twoValues(1000, 3000);
+        content.bitsStored = 12;
+        content.windowCenter = 2000;
+        content.windowWidth = 2500;
+        QTest::newRow("12-bit with a window") << content;
         QTest::newRow("16-bit without a window") << twoValues(200, 60000);
-        spec = twoValues(500, 3500);
-        spec.bitsStored = 12;
-        spec.monochrome1 = true;
-        spec.windowCenter = 2048;
-        spec.windowWidth = 4096;
-        QTest::newRow("MONOCHROME1") << spec;
-        spec = twoValues(0, 0);
-        spec.value = [](int x, int y) { return (x * 997 + y * 131) % 4096; };
-        spec.bitsStored = 12;
-        spec.windowCenter = 1500;
-        spec.windowWidth = 1000;
-        QTest::newRow("noise, narrow window") << spec;
+        content = twoValues(500, 3500);
+        content.bitsStored = 12;
+        content.monochrome1 = true;
+        content.windowCenter = 2048;
+        content.windowWidth = 4096;
+        QTest::newRow("MONOCHROME1") << content;
+        content = twoValues(0, 0);
+        content.value = [](int x, int y) { return (x * 997 + y * 131) % 4096; };
+        content.bitsStored = 12;
+        content.windowCenter = 1500;
+        content.windowWidth = 1000;
+        QTest::newRow("noise, narrow window") << content;
     }
 
     void unadjustedRadiographMatchesTheDecoder()
     {
         // The kept 16-bit values under the file's own window must look like
         // the decoder's 8-bit picture, or a viewer's first drag would jump.
-        QFETCH(DicomSpec, spec);
-        const QString path = makeDicomPicture(file(QStringLiteral("%1.dcm").arg(QTest::currentDataTag()).replace(' ', '-')), spec);
+        QFETCH(DicomContent, content);
+        const QString path = makeDicomPicture(file(QStringLiteral("%1.dcm").arg(QTest::currentDataTag()).replace(' ', '-')), content);
         QVERIFY(!path.isEmpty());
         const auto decoded = Dicom::decode(path);
         QVERIFY2(decoded.ok(), qPrintable(decoded.error()));
@@ -157,10 +157,10 @@ private Q_SLOTS:
         QFETCH(QString, imagerSpacing);
         QFETCH(QPointF, to);
         QFETCH(QString, text);
-        DicomSpec spec = twoValues(100, 200, {300, 300});
-        spec.pixelSpacing = pixelSpacing;
-        spec.imagerPixelSpacing = imagerSpacing;
-        const QString path = makeDicomPicture(file(QStringLiteral("spacing.dcm")), spec);
+        DicomContent content = twoValues(100, 200, {300, 300});
+        content.pixelSpacing = pixelSpacing;
+        content.imagerPixelSpacing = imagerSpacing;
+        const QString path = makeDicomPicture(file(QStringLiteral("spacing.dcm")), content);
         QVERIFY(!path.isEmpty());
         const Calibration calibration = calibrationFor({}, Dicom::pixelSpacing(path));
         QCOMPARE(lengthText(QPointF(10, 10), to, calibration), text);

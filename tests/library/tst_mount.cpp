@@ -618,15 +618,15 @@ void TestMount::exportedDicomCarriesThePatient()
     qint32 entry = 0;
     QString file;
     if (source.startsWith(QLatin1String("dicom"))) {
-        DicomSpec spec;
-        spec.size = QSize(120, 80);
-        spec.bitsStored = 12;
-        spec.imagerPixelSpacing = QStringLiteral("0.1\\0.1");
+        DicomContent content;
+        content.size = QSize(120, 80);
+        content.bitsStored = 12;
+        content.imagerPixelSpacing = QStringLiteral("0.1\\0.1");
         if (source == QLatin1String("dicom"))
-            spec.patientOrientation = QStringLiteral("A\\R");
-        spec.patientName = QStringLiteral("Lovelace^Ada");
-        spec.value = [](int x, int) { return x * 30; };
-        file = makeDicomPicture(m_fx.libraryFolder + QStringLiteral("/ray.dcm"), spec);
+            content.patientOrientation = QStringLiteral("A\\R");
+        content.patientName = QStringLiteral("Lovelace^Ada");
+        content.value = [](int x, int) { return x * 30; };
+        file = makeDicomPicture(m_fx.libraryFolder + QStringLiteral("/ray.dcm"), content);
         entry = 500;
         m_fx.addPage(entry, kBook, file, 1, QStringLiteral("Ray"));
     } else if (source == QLatin1String("png")) {
@@ -711,11 +711,11 @@ void TestMount::importWarnsAboutAnotherPatient()
     QFETCH(QString, id);
     QFETCH(bool, warned);
     QFETCH(bool, answerYes);
-    DicomSpec spec;
-    spec.patientName = name;
-    spec.patientId = id;
-    spec.value = [](int x, int y) { return x * y; };
-    const QString file = makeDicomPicture(m_fx.path(QStringLiteral("in.dcm")), spec);
+    DicomContent content;
+    content.patientName = name;
+    content.patientId = id;
+    content.value = [](int x, int y) { return x * y; };
+    const QString file = makeDicomPicture(m_fx.path(QStringLiteral("in.dcm")), content);
     QVERIFY(!file.isEmpty());
     const QByteArray before = sha256(file);
     if (warned)
@@ -743,13 +743,13 @@ void TestMount::importWarnsAboutAnotherPatient()
 
 void TestMount::batchImportMarksAnotherPatient()
 {
-    DicomSpec spec;
-    spec.value = [](int x, int y) { return x + y; };
-    spec.patientName = QStringLiteral("Babbage^Charles");
-    const QString other = makeDicomPicture(m_fx.path(QStringLiteral("other.dcm")), spec);
-    spec.patientName = QStringLiteral("Lovelace^Ada");
-    spec.value = [](int x, int y) { return x * y; };
-    const QString same = makeDicomPicture(m_fx.path(QStringLiteral("same.dcm")), spec);
+    DicomContent content;
+    content.value = [](int x, int y) { return x + y; };
+    content.patientName = QStringLiteral("Babbage^Charles");
+    const QString other = makeDicomPicture(m_fx.path(QStringLiteral("other.dcm")), content);
+    content.patientName = QStringLiteral("Lovelace^Ada");
+    content.value = [](int x, int y) { return x * y; };
+    const QString same = makeDicomPicture(m_fx.path(QStringLiteral("same.dcm")), content);
     QStringList shown;
     m_fx.dialogs->pushModal([&](QDialog *d) {
         auto *window = static_cast<AddMultipleDocs *>(d);

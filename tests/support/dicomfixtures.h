@@ -11,7 +11,7 @@ namespace tovradocs::Testing {
 
 // A grey radiograph as a sensor stores it, written through DCMTK's own API
 // (explicit little endian, uncompressed), so a test controls every value.
-struct DicomSpec
+struct DicomContent
 {
     QSize size{64, 48};
     int bitsStored = 16; // 8 gives 8 bits allocated, else 16
@@ -32,6 +32,6 @@ struct DicomSpec
 };
 
 // path, or "" when DCMTK cannot write it.
-QString makeDicomPicture(const QString &path, const DicomSpec &spec);
+QString makeDicomPicture(const QString &path, const DicomContent &content);
 
 } // namespace tovradocs::Testing

@@ -96,16 +96,16 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(openPractice());
-        DicomSpec spec;
-        spec.size = {600, 400};
-        spec.bitsStored = 12;
-        spec.windowCenter = 2048;
-        spec.windowWidth = 4096;
-        spec.value = [](int x, int y) { return (x * 6 + y * 3) % 4096; };
-        spec.pixelSpacing = QStringLiteral("0.1\\0.1");
-        m_radiograph = makeDicomPicture(m_dir.filePath(QStringLiteral("Library/IO-36.dcm")), spec);
-        spec.pixelSpacing.clear();
-        m_plainRadiograph = makeDicomPicture(m_dir.filePath(QStringLiteral("Library/IO-46.dcm")), spec);
+        DicomContent content;
+        content.size = {600, 400};
+        content.bitsStored = 12;
+        content.windowCenter = 2048;
+        content.windowWidth = 4096;
+        content.value = [](int x, int y) { return (x * 6 + y * 3) % 4096; };
+        content.pixelSpacing = QStringLiteral("0.1\\0.1");
+        m_radiograph = makeDicomPicture(m_dir.filePath(QStringLiteral("Library/IO-36.dcm")), content);
+        content.pixelSpacing.clear();
+        m_plainRadiograph = makeDicomPicture(m_dir.filePath(QStringLiteral("Library/IO-46.dcm")), content);
         QVERIFY(!m_radiograph.isEmpty() && !m_plainRadiograph.isEmpty());
         m_hash = sha256(m_radiograph);
         m_plainHash = sha256(m_plainRadiograph);
