@@ -206,6 +206,21 @@ Result<FirstFrame> openFirstFrame(const QString &path)
     return frame;
 }
 
+// A copy that fits box, averaged over the stored values (interpolation 1)
+// before any window is applied, which travels with the copy; none when the
+// frame fits already or the copy fails.
+std::unique_ptr<DicomImage> reducedToFit(DicomImage &dicom, QSize box)
+{
+    const QSize size(int(dicom.getWidth()), int(dicom.getHeight()));
+    if (!box.isValid() || box.isEmpty() || (size.width() <= box.width() && size.height() <= box.height()))
+        return nullptr;
+    const QSize fit = size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    std::unique_ptr<DicomImage> reduced(dicom.createScaledImage(ulong(fit.width()), ulong(fit.height()), 1, 0));
+    if (!reduced || reduced->getStatus() != EIS_Normal)
+        return nullptr;
+    return reduced;
+}
+
 } // namespace
 
 Result<QImage> decode(const QString &path, QSize box)
@@ -219,17 +234,8 @@ Result<QImage> decode(const QString &path, QSize box)
         const bool mono = dicom.isMonochrome();
         if (mono)
             applyStoredWindow(dicom);
-        DicomImage *shown = &dicom;
-        std::unique_ptr<DicomImage> reduced;
-        const QSize size(int(dicom.getWidth()), int(dicom.getHeight()));
-        if (box.isValid() && !box.isEmpty() && (size.width() > box.width() || size.height() > box.height())) {
-            const QSize fit = size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-            // Averaged over the stored values (interpolation 1), then windowed:
-            // the window's settings travel with the copy.
-            reduced.reset(dicom.createScaledImage(ulong(fit.width()), ulong(fit.height()), 1, 0));
-            if (reduced && reduced->getStatus() == EIS_Normal)
-                shown = reduced.get();
-        }
+        const std::unique_ptr<DicomImage> reduced = reducedToFit(dicom, box);
+        DicomImage *shown = reduced ? reduced.get() : &dicom;
         const int width = int(shown->getWidth());
         const int height = int(shown->getHeight());
         const void *pixels = shown->getOutputData(8, 0, 0);
@@ -286,15 +292,8 @@ Result<GreyPixels> decodeGrey(const QString &path, QSize box)
         grey.minimum = low;
         grey.maximum = high;
 
-        DicomImage *shown = &dicom;
-        std::unique_ptr<DicomImage> reduced;
-        const QSize size(int(dicom.getWidth()), int(dicom.getHeight()));
-        if (box.isValid() && !box.isEmpty() && (size.width() > box.width() || size.height() > box.height())) {
-            const QSize fit = size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-            reduced.reset(dicom.createScaledImage(ulong(fit.width()), ulong(fit.height()), 1, 0));
-            if (reduced && reduced->getStatus() == EIS_Normal)
-                shown = reduced.get();
-        }
+        const std::unique_ptr<DicomImage> reduced = reducedToFit(dicom, box);
+        DicomImage *shown = reduced ? reduced.get() : &dicom;
         const DiPixel *inter = shown->getInterData();
         if (!inter || !inter->getData())
             return Result<GreyPixels>::failure(QStringLiteral("the pixel data cannot be decoded"));
