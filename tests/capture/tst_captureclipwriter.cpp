@@ -1,4 +1,5 @@
 #include "media/captureclipreader.h"
+#include "support/fulldisk.h"
 #include "media/captureclipwriter.h"
 #include "media/captureframestamp.h"
 #include "media/mediaengine.h"
@@ -122,15 +123,8 @@ void TestCaptureClipWriter::fullDiskStopsTheClipAndKeepsIt()
 {
     // The disk fills at 1 MB: every write past it fails as on a full disk.
     constexpr rlim_t kRoom = 1 << 20;
-    rlimit before {};
-    QVERIFY(::getrlimit(RLIMIT_FSIZE, &before) == 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit full {kRoom, before.rlim_max};
-    QVERIFY(::setrlimit(RLIMIT_FSIZE, &full) == 0);
-    const auto restore = qScopeGuard([&] {
-        ::setrlimit(RLIMIT_FSIZE, &before);
-        std::signal(SIGXFSZ, oldHandler);
-    });
+    const tovradocs::Testing::FullDiskAfter fullDisk(kRoom);
+    QVERIFY(fullDisk.ok());
 
     const QString path = m_dir.filePath(QStringLiteral("full.avi"));
     CaptureClipWriter writer;
